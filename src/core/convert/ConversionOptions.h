@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+#include "core/app/ErrorReport.h"
+
+namespace ostrand {
+
+// Where the documents go.
+enum class OutputMode
+{
+    None, // neither option selected: the output path is empty and the write fails
+    ChosenFolder,
+    SourceFolder
+};
+
+// A snapshot of the values one file's conversion reads. The desktop program never keeps one: it reads its
+// controls through ConversionHost at the moment of use. The converter and tests fill one from arguments.
+struct ConversionOptions
+{
+    QString Delimiter = QStringLiteral(",");
+    QString BorderWidth = QStringLiteral("1");
+    qint64 TextColor = 0;
+    qint64 BackgroundColor = 16777215;
+    ostrand::OutputMode OutputMode = ostrand::OutputMode::SourceFolder;
+    QString OutputFolder;
+};
+
+// What one file's conversion asks of the program that runs it. Each option is read at the moment the
+// conversion reaches it: the appearance while building the header, the output after the body is complete.
+class ConversionHost : public ErrorReporter
+{
+public:
+    virtual QString borderWidth() = 0;
+    virtual qint64 textColor() = 0;
+    virtual qint64 backgroundColor() = 0;
+    virtual OutputMode outputMode() = 0;
+    virtual QString outputFolder() = 0;
+
+    // The share of the current file's lines handled so far, 0 to 100.
+    virtual void setProgressValue(int value) = 0;
+    // Lets pending window events run; called about every 10 ms of work, not for every line.
+    virtual void yieldToEvents() = 0;
+    // True once the program is closing: the conversion stops at once and writes nothing.
+    virtual bool stopRequested() { return false; }
+};
+
+// The delimiter option buttons, in their order of precedence (Comma first); None when none is selected.
+enum class DelimiterOption
+{
+    None = 0,
+    Comma = 1,
+    CommaSpace = 2,
+    Semicolon = 3,
+    Tab = 4,
+    Other = 5
+};
+
+// What the conversion run asks of the program that runs it, on top of one file's needs. Entries are
+// numbered from 1 and read live, so entries appended during a run can be seen but lie beyond the bound.
+class RunHost : public ConversionHost
+{
+public:
+    virtual qsizetype entryCount() = 0;
+    virtual QString entry(qsizetype index) = 0;
+
+    // The first selected delimiter option, and the free text of "Other", read just before each file.
+    virtual DelimiterOption delimiterOption() = 0;
+    virtual QString otherDelimiterText() = 0;
+
+    virtual void setProgressText(const QString& text) = 0;
+    // A plain message with the application title and an OK button.
+    virtual void showMessage(const QString& text) = 0;
+    // The hourglass while the run works, the default pointer after it.
+    virtual void setBusyPointer(bool busy) = 0;
+    // A document was written (the converter prints its path).
+    virtual void documentWritten(const QString& /*path*/) {}
+};
+
+} // namespace ostrand

@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: MIT
+#include "core/settings/SettingsStore.h"
+
+#include <array>
+
+#include <QSettings>
+#include <QStandardPaths>
+
+#include "core/common/Paths.h"
+
+namespace ostrand {
+
+namespace {
+
+const QString kSection = QStringLiteral("Ostrand");
+
+const std::array<SettingDefault, 14>& defaults()
+{
+    static const std::array<SettingDefault, 14> table{{
+        {SettingKey::option1(), QStringLiteral("1")},
+        {SettingKey::option2(), QStringLiteral("0")},
+        {SettingKey::option3(), QStringLiteral("0")},
+        {SettingKey::option4(), QStringLiteral("0")},
+        {SettingKey::option5(), QStringLiteral("0")},
+        {SettingKey::other(), QStringLiteral("|")},
+        {SettingKey::borderWidth(), QStringLiteral("1")},
+        {SettingKey::textColor(), QStringLiteral("0")},
+        {SettingKey::backgroundColor(), QStringLiteral("16777215")},
+        {SettingKey::option6(), QStringLiteral("1")},
+        {SettingKey::option7(), QStringLiteral("0")},
+        {SettingKey::lastFolderDot(), QString()},
+        {SettingKey::lastFolder(), QString()},
+        {SettingKey::extension(), QStringLiteral("csv")},
+    }};
+    return table;
+}
+
+} // namespace
+
+const SettingDefault* findSettingDefault(const QString& key)
+{
+    for (const auto& entry : defaults()) {
+        if (entry.key == key)
+            return &entry;
+    }
+    return nullptr;
+}
+
+SettingsStore::SettingsStore(QSettings& settings) : m_settings(settings) {}
+
+std::unique_ptr<QSettings> SettingsStore::openUserSettings()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvadine"));
+}
+
+QString SettingsStore::ReadSetting(const QString& key, const QString& defaultText) const
+{
+    m_settings.sync();
+    const QString path = kSection + QLatin1Char('/') + key;
+    if (!m_settings.contains(path))
+        return defaultText;
+    return m_settings.value(path).toString();
+}
+
+QString SettingsStore::read(const QString& key) const
+{
+    if (key == SettingKey::outputFolder()) {
+        const auto desktop = desktopFolder();
+        return ReadSetting(key, desktop.ok() ? desktop.value() : QString());
+    }
+    const SettingDefault* entry = findSettingDefault(key);
+    return ReadSetting(key, entry ? entry->defaultText : QString());
+}
+
+void SettingsStore::WriteSetting(const QString& key, const QString& text)
+{
+    m_settings.setValue(kSection + QLatin1Char('/') + key, text);
+    m_settings.sync();
+}
+
+Result<bool> SettingsStore::parseYesNo(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool isNumber = false;
+    const double number = t.toDouble(&isNumber);
+    if (isNumber)
+        return number != 0.0;
+    return Failure{QStringLiteral("Type mismatch: \"%1\" is not a yes/no value").arg(text)};
+}
+
+Result<qint64> SettingsStore::parseColorNumber(const QString& text)
+{
+    bool isNumber = false;
+    const qint64 number = text.trimmed().toLongLong(&isNumber, 10);
+    if (!isNumber || number < -2147483648LL || number > 4294967295LL)
+        return Failure{QStringLiteral("Type mismatch: \"%1\" is not a colour number").arg(text)};
+    return number;
+}
+
+Result<bool> SettingsStore::readYesNo(const QString& key, bool defaultValue) const
+{
+    return parseYesNo(ReadSetting(key, defaultValue ? QStringLiteral("1") : QStringLiteral("0")));
+}
+
+Result<qint64> SettingsStore::readColor(const QString& key, qint64 defaultValue) const
+{
+    return parseColorNumber(ReadSetting(key, QString::number(defaultValue)));
+}
+
+Result<QString> SettingsStore::desktopFolder()
+{
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (desktop.isEmpty())
+        return Failure{QStringLiteral("The desktop folder could not be found")};
+    return desktop + pathSeparator();
+}
+
+} // namespace ostrand

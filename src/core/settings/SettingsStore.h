@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <memory>
+
+#include <QString>
+
+#include "core/common/Result.h"
+
+class QSettings;
+
+namespace ostrand {
+
+// The keys of the settings store, all in the one section "Ostrand".
+namespace SettingKey {
+inline QString option1() { return QStringLiteral("Option1"); }
+inline QString option2() { return QStringLiteral("Option2"); }
+inline QString option3() { return QStringLiteral("Option3"); }
+inline QString option4() { return QStringLiteral("Option4"); }
+inline QString option5() { return QStringLiteral("Option5"); }
+inline QString other() { return QStringLiteral("Other"); }
+inline QString borderWidth() { return QStringLiteral("Border Width"); }
+inline QString textColor() { return QStringLiteral("Text Color"); }
+inline QString backgroundColor() { return QStringLiteral("Background Color"); }
+inline QString outputFolder() { return QStringLiteral("Output Folder"); }
+inline QString option6() { return QStringLiteral("Option6"); }
+inline QString option7() { return QStringLiteral("Option7"); }
+inline QString lastFolderDot() { return QStringLiteral("LastFolderDot"); }
+inline QString lastFolder() { return QStringLiteral("LastFolder"); }
+inline QString extension() { return QStringLiteral("Extension"); }
+} // namespace SettingKey
+
+// One key with the default its readers pass when the key is absent.
+struct SettingDefault
+{
+    QString key;
+    QString defaultText;
+};
+
+// The fixed defaults. "Output Folder" defaults to the desktop folder, which only the reader can look up.
+const SettingDefault* findSettingDefault(const QString& key);
+
+// Persistent per-user text values under the application name "Kelvadine", section "Ostrand".
+// Nothing is cached: every read goes to the store, every write is synced at once.
+class SettingsStore
+{
+public:
+    // Uses the given QSettings (a temporary file in tests); the store does not own it.
+    explicit SettingsStore(QSettings& settings);
+
+    // The user's own store: the native format, user scope, organisation "Kelvadine", no application name.
+    static std::unique_ptr<QSettings> openUserSettings();
+
+    // The stored text, or the default when the key is absent; a key stored empty reads back empty.
+    QString ReadSetting(const QString& key, const QString& defaultText) const;
+    // Reads with the table's default (the desktop folder path for "Output Folder").
+    QString read(const QString& key) const;
+    void WriteSetting(const QString& key, const QString& text);
+
+    // Yes/no: "True" or any non-zero number is selected, "False" or "0" is not; anything else fails.
+    Result<bool> readYesNo(const QString& key, bool defaultValue) const;
+    // A colour number: the text read as a whole decimal number; anything else fails.
+    Result<qint64> readColor(const QString& key, qint64 defaultValue) const;
+
+    static QString yesNoText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+    static Result<bool> parseYesNo(const QString& text);
+    static Result<qint64> parseColorNumber(const QString& text);
+
+    // The user's desktop folder followed by one separator; fails when the platform names none.
+    static Result<QString> desktopFolder();
+
+private:
+    QSettings& m_settings;
+};
+
+} // namespace ostrand

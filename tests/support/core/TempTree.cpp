@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+#include "support/core/TempTree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace ostrand::test {
+
+TempTree::TempTree() = default;
+
+QString TempTree::path(const QString& relative) const
+{
+    return m_dir.path() + QLatin1Char('/') + relative;
+}
+
+QString TempTree::writeFile(const QString& relative, const QByteArray& bytes) const
+{
+    const QString full = path(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile file(full);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+    return full;
+}
+
+QString TempTree::makeFolder(const QString& relative) const
+{
+    const QString full = path(relative);
+    QDir().mkpath(full);
+    return full;
+}
+
+QByteArray TempTree::readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+} // namespace ostrand::test

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace ostrand::test {
+
+// A temporary folder tree on disk for one test, removed afterwards.
+class TempTree
+{
+public:
+    TempTree();
+    bool isValid() const { return m_dir.isValid(); }
+    // The tree's root, without a trailing separator.
+    QString root() const { return m_dir.path(); }
+    // root + "/" + relative
+    QString path(const QString& relative) const;
+    // Writes a file (creating its folders) and returns its full path.
+    QString writeFile(const QString& relative, const QByteArray& bytes) const;
+    // Creates a folder (and its parents) and returns its full path.
+    QString makeFolder(const QString& relative) const;
+    static QByteArray readFile(const QString& path);
+
+private:
+    QTemporaryDir m_dir;
+};
+
+} // namespace ostrand::test
