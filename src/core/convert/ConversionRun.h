@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "core/convert/ConversionOptions.h"
+
+namespace ostrand {
+
+// "Start Converting": refuses an empty list and a missing output folder, then converts every entry in
+// list order with the busy pointer, the progress value and text, and the closing "Done.". The flag
+// `Converting` belongs to the caller (the window) and keeps a second click from starting a second run.
+void RunConversion(RunHost& host, bool& Converting);
+
+} // namespace ostrand
