@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <system_error>
+
+#include <QString>
+#include <QStringList>
+
+namespace ostrand {
+
+// Which entries of a folder a listing keeps.
+enum class EntryKind
+{
+    Files,     // regular files, links to regular files included
+    Subfolders // folders, links to folders included
+};
+
+// The names one listing of a folder gave, in the file system's own order, and how the listing ended.
+struct FolderEntries
+{
+    QStringList names;
+    std::error_code error; // set when the folder could not be listed to its end; `names` holds what was read
+    QString errorText() const;
+    bool notFound() const;     // the folder is missing or is not a folder
+    bool accessDenied() const; // the folder may not be listed
+};
+
+// Reads a folder with one directory listing. The kind of each entry comes from the listing itself where
+// the file system says it, so a plain entry costs no extra look-up; links and entries of unknown kind are
+// looked up once. Names the file system holds in bytes that are not valid text cannot be addressed by
+// name: such an entry is kept only when the decoded name still reaches an entry of the wanted kind.
+// Only the names that WildcardMatch accepts for `pattern` are kept, tested before any look-up.
+FolderEntries ReadFolderEntries(const QString& folder, EntryKind kind, const QString& pattern = QStringLiteral("*"));
+
+} // namespace ostrand

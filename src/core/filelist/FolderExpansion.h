@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <functional>
+
+#include <QString>
+#include <QStringList>
+
+#include "core/common/Result.h"
+#include "core/filelist/ScanHost.h"
+
+namespace ostrand {
+
+// The pattern of the "Add All" command for the extension the user typed, used as typed: "csv" gives
+// "*.csv", "*" gives "*.*" (every file), ".csv" gives "*..csv".
+QString PatternForExtension(const QString& extension);
+
+// The pattern for a dropped folder or a folder given to the converter: every file.
+inline QString EveryFilePattern()
+{
+    return QStringLiteral("*.*");
+}
+
+// Receives the files of one folder of a tree: their normalized full paths in listing order (possibly
+// none), or the failure that kept the folder from being listed.
+using FolderFilesReceiver = std::function<void(const QString& folder, const Result<QStringList>& paths)>;
+
+// Expands a folder into the files of its tree, as "Add All", a dropped folder and the converter's folder
+// arguments do: the folder and its expandable subfolders are scanned breadth-first (GetSubDirectories2016,
+// whose failures go to the host's error report); then, folder by folder in that order, the openable
+// files matching `pattern` are taken in listing order, leaving out names that begin with "~" and hidden
+// files (attribute value 34), and each path is normalized. `receive` is called once for every folder of
+// the scan (without its trailing separator), so a window can append each batch and stay live; the host
+// is yielded to between folders and can stop the expansion.
+void CollectFilesInTree(const QString& folder, const QString& pattern, ScanHost& host,
+                        const FolderFilesReceiver& receive);
+
+// The same, gathering every path into one list; folders that cannot be listed add nothing.
+QStringList CollectFilesInTree(const QString& folder, const QString& pattern, ScanHost& host);
+
+} // namespace ostrand

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "core/filelist/ScanHost.h"
+
+namespace ostrand {
+
+// A folder whose path (trailing separator included) reaches this length is not descended into.
+inline constexpr qsizetype MaxScanFolderPath = 4096;
+// A subfolder whose name reaches this length is left out.
+inline constexpr qsizetype MaxScanFolderName = 256;
+
+// True when the scan may enter the folder: a drive's top folder always; any other folder unless its
+// attribute value is exactly 22 (a dot-folder) or 1046 (a link to a folder), so links are never followed
+// and link cycles cannot occur.
+bool IsExpandableFolder(const QString& folder);
+
+// Extends a folder list breadth-first. Each entry is a folder path ending in the separator. Every
+// expandable folder of `list` is read; its subfolders (in listing order, leaving out "." and "..", names
+// of MaxScanFolderName characters or more and names with unsupported characters) form the next level,
+// which with `recurse` is read the same way; then every level's expandable folders are appended to
+// `list`, shallowest level first. The starting entries stay, except that a folder that turns out to be
+// missing or unreadable while it is read is dropped (its first exactly equal entry); other read
+// failures go to the host's error report and the scan carries on. The scan yields to the host while it
+// works and ends early when the host asks it to stop, leaving `list` with the levels completed by then.
+void GetSubDirectories2016(QStringList& list, bool recurse, ScanHost& host);
+
+} // namespace ostrand
