@@ -1,0 +1,431 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# The benchmark: times ostrand-convert on each workload against the floor of this machine, measured in the
+# same run and paired round by round, and prints wall time, throughput, the ratio to the floor and peak memory.
+#
+#   bash bench/run.sh [--quick] [--rounds N] [--small-rounds N] [--scale S] [--only LIST]
+#                     [--build-dir DIR] [--no-build] [--work DIR] [--converter PATH]
+#
+#   --quick           scale 0.05 and 3 rounds: a check of the command that takes seconds
+#   --rounds N        rounds for each large workload (default 5)
+#   --small-rounds N  rounds for the 5,000 small files (default 3: each round costs about 40 s)
+#   --scale S         size factor for every workload (default 1)
+#   --only LIST       comma-separated subset of: csv100,utf16,longlines,nonascii,small,awk,scan,gui
+#   --build-dir DIR   build folder (default build-bench, a Release build of the programs needed here)
+#   --no-build        use the programs already in the build folder
+#   --work DIR        folder for the workloads and outputs (default bench/work)
+#   --converter PATH  the converter to time (default DIR/bin/ostrand-convert)
+#
+# Tools: bash, coreutils (dd, sync, stat, timeout), GNU time (/usr/bin/time), find, awk, cmake and ninja.
+set -euo pipefail
+export LC_ALL=C.UTF-8
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+scale=1
+rounds=5
+small_rounds=3
+only="csv100,utf16,longlines,nonascii,small,awk,scan,gui"
+build_dir="$root/build-bench"
+do_build=1
+work="$root/bench/work"
+converter=""
+rounds_given=""
+
+usage() { sed -n '3,20p' "$0" | sed 's/^# \{0,1\}//'; }
+
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --quick) scale=0.05; [ -n "$rounds_given" ] || rounds=3; small_rounds=3 ;;
+    --rounds) rounds="$2"; rounds_given=1; shift ;;
+    --small-rounds) small_rounds="$2"; shift ;;
+    --scale) scale="$2"; shift ;;
+    --only) only="$2"; shift ;;
+    --build-dir) build_dir="$(realpath -m "$2")"; shift ;;
+    --no-build) do_build="" ;;
+    --work) work="$(realpath -m "$2")"; shift ;;
+    --converter) converter="$(realpath -m "$2")"; shift ;;
+    -h | --help) usage; exit 0 ;;
+    *) echo "run.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
+    esac
+    shift
+done
+[ -n "$converter" ] || converter="$build_dir/bin/ostrand-convert"
+bin="$build_dir/bin"
+wanted() { [[ ",$only," == *",$1,"* ]]; }
+
+for tool in /usr/bin/time dd find awk timeout; do
+    command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (bash scripts/setup.sh installs it)" >&2; exit 2; }
+done
+
+# ---------------------------------------------------------------------------------------------------------------
+# Build
+
+target_exists() { cmake --build "$build_dir" --target help 2>/dev/null | grep -q "^$1[:]"; }
+
+if [ -n "$do_build" ]; then
+    echo "== build ($build_dir)"
+    if [ ! -f "$build_dir/CMakeCache.txt" ]; then
+        cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOSTRAND_BUILD_TESTS=OFF >/dev/null
+    else
+        cmake -S "$root" -B "$build_dir" >/dev/null
+    fi
+    for target in make_workloads ostrand-convert bench_scan bench_gui_responsiveness; do
+        if ! target_exists "$target"; then
+            echo "   $target: not in the project yet"
+            continue
+        fi
+        if ! cmake --build "$build_dir" -j"$(nproc)" --target "$target" >"$build_dir/bench-build-$target.log" 2>&1; then
+            echo "   $target: build FAILED (see $build_dir/bench-build-$target.log)"
+        fi
+    done
+fi
+[ -x "$bin/make_workloads" ] || { echo "run.sh: $bin/make_workloads is missing" >&2; exit 1; }
+
+# ---------------------------------------------------------------------------------------------------------------
+# Workloads
+
+echo "== workloads (scale $scale, in $work)"
+"$bin/make_workloads" --scale "$scale" --out "$work" >"$work.list.tmp" 2>/dev/null || {
+    mkdir -p "$work"
+    "$bin/make_workloads" --scale "$scale" --out "$work" >"$work.list.tmp"
+}
+declare -A wpath wbytes wfiles
+while read -r name path bytes files how; do
+    wpath[$name]="$path"
+    wbytes[$name]="$bytes"
+    wfiles[$name]="$files"
+    printf '   %-10s %12s bytes in %6s file(s), %s\n' "$name" "$bytes" "$files" "$how"
+done <"$work.list.tmp"
+rm -f "$work.list.tmp"
+
+out="$work/out"
+tmp="$work/tmp"
+mkdir -p "$out" "$tmp"
+results="$work/results.md"
+
+# ---------------------------------------------------------------------------------------------------------------
+# Helpers
+
+# timed CMD...: runs CMD with its dirty pages written first; sets T_WALL (s), T_RSS (KiB) and T_STATUS.
+timed() {
+    sync
+    local t0 t1
+    t0=$EPOCHREALTIME
+    T_STATUS=0
+    /usr/bin/time -f '%e %M' -o "$tmp/time.txt" "$@" >"$tmp/stdout.txt" 2>"$tmp/stderr.txt" || T_STATUS=$?
+    t1=$EPOCHREALTIME
+    T_WALL=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }')
+    T_RSS=$(awk 'END { print $2 + 0 }' "$tmp/time.txt")
+}
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+fmt() { awk -v v="$1" -v p="${2:-2}" 'BEGIN { printf "%.*f", p, v }'; }
+dirty_kib() { awk '/^Dirty:/ { print $2 }' /proc/meminfo 2>/dev/null || echo 0; }
+mb() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1e6 }'; }
+
+rows=()
+add_row() {
+    local row="|" cell
+    for cell in "$@"; do row+=" $cell |"; done
+    rows+=("$row")
+}
+notes=()
+note() { notes+=("$*"); }
+
+conv_timeout=600
+have_converter=""
+if [ -x "$converter" ]; then
+    have_converter=1
+else
+    echo "== ostrand-convert is not built ($converter): every conversion workload is skipped"
+fi
+
+# Checks the converter's exit status after a run; prints why and returns 1 when it failed.
+conv_ok() {
+    if [ "$T_STATUS" -ne 0 ]; then
+        echo "   ostrand-convert FAILED (exit $T_STATUS):"
+        head -c 600 "$tmp/stderr.txt" | sed 's/^/     /'
+        return 1
+    fi
+}
+
+floor_plain() { dd if="$1" of=/dev/null bs=1M status=none && dd if=/dev/zero of="$2" bs=1M count="$3" iflag=count_bytes status=none; }
+floor_sync() { dd if="$1" of=/dev/null bs=1M status=none && dd if=/dev/zero of="$2" bs=1M count="$3" iflag=count_bytes conv=fsync status=none; }
+export -f floor_plain floor_sync
+
+declare -A conv_median tput
+fair_floor=""
+
+# ---------------------------------------------------------------------------------------------------------------
+# One large file: converter, floor without and with sync, paired round by round.
+
+bench_file() {
+    local name="$1" goal="$2" input="${wpath[$1]}" bytes="${wbytes[$1]}"
+    echo "== $name: $(mb "$bytes") MB, $rounds round(s)"
+    local cdir="$out/conv-$name" fdir="$out/floor-$name"
+    rm -rf "$cdir" "$fdir"
+    mkdir -p "$cdir" "$fdir"
+    cat "$input" >/dev/null
+
+    # Warm-up run: checks the converter, gives the document's size and whether the converter syncs it.
+    local before after
+    sync
+    before=$(dirty_kib)
+    timed timeout "$conv_timeout" "$converter" --quiet --output-dir "$cdir" "$input"
+    after=$(dirty_kib)
+    conv_ok || { add_row "$name" "$(mb "$bytes") MB" "failed" "" "" "$goal" "" ""; return; }
+    local doc
+    doc=$(find "$cdir" -maxdepth 1 -type f -name '*.htm' -printf '%s\n' | head -n 1)
+    [ -n "$doc" ] || { echo "   no document was written"; return; }
+    local unsynced=$(((after - before) * 1024))
+    local syncs="yes"
+    [ "$unsynced" -lt $((doc / 4)) ] || syncs="no"
+    echo "   document $(mb "$doc") MB; warm-up $(fmt "$T_WALL") s; left unsynced after exit: $(mb $((unsynced > 0 ? unsynced : 0))) MB (converter syncs: $syncs)"
+    if [ -z "$fair_floor" ]; then
+        if [ "$syncs" = yes ]; then fair_floor=sync; else fair_floor=plain; fi
+    fi
+
+    local cw=() cr=() fw=() sw=() rp=() rs=() i
+    for ((i = 1; i <= rounds; i++)); do
+        rm -f "$cdir"/*
+        timed timeout "$conv_timeout" "$converter" --quiet --output-dir "$cdir" "$input"
+        conv_ok || { add_row "$name" "$(mb "$bytes") MB" "failed" "" "" "$goal" "" ""; return; }
+        cw+=("$T_WALL") cr+=("$T_RSS")
+        rm -f "$fdir"/*
+        timed bash -c 'floor_plain "$@"' _ "$input" "$fdir/floor.htm" "$doc"
+        fw+=("$T_WALL")
+        rm -f "$fdir"/*
+        timed bash -c 'floor_sync "$@"' _ "$input" "$fdir/floor.htm" "$doc"
+        sw+=("$T_WALL")
+        rp+=("$(ratio "${cw[-1]}" "${fw[-1]}")") rs+=("$(ratio "${cw[-1]}" "${sw[-1]}")")
+        printf '   round %d: converter %s s (%s MiB), floor %s s, floor with sync %s s: ratios %s / %s\n' \
+            "$i" "$(fmt "${cw[-1]}" 3)" "$((${cr[-1]} / 1024))" "$(fmt "${fw[-1]}" 3)" "$(fmt "${sw[-1]}" 3)" \
+            "${rp[-1]}" "${rs[-1]}"
+    done
+    local mc mr rss_kib rp_m rs_m fair
+    mc=$(median "${cw[@]}")
+    rp_m=$(median "${rp[@]}")
+    rs_m=$(median "${rs[@]}")
+    rss_kib=$(printf '%s\n' "${cr[@]}" | sort -n | tail -n 1)
+    conv_median[$name]=$mc
+    tput[$name]=$(awk -v b="$bytes" -v t="$mc" 'BEGIN { printf "%.1f", b / 1e6 / t }')
+    if [ "$fair_floor" = sync ]; then fair=$rs_m; else fair=$rp_m; fi
+    local rss_ratio
+    rss_ratio=$(awk -v r="$rss_kib" -v b="$bytes" 'BEGIN { printf "%.2f", r * 1024 / b }')
+    echo "   median: converter $(fmt "$mc" 3) s, ${tput[$name]} MB/s; ratio to floor $rp_m, to floor with sync $rs_m;" \
+        "peak RSS $((rss_kib / 1024)) MiB (${rss_ratio}x input)"
+    add_row "$name" "$(mb "$bytes") MB" "$(fmt "$mc" 2) s" "${tput[$name]} MB/s" "**${fair}x** ($rp_m / $rs_m)" "$goal" \
+        "$((rss_kib / 1024)) MiB" "${rss_ratio}x"
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# The small files: one invocation for all of them; the floor writes each document's size with conv=fsync.
+
+bench_small() {
+    local dir="${wpath[small]}" n="${wfiles[small]}" bytes="${wbytes[small]}"
+    echo "== small: $n files of $((bytes / n)) bytes, $small_rounds round(s)"
+    local cdir="$out/conv-small" fdir="$out/floor-small" files
+    rm -rf "$cdir" "$fdir"
+    mkdir -p "$cdir" "$fdir"
+    files=("$dir"/*.csv)
+    cat "${files[@]}" >/dev/null
+
+    timed timeout "$conv_timeout" "$converter" --quiet --output-dir "$cdir" "${files[@]}"
+    conv_ok || { add_row "small" "$n files" "failed" "" "" "" "" ""; return; }
+    # One line per file: source, document size, floor's output.
+    local list="$tmp/small-floor.txt" f base
+    : >"$list"
+    for f in "${files[@]}"; do
+        base="${f##*/}"
+        base="${base%.*}.htm"
+        [ -f "$cdir/$base" ] || { echo "   no document for $f"; return; }
+        printf '%s %s %s\n' "$f" "$(stat -c %s "$cdir/$base")" "$fdir/$base" >>"$list"
+    done
+    echo "   warm-up $(fmt "$T_WALL") s"
+
+    # The floor starts one dd per file; the same number of dd starts that do nothing measures what that costs,
+    # so the floor without it is the data's own cost. Both figures are printed.
+    local floor_script spawn_script
+    floor_script='while read -r src size dst; do dd if="$src" of="$dst" ibs="$size" obs=1M count=1 conv=sync,fsync status=none; done'
+    spawn_script='while read -r src size dst; do dd if=/dev/null of=/dev/null status=none; done'
+    local cw=() cr=() fw=() pw=() raw=() net=() i
+    for ((i = 1; i <= small_rounds; i++)); do
+        rm -rf "$cdir" && mkdir -p "$cdir"
+        timed timeout "$conv_timeout" "$converter" --quiet --output-dir "$cdir" "${files[@]}"
+        conv_ok || { add_row "small" "$n files" "failed" "" "" "" "" ""; return; }
+        cw+=("$T_WALL") cr+=("$T_RSS")
+        rm -rf "$fdir" && mkdir -p "$fdir"
+        timed bash -c "$floor_script" <"$list"
+        fw+=("$T_WALL")
+        timed bash -c "$spawn_script" <"$list"
+        pw+=("$T_WALL")
+        raw+=("$(ratio "${cw[-1]}" "${fw[-1]}")")
+        net+=("$(awk -v c="${cw[-1]}" -v f="${fw[-1]}" -v p="${pw[-1]}" 'BEGIN { if (f - p > 0) printf "%.2f", c / (f - p); else print "n/a" }')")
+        printf '   round %d: converter %s s, floor %s s (of which %s s starting dd), ratio %s, without the starts %s\n' \
+            "$i" "$(fmt "${cw[-1]}" 3)" "$(fmt "${fw[-1]}" 3)" "$(fmt "${pw[-1]}" 3)" "${raw[-1]}" "${net[-1]}"
+    done
+    local mc raw_m net_m rss_kib per_file
+    mc=$(median "${cw[@]}")
+    raw_m=$(median "${raw[@]}")
+    net_m=$(median "${net[@]}")
+    rss_kib=$(printf '%s\n' "${cr[@]}" | sort -n | tail -n 1)
+    per_file=$(awk -v t="$mc" -v n="$n" 'BEGIN { printf "%.2f", t / n * 1000 }')
+    echo "   median: converter $(fmt "$mc" 3) s ($per_file ms a file); ratio to the synced floor $net_m" \
+        "(to the floor with its dd starts: $raw_m); peak RSS $((rss_kib / 1024)) MiB"
+    add_row "small" "$n files, $(mb "$bytes") MB" "$(fmt "$mc" 2) s" "$per_file ms/file" \
+        "**${net_m}x** (with dd starts $raw_m)" "<= 1.5x (synced)" "$((rss_kib / 1024)) MiB" ""
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# The awk one-liner on the 100 MB workload, against the plain floor (awk does not sync either).
+
+awk_program='BEGIN { ORS = ""; printf "<html><title></title><body><table width=\047100%%\047 style=\047color:#000000\047 border=\0471\047 bgcolor=\047#FFFFFF\047><tbody>\r\n" }
+{ gsub(/\r/, ""); if ($0 == "") next; printf "<tr>\r\n"; for (i = 1; i <= NF; i++) printf "<td>%s</td>", $i; printf "</tr>\r\n" }
+END { printf "</body></html>\r\n" }'
+
+bench_awk() {
+    local input="${wpath[csv100]}" bytes="${wbytes[csv100]}" n=$((rounds < 3 ? rounds : 3))
+    echo "== awk one-liner on csv100: $n round(s)"
+    local adir="$out/awk" fdir="$out/floor-awk"
+    mkdir -p "$adir" "$fdir"
+    local aw=() fw=() r=() i doc
+    for ((i = 1; i <= n; i++)); do
+        rm -f "$adir"/*
+        timed bash -c 'LC_ALL=C awk -v FS=, "$1" "$2" >"$3"' _ "$awk_program" "$input" "$adir/csv100.htm"
+        aw+=("$T_WALL")
+        doc=$(stat -c %s "$adir/csv100.htm")
+        rm -f "$fdir"/*
+        timed bash -c 'floor_plain "$@"' _ "$input" "$fdir/floor.htm" "$doc"
+        fw+=("$T_WALL")
+        r+=("$(ratio "${aw[-1]}" "${fw[-1]}")")
+        printf '   round %d: awk %s s, floor %s s, ratio %s\n' "$i" "$(fmt "${aw[-1]}" 3)" "$(fmt "${fw[-1]}" 3)" "${r[-1]}"
+    done
+    local same="not compared (no converter output)"
+    local conv_doc="$out/conv-csv100/csv100.htm"
+    if [ -f "$conv_doc" ]; then
+        if cmp -s "$conv_doc" "$adir/csv100.htm"; then same="identical to the converter's"; else same="DIFFERENT from the converter's"; fi
+    fi
+    local m
+    m=$(median "${r[@]}")
+    echo "   median: awk $(fmt "$(median "${aw[@]}")" 3) s, ratio to floor $m; awk's document is $same"
+    add_row "awk (reference)" "$(mb "$bytes") MB" "$(fmt "$(median "${aw[@]}")" 2) s" \
+        "$(awk -v b="$bytes" -v t="$(median "${aw[@]}")" 'BEGIN { printf "%.1f", b / 1e6 / t }') MB/s" "${m}x (plain floor)" \
+        "reference" "" ""
+    note "awk: \`awk -v FS=,\` with a loop over the fields, LC_ALL=C (mawk here); its document is $same."
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# "Add All" on the tree against find, warm cache.
+
+bench_scan() {
+    local tree="${wpath[tree]}" n=$rounds
+    local probe=""
+    [ ! -x "$bin/bench_scan" ] || probe=$("$bin/bench_scan" "$tree" csv 2>/dev/null || true)
+    if [[ "$probe" != *files=* ]]; then
+        echo "== scan: skipped (the core's folder scan is not available yet)"
+        add_row "scan (Add All)" "${wfiles[tree]} files" "skipped" "" "" "<= 3x find" "" ""
+        return
+    fi
+    echo "== scan: ${wfiles[tree]} files, $n round(s), warm cache"
+    find "$tree" -type f >/dev/null
+    local sw=() fw=() r=() i count
+    for ((i = 1; i <= n; i++)); do
+        timed "$bin/bench_scan" "$tree" csv
+        sw+=("$T_WALL")
+        count=$(sed -n 's/.*files=\([0-9]*\).*/\1/p' "$tmp/stdout.txt")
+        timed find "$tree" -type f
+        fw+=("$T_WALL")
+        r+=("$(ratio "${sw[-1]}" "${fw[-1]}")")
+        printf '   round %d: scan %s s (%s files), find %s s (%s files), ratio %s\n' "$i" "$(fmt "${sw[-1]}" 3)" \
+            "${count:-?}" "$(fmt "${fw[-1]}" 3)" "$(wc -l <"$tmp/stdout.txt")" "${r[-1]}"
+    done
+    local m
+    m=$(median "${r[@]}")
+    echo "   median: scan $(fmt "$(median "${sw[@]}")" 3) s, find $(fmt "$(median "${fw[@]}")" 3) s, ratio $m"
+    add_row "scan (Add All)" "${wfiles[tree]} files" "$(fmt "$(median "${sw[@]}")" 3) s" "" "**${m}x** find" "<= 3x find" \
+        "" ""
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# The window's responsiveness while it converts the 100 MB workload.
+
+bench_gui() {
+    local prog="$bin/bench_gui_responsiveness" input="${wpath[csv100]}"
+    if [ ! -x "$prog" ]; then
+        echo "== window responsiveness: skipped (bench_gui_responsiveness is not built)"
+        add_row "window responsiveness" "" "skipped" "" "" "gap <= 50 ms, <= 1.2x converter" "" ""
+        return
+    fi
+    local n=$((rounds < 3 ? rounds : 3))
+    echo "== window responsiveness on csv100: $n round(s)"
+    local gdir="$out/gui"
+    mkdir -p "$gdir"
+    local gaps=() runs=() i gap run
+    for ((i = 1; i <= n; i++)); do
+        rm -f "$gdir"/*
+        timed env QT_QPA_PLATFORM=offscreen timeout "$conv_timeout" "$prog" "$input" "$gdir"
+        gap=$(sed -n 's/.*max_gap_ms=\([0-9.]*\).*/\1/p' "$tmp/stdout.txt" | tail -n 1)
+        run=$(sed -n 's/.*run_s=\([0-9.]*\).*/\1/p' "$tmp/stdout.txt" | tail -n 1)
+        if [ "$T_STATUS" -ne 0 ] || [ -z "$gap" ] || [ -z "$run" ]; then
+            echo "   bench_gui_responsiveness FAILED (exit $T_STATUS):"
+            head -c 600 "$tmp/stdout.txt" "$tmp/stderr.txt" | sed 's/^/     /'
+            add_row "window responsiveness" "" "failed" "" "" "gap <= 50 ms, <= 1.2x converter" "" ""
+            return
+        fi
+        gaps+=("$gap") runs+=("$run")
+        printf '   round %d: longest gap %s ms, run %s s\n' "$i" "$gap" "$run"
+    done
+    local mg mr rel="n/a"
+    mg=$(median "${gaps[@]}")
+    mr=$(median "${runs[@]}")
+    [ -z "${conv_median[csv100]:-}" ] || rel=$(ratio "$mr" "${conv_median[csv100]}")
+    echo "   median: longest gap $mg ms, run $(fmt "$mr" 3) s = ${rel}x ostrand-convert"
+    add_row "window responsiveness" "$(mb "${wbytes[csv100]}") MB" "$(fmt "$mr" 2) s" "" \
+        "gap **$mg ms**, **${rel}x** converter" "gap <= 50 ms, <= 1.2x converter" "" ""
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# Run
+
+start=$EPOCHREALTIME
+if [ -n "$have_converter" ]; then
+    wanted csv100 && bench_file csv100 "<= 6x, RSS <= 3.5x"
+    wanted utf16 && bench_file utf16 "<= 8x"
+    wanted longlines && bench_file longlines "throughput within 1.5x of csv100"
+    wanted nonascii && bench_file nonascii "<= 10x"
+    wanted small && bench_small
+fi
+wanted awk && bench_awk
+wanted scan && bench_scan
+if [ -n "$have_converter" ]; then
+    wanted gui && bench_gui
+fi
+
+if [ -n "${tput[csv100]:-}" ] && [ -n "${tput[longlines]:-}" ]; then
+    note "Long lines: csv100 runs at ${tput[csv100]} MB/s, longlines at ${tput[longlines]} MB/s:" \
+        "$(ratio "${tput[csv100]}" "${tput[longlines]}")x (csv100 / longlines, goal at most 1.5x)."
+fi
+case "$fair_floor" in
+sync) note "The ratio in bold is against the floor that syncs its file (dd conv=fsync): the converter's atomic save" \
+    "syncs every document, and a floor that skipped the sync would charge the converter for the durability" \
+    "that the floor skips. In brackets: against the plain floor / the synced floor." ;;
+plain) note "The converter left its documents unsynced, so the ratio in bold is against the plain floor (no sync)." \
+    "In brackets: against the plain floor / the synced floor." ;;
+esac
+note "Small files: the floor runs one dd per file (read the 2 KB source, write the document's size, conv=fsync);" \
+    "starting those dd processes is measured in the same round and taken out, since the converter starts once."
+
+{
+    echo "Scale $scale, $rounds round(s) for the large workloads, $small_rounds for the small files;" \
+        "$(nproc) cores, $(awk '/^MemTotal:/ { printf "%.0f", $2 / 1048576 }' /proc/meminfo) GiB, $(date -u +%Y-%m-%d)."
+    echo
+    echo "| workload | input | converter (median) | throughput | converter / floor (median of pairs) | goal | peak RSS | RSS / input |"
+    echo "|---|---|---|---|---|---|---|---|"
+    printf '%s\n' "${rows[@]}"
+    echo
+    for line in "${notes[@]}"; do echo "- $line"; done
+} >"$results"
+echo
+echo "== results (also in $results), $(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.0f", b - a }') s"
+cat "$results"
