@@ -1,0 +1,515 @@
+// SPDX-License-Identifier: MIT
+#include "app/Form1.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include "app/AppIcon.h"
+#include "app/ApplicationTitle.h"
+#include "app/CaptionProgressBar.h"
+#include "app/CursorFile.h"
+#include "app/Dialogs.h"
+#include "app/PointerScheme.h"
+#include "app/Skin.h"
+#include "core/app/GuardedOperation.h"
+#include "core/common/Paths.h"
+#include "core/convert/ConversionRun.h"
+#include "filelist/FileListView.h"
+#include "options/AppearanceOptions.h"
+#include "options/ColorSwatch.h"
+#include "options/FocusLossCheck.h"
+#include "options/NumericEntry.h"
+#include "options/OutputFolder.h"
+
+namespace ostrand {
+
+namespace {
+
+// Positions and sizes are in twips, 15 to a pixel.
+constexpr int twips(int value)
+{
+    return (value + 7) / 15;
+}
+
+enum class ControlKind
+{
+    List,
+    PushButton,
+    Frame,
+    OptionButton,
+    TextBox,
+    Label,
+    Swatch,
+    ProgressBar
+};
+
+struct ControlSpec
+{
+    ControlKind kind;
+    const char* name;
+    const char* caption;
+    const char* container; // "" for the window itself
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+// Every control of the window; containers come before what they hold.
+constexpr ControlSpec kControls[] = {
+    {ControlKind::List, "ListView1", "", "", 120, 120, 7800, 2535},
+    {ControlKind::PushButton, "PushButton1", "Add CSV File(s)", "", 120, 2745, 3840, 405},
+    {ControlKind::PushButton, "PushButton5", "Add All CSV File(s) In Folder", "", 4080, 2745, 3840, 405},
+    {ControlKind::PushButton, "PushButton7", "Clear List", "", 120, 3255, 3840, 405},
+    {ControlKind::PushButton, "PushButton3", "Load Sample/Example Files", "", 4080, 3255, 3840, 405},
+    {ControlKind::Frame, "Frame2", "CSV Delimiter", "", 120, 3705, 7800, 705},
+    {ControlKind::OptionButton, "Option1", "Comma", "Frame2", 240, 300, 1140, 225},
+    {ControlKind::OptionButton, "Option2", "Comma-space", "Frame2", 1485, 300, 1725, 225},
+    {ControlKind::OptionButton, "Option3", "Semicolon", "Frame2", 3330, 300, 1455, 225},
+    {ControlKind::OptionButton, "Option4", "Tab", "Frame2", 4860, 300, 780, 225},
+    {ControlKind::OptionButton, "Option5", "Other", "Frame2", 5760, 300, 825, 225},
+    {ControlKind::TextBox, "Text1", "|", "Frame2", 6600, 255, 915, 330},
+    {ControlKind::Frame, "Frame1", "HTML Options", "", 120, 4470, 7800, 825},
+    {ControlKind::Label, "Label1", "Border Width:", "Frame1", 270, 345, 1170, 225},
+    {ControlKind::TextBox, "Text2", "1", "Frame1", 1575, 300, 510, 345},
+    {ControlKind::Label, "Label2", "Text Color:", "Frame1", 2450, 345, 915, 225},
+    {ControlKind::Swatch, "Picture1", "", "Frame1", 3480, 300, 360, 345},
+    {ControlKind::PushButton, "PushButton6", "...", "Frame1", 3960, 300, 600, 345},
+    {ControlKind::Label, "Label3", "Background Color:", "Frame1", 4725, 345, 1575, 225},
+    {ControlKind::Swatch, "Picture2", "", "Frame1", 6435, 300, 360, 345},
+    {ControlKind::PushButton, "PushButton8", "...", "Frame1", 6960, 300, 600, 345},
+    {ControlKind::Frame, "Frame5", "Save Option", "", 120, 5340, 7800, 1815},
+    {ControlKind::OptionButton, "Option6", "Save results to this folder:", "Frame5", 240, 300, 3615, 255},
+    {ControlKind::Frame, "Frame4", "", "Frame5", 480, 510, 6840, 810},
+    {ControlKind::TextBox, "Text3", "", "Frame4", 240, 300, 5670, 345},
+    {ControlKind::PushButton, "PushButton4", "...", "Frame4", 6000, 300, 600, 345},
+    {ControlKind::OptionButton, "Option7", "Save results in folder of original file", "Frame5", 240, 1410, 3615, 255},
+    {ControlKind::PushButton, "PushButton2", "Start Converting", "", 120, 7270, 7800, 405},
+    {ControlKind::ProgressBar, "ProgressBar1", "Progress Bar", "", 120, 7790, 7800, 405},
+};
+
+constexpr int kClientWidth = 8040;
+constexpr int kClientHeight = 8310;
+constexpr int kColumnWidth = 7200;
+
+const char* const kListToolTip = "Drag and drop files here. Double-click item to remove it. Move | line to right "
+                                 "and out of window to reveal full names.";
+
+QFont arialBold(qreal pointSize)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(pointSize);
+    font.setBold(true);
+    return font;
+}
+
+void setWhiteBackground(QWidget* widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    widget->setPalette(palette);
+}
+
+QWidget* createControl(const ControlSpec& spec, QWidget* container)
+{
+    const QString caption = QString::fromUtf8(spec.caption);
+    QWidget* widget = nullptr;
+    switch (spec.kind) {
+    case ControlKind::List: {
+        auto* list = new FileListView(container);
+        list->setToolTip(QString::fromUtf8(kListToolTip));
+        widget = list;
+        break;
+    }
+    case ControlKind::PushButton:
+        widget = new QPushButton(caption, container);
+        widget->setFont(arialBold(11.25));
+        break;
+    case ControlKind::Frame:
+        widget = new QGroupBox(caption, container);
+        setWhiteBackground(widget);
+        break;
+    case ControlKind::OptionButton:
+        widget = new QRadioButton(caption, container);
+        setWhiteBackground(widget);
+        break;
+    case ControlKind::TextBox:
+        widget = new QLineEdit(caption, container);
+        break;
+    case ControlKind::Label:
+        widget = new QLabel(caption, container);
+        setWhiteBackground(widget);
+        break;
+    case ControlKind::Swatch: {
+        auto* swatch = new QFrame(container);
+        swatch->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        widget = swatch;
+        break;
+    }
+    case ControlKind::ProgressBar: {
+        auto* bar = new CaptionProgressBar(container);
+        bar->setCaption(caption);
+        widget = bar;
+        break;
+    }
+    }
+    widget->setObjectName(QString::fromUtf8(spec.name));
+    widget->setGeometry(twips(spec.left), twips(spec.top), twips(spec.width), twips(spec.height));
+    return widget;
+}
+
+Status failed(const QString& description)
+{
+    return Failure{description};
+}
+
+} // namespace
+
+Form1::Form1(QSettings& settings, Dialogs& dialogs, const QString& programFolder, QWidget* parent)
+    : QWidget(parent), m_settings(settings), m_dialogs(dialogs), m_programFolder(programFolder)
+{
+    createControls();
+    connectHandlers();
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+template<class T>
+T* Form1::control(const char* name) const
+{
+    return findChild<T*>(QString::fromUtf8(name));
+}
+
+void Form1::createControls()
+{
+    setObjectName(QStringLiteral("Form1"));
+    setFont(arialBold(9));
+    setWhiteBackground(this);
+    setAutoFillBackground(true);
+    setFixedSize(twips(kClientWidth), twips(kClientHeight));
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    for (const ControlSpec& spec : kControls) {
+        QWidget* container = *spec.container ? control<QWidget>(spec.container) : this;
+        createControl(spec, container);
+    }
+
+    ListView1 = control<FileListView>("ListView1");
+    PushButton1 = control<QPushButton>("PushButton1");
+    PushButton5 = control<QPushButton>("PushButton5");
+    PushButton7 = control<QPushButton>("PushButton7");
+    PushButton3 = control<QPushButton>("PushButton3");
+    Frame2 = control<QGroupBox>("Frame2");
+    Option1 = control<QRadioButton>("Option1");
+    Option2 = control<QRadioButton>("Option2");
+    Option3 = control<QRadioButton>("Option3");
+    Option4 = control<QRadioButton>("Option4");
+    Option5 = control<QRadioButton>("Option5");
+    Text1 = control<QLineEdit>("Text1");
+    Frame1 = control<QGroupBox>("Frame1");
+    Label1 = control<QLabel>("Label1");
+    Text2 = control<QLineEdit>("Text2");
+    Label2 = control<QLabel>("Label2");
+    Picture1 = control<QFrame>("Picture1");
+    PushButton6 = control<QPushButton>("PushButton6");
+    Label3 = control<QLabel>("Label3");
+    Picture2 = control<QFrame>("Picture2");
+    PushButton8 = control<QPushButton>("PushButton8");
+    Frame5 = control<QGroupBox>("Frame5");
+    Option6 = control<QRadioButton>("Option6");
+    Frame4 = control<QGroupBox>("Frame4");
+    Text3 = control<QLineEdit>("Text3");
+    PushButton4 = control<QPushButton>("PushButton4");
+    Option7 = control<QRadioButton>("Option7");
+    PushButton2 = control<QPushButton>("PushButton2");
+    ProgressBar1 = control<CaptionProgressBar>("ProgressBar1");
+
+    // The state before start-up.
+    Option1->setChecked(true);
+    Option6->setChecked(true);
+    setSwatchColor(Picture1, 0);
+    setSwatchColor(Picture2, 16777215);
+}
+
+void Form1::connectHandlers()
+{
+    m_pointer = new PointerScheme(*this);
+    for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
+                            static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Frame5), static_cast<QWidget*>(Text3)})
+        m_pointer->resetOnMouseMove(widget);
+    for (QPushButton* button :
+         {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7, PushButton8})
+        m_pointer->handOnMouseMove(button);
+
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
+    connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+    connect(PushButton8, &QPushButton::clicked, this, &Form1::PushButton8_Click);
+
+    for (QRadioButton* option : delimiterButtons())
+        connect(option, &QRadioButton::clicked, this, &Form1::DelimiterOption_Click);
+    connect(Option6, &QRadioButton::clicked, this, &Form1::OutputOption_Click);
+    connect(Option7, &QRadioButton::clicked, this, &Form1::OutputOption_Click);
+
+    connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
+    connect(Text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
+    connect(Text3, &QLineEdit::textChanged, this, &Form1::Text3_Change);
+
+    m_focusChecks = new FocusLossCheck([this](const QString& message) { showMessage(message); }, this);
+    m_focusChecks->watch(
+        Text1, [](const QString& text) { return !text.isEmpty(); }, QStringLiteral("You forgot to input a value."));
+    m_focusChecks->watch(Text2, IsNumericEntry, QStringLiteral("Must be a numeric entry."));
+}
+
+void Form1::Form_Load()
+{
+    GuardedOperation load(*this, LocationTag::formLoad());
+
+    const QString skin = skinPath(m_programFolder);
+    load.step(100, [&]() -> Status { return skinFileExists(skin) ? applySkin(*this, skin) : Status(); });
+
+    load.step(102, [&] {
+        setWindowTitle(QStringLiteral("Ostrand"));
+        setWindowIcon(applicationIcon());
+        m_applicationTitle = ApplicationTitle(productName());
+    });
+
+    const QString handPath = m_programFolder + QStringLiteral("/HAND-M.CUR");
+    if (load.test(104, [&] { return FileExists(handPath); })) {
+        load.step(106, [&]() -> Status {
+            const auto cursor = loadCursorFile(handPath);
+            if (!cursor)
+                return failed(cursor.error());
+            m_pointer->setHandCursor(cursor.value());
+            return {};
+        });
+    }
+
+    load.step(132, [&] { Text1->setText(m_settings.ReadSetting(SettingKey::other(), QStringLiteral("|"))); });
+    load.step(134, [&] { Text2->setText(m_settings.ReadSetting(SettingKey::borderWidth(), QStringLiteral("1"))); });
+
+    const QString optionKeys[] = {SettingKey::option1(), SettingKey::option2(), SettingKey::option3(),
+                                  SettingKey::option4(), SettingKey::option5()};
+    const DelimiterButtons options = delimiterButtons();
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        load.step(136 + 2 * static_cast<int>(i), [&]() -> Status {
+            const auto selected = m_settings.readYesNo(optionKeys[i], i == 0);
+            if (!selected)
+                return failed(selected.error());
+            setOptionValue(options[i], selected.value());
+            if (selected.value())
+                DelimiterOption_Click();
+            return {};
+        });
+    }
+
+    load.step(146, [&]() -> Status {
+        const auto color = m_settings.readColor(SettingKey::textColor(), 0);
+        if (!color)
+            return failed(color.error());
+        setSwatchColor(Picture1, color.value());
+        return {};
+    });
+    load.step(148, [&]() -> Status {
+        const auto color = m_settings.readColor(SettingKey::backgroundColor(), 16777215);
+        if (!color)
+            return failed(color.error());
+        setSwatchColor(Picture2, color.value());
+        return {};
+    });
+
+    load.step(150, [&] { ListView1->setColumnHeader(QStringLiteral("CSV File(s)")); });
+    load.step(152, [&] { ListView1->setColumnWidth(0, twips(kColumnWidth)); });
+
+    load.step(154, [&]() -> Status {
+        const auto desktop = SettingsStore::desktopFolder();
+        if (!desktop)
+            return failed(desktop.error());
+        Text3->setText(m_settings.ReadSetting(SettingKey::outputFolder(), desktop.value()));
+        return {};
+    });
+
+    const std::pair<QRadioButton*, QString> outputOptions[] = {{Option6, SettingKey::option6()},
+                                                               {Option7, SettingKey::option7()}};
+    int line = 156;
+    for (const auto& [option, key] : outputOptions) {
+        load.step(line, [&]() -> Status {
+            const auto selected = m_settings.readYesNo(key, option == Option6);
+            if (!selected)
+                return failed(selected.error());
+            setOptionValue(option, selected.value());
+            if (selected.value())
+                OutputOption_Click();
+            return {};
+        });
+        line += 2;
+    }
+
+    if (load.test(160, [&] { return Option6->isChecked(); }))
+        load.step(162, [&] { Frame4->setEnabled(true); });
+    else
+        load.step(164, [&] { Frame4->setEnabled(false); });
+}
+
+QString Form1::borderWidth()
+{
+    return Text2->text();
+}
+
+qint64 Form1::textColor()
+{
+    return swatchColor(Picture1);
+}
+
+qint64 Form1::backgroundColor()
+{
+    return swatchColor(Picture2);
+}
+
+OutputMode Form1::outputMode()
+{
+    return SelectedOutputMode(Option6, Option7);
+}
+
+QString Form1::outputFolder()
+{
+    return Text3->text();
+}
+
+DelimiterOption Form1::delimiterOption()
+{
+    return SelectedDelimiterOption(delimiterButtons());
+}
+
+QString Form1::otherDelimiterText()
+{
+    return Text1->text();
+}
+
+qsizetype Form1::entryCount()
+{
+    return ListView1->entryCount();
+}
+
+QString Form1::entry(qsizetype index)
+{
+    return ListView1->entry(index);
+}
+
+void Form1::setProgressValue(int value)
+{
+    ProgressBar1->setValue(value);
+}
+
+void Form1::setProgressText(const QString& text)
+{
+    ProgressBar1->setCaption(text);
+}
+
+void Form1::setBusyPointer(bool busy)
+{
+    m_pointer->setPointer(busy ? MousePointer::Busy : MousePointer::Default);
+}
+
+void Form1::yieldToEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void Form1::showMessage(const QString& text)
+{
+    if (!m_closing)
+        m_dialogs.message(text, m_applicationTitle);
+}
+
+void Form1::ReportError(const QString& description, const QString& tag, int line)
+{
+    if (!m_closing)
+        m_dialogs.errorReport(ErrorReportText(description, tag, line));
+}
+
+void Form1::PushButton1_Click() {}
+
+void Form1::PushButton2_Click()
+{
+    RunConversion(*this, m_Converting);
+}
+
+void Form1::PushButton3_Click() {}
+
+void Form1::PushButton4_Click()
+{
+    GuardedOperation browse(*this, LocationTag::pushButton4());
+    BrowseOutputFolder(browse, m_dialogs, m_settings, Text3);
+}
+
+void Form1::PushButton5_Click() {}
+
+void Form1::PushButton6_Click()
+{
+    GuardedOperation pick(*this, LocationTag::pushButton6());
+    PickSwatchColor(pick, m_dialogs, Picture1, m_settings, SettingKey::textColor());
+}
+
+void Form1::PushButton7_Click()
+{
+    GuardedOperation clear(*this, LocationTag::pushButton7());
+    if (m_pointer->isBusy()) // 100: a long operation holds the list
+        return;
+    clear.step(102, [&] { ListView1->clearEntries(); });
+}
+
+void Form1::PushButton8_Click()
+{
+    GuardedOperation pick(*this, LocationTag::pushButton8());
+    PickSwatchColor(pick, m_dialogs, Picture2, m_settings, SettingKey::backgroundColor());
+}
+
+void Form1::DelimiterOption_Click()
+{
+    SaveDelimiterOptions(m_settings, delimiterButtons());
+}
+
+void Form1::OutputOption_Click()
+{
+    SaveOutputOptions(m_settings, Option6, Option7, Frame4);
+}
+
+void Form1::Text1_Change()
+{
+    m_settings.WriteSetting(SettingKey::other(), Text1->text());
+}
+
+void Form1::Text2_Change()
+{
+    m_settings.WriteSetting(SettingKey::borderWidth(), Text2->text());
+}
+
+void Form1::Text3_Change()
+{
+    m_settings.WriteSetting(SettingKey::outputFolder(), Text3->text());
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    // Whatever is running stops at its next look at stopRequested() and writes nothing more; the
+    // application quits once the handler on the stack has returned.
+    m_closing = true;
+    event->accept();
+}
+
+} // namespace ostrand
