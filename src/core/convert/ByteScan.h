@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QtGlobal>
+
+namespace ostrand {
+
+// How often three chosen bytes occur in a run of bytes.
+struct ByteCounts
+{
+    qsizetype first = 0;
+    qsizetype second = 0;
+    qsizetype third = 0;
+};
+
+// Counts the bytes equal to a, b and c in one pass (16 bytes at a time where the processor allows).
+ByteCounts countBytes(const char* data, qsizetype size, char a, char b, char c);
+
+// Counts the non-overlapping occurrences of a pattern of two or more bytes, scanning left to right.
+qsizetype countOccurrences(const char* data, qsizetype size, const char* pattern, qsizetype patternSize);
+
+// The first occurrence of a pattern of one or more bytes in [begin, end), or end when there is none.
+const char* findPattern(const char* begin, const char* end, const char* pattern, qsizetype patternSize);
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+// Runs of ASCII are passed over 16 bytes at a time.
+bool isValidUtf8(const char* data, qsizetype size);
+
+} // namespace ostrand

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <functional>
+
+#include <QByteArray>
+#include <QString>
+
+namespace ostrand {
+
+// "#RRGGBB" of a colour value (red in bits 0-7, green 8-15, blue 16-23): the value in upper-case
+// hexadecimal (a negative value in its eight-digit two's complement form), padded to six digits, then the
+// last two digits, the third and fourth, and the first two. Digits beyond six are not dropped: 0x80000005
+// gives "#050080".
+QString ColorToHTML(qint64 value);
+
+// The document's first line, CR LF included: the table with its text colour, border and background.
+QByteArray documentHeader(qint64 textColor, const QString& borderWidth, qint64 backgroundColor);
+
+// The document's last piece; the file receives it followed by CR LF.
+inline QByteArray documentFooter()
+{
+    return QByteArrayLiteral("</body></html>");
+}
+
+// Told the share of the source's lines handled so far (0 to 100), at the first line, then about every
+// 10 ms of work, then 100 at the end; returns false to stop the document there.
+using LineProgress = std::function<bool(int percent)>;
+
+// Builds one document in a single buffer, sized once before any row is added.
+//
+// Cutting: every carriage return is removed, the text is cut into lines at every line feed, empty lines are
+// skipped, and each line is cut at every occurrence of the delimiter, left to right, each occurrence
+// consumed whole (an empty delimiter leaves the line whole). Each line becomes "<tr>" CR LF, one
+// "<td>field</td>" per field, "</tr>" CR LF; fields are copied unchanged.
+class HtmlDocument
+{
+public:
+    // Reserves room for the header, the rows of the UTF-8 text cut at the delimiter, the footer and the
+    // closing CR LF, and starts the document with the header.
+    HtmlDocument(const QByteArray& header, const QByteArray& text, const QByteArray& delimiter);
+
+    // Appends one row per non-empty line of the text; false when progress asked to stop.
+    bool appendRows(const LineProgress& progress);
+    // Appends the footer.
+    void appendFooter();
+    // Ends the document with CR LF and hands over the bytes the file receives; the builder is then empty.
+    QByteArray takeFileBytes();
+
+private:
+    void appendRow(const char* begin, const char* end);
+    void append(const char* data, qsizetype size);
+    void ensureRoom(qsizetype size);
+
+    QByteArray m_text; // shares the caller's bytes
+    QByteArray m_delimiter;
+    QByteArray m_buffer; // sized once; m_size bytes of it hold the document
+    qsizetype m_size = 0;
+    qsizetype m_lineCount = 0; // lines of the text (empty ones included), 0 for an empty text
+    QByteArray m_scratch;      // a line with carriage returns inside it, without them
+};
+
+} // namespace ostrand
