@@ -15,6 +15,10 @@ namespace ostrand {
 
 namespace {
 
+// The longest path the platform looks up (in its own units); the listing's word on an entry with a longer
+// path is not taken, since nothing else could reach the entry by that path.
+constexpr std::size_t LongestPathLookedUp = 4095;
+
 fs::path toFsPath(const QString& path)
 {
 #ifdef Q_OS_WIN
@@ -75,8 +79,9 @@ FolderEntries ReadFolderEntries(const QString& folder, EntryKind kind, const QSt
         const QString name = nameOf(*it);
         if (!everyName && !WildcardMatch(name, pattern))
             continue;
-        const bool wanted = name.contains(QChar::ReplacementCharacter) ? isWantedKind(prefix + name, kind)
-                                                                      : isWantedKind(*it, kind);
+        const bool addressable = !name.contains(QChar::ReplacementCharacter)
+            && it->path().native().size() <= LongestPathLookedUp;
+        const bool wanted = addressable ? isWantedKind(*it, kind) : isWantedKind(prefix + name, kind);
         if (wanted)
             result.names.append(name);
     }

@@ -27,8 +27,8 @@ struct FolderEntries
 
 // Reads a folder with one directory listing. The kind of each entry comes from the listing itself where
 // the file system says it, so a plain entry costs no extra look-up; links and entries of unknown kind are
-// looked up once. Names the file system holds in bytes that are not valid text cannot be addressed by
-// name: such an entry is kept only when the decoded name still reaches an entry of the wanted kind.
+// looked up once. An entry that cannot be reached by the decoded name (bytes that are not valid text)
+// or whose path is too long to be looked up is kept only when a look-up of that path finds the wanted kind.
 // Only the names that WildcardMatch accepts for `pattern` are kept, tested before any look-up.
 FolderEntries ReadFolderEntries(const QString& folder, EntryKind kind, const QString& pattern = QStringLiteral("*"));
 

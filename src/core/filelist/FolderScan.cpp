@@ -33,6 +33,17 @@ bool expandable(const QString& folder, int attributes)
     return (attributes != dotFolder && attributes != folderLink) || IsRootFolder(folder);
 }
 
+// The attribute value of a folder of the list. The entry's trailing separator is left out of the query,
+// so that the folder's own name decides (a dot-folder is told by its name).
+int folderAttributes(const QString& dir)
+{
+    const QChar sep = pathSeparator();
+    qsizetype end = dir.size();
+    while (end > 1 && dir.at(end - 1) == sep)
+        --end;
+    return AttributesOf(end == dir.size() ? dir : dir.left(end));
+}
+
 bool isFolder(int attributes)
 {
     return attributes >= 0 && (attributes & Attribute::Folder) != 0;
@@ -87,7 +98,7 @@ private:
         for (qsizetype i = 0; i < level.size() && !m_operation.ended(); ++i) {
             const QString dir = level.at(i);
             int attributes = -1;
-            m_operation.step(StepFolderTest, [&] { attributes = AttributesOf(dir); });
+            m_operation.step(StepFolderTest, [&] { attributes = folderAttributes(dir); });
             if (!isFolder(attributes))
                 continue;
             const bool canEnter = expandable(dir, attributes);
@@ -133,7 +144,7 @@ private:
     {
         for (const QString& dir : level) {
             int attributes = -1;
-            m_operation.step(StepFolderTest, [&] { attributes = AttributesOf(dir); });
+            m_operation.step(StepFolderTest, [&] { attributes = folderAttributes(dir); });
             if (!isFolder(attributes))
                 continue;
             if (!yield())
@@ -161,7 +172,7 @@ private:
 
 bool IsExpandableFolder(const QString& folder)
 {
-    const int attributes = AttributesOf(folder);
+    const int attributes = folderAttributes(folder);
     return isFolder(attributes) && expandable(folder, attributes);
 }
 
