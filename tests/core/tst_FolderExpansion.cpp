@@ -1,0 +1,204 @@
+// SPDX-License-Identifier: MIT
+#include <QtTest>
+
+#include <sys/stat.h>
+
+#include "core/app/ErrorReport.h"
+#include "core/filelist/FolderExpansion.h"
+#include "support/core/DescriptorExhaustion.h"
+#include "support/core/ScanHosts.h"
+#include "support/core/TempTree.h"
+
+using namespace ostrand;
+
+namespace {
+
+// R holds files of several kinds, names beginning with "~", hidden files, a FIFO, links, a dot-folder
+// and a folder whose name looks like a file's.
+void makeSampleTree(const test::TempTree& tree)
+{
+    for (const char* file : {"R/a.csv", "R/~$b.csv", "R/.c.csv", "R/d.txt", "R/E.CSV", "R/x..csv", "R/sub/e.csv",
+                             "R/sub/~f.csv", "R/sub/g.txt", "R/sub/.h.txt", "R/.git/h.csv", "R/sub2/i.csv",
+                             "R/folder.csv/j.csv"})
+        tree.writeFile(QString::fromLatin1(file), "1,2\n");
+    QFile::link(tree.path(u"R/a.csv"_qs), tree.path(u"R/filelink.csv"_qs));
+    QFile::link(tree.path(u"R/sub"_qs), tree.path(u"R/link"_qs));
+    ::mkfifo(QFile::encodeName(tree.path(u"R/pipe.csv"_qs)).constData(), 0644);
+}
+
+QStringList underR(const test::TempTree& tree, const QStringList& relative)
+{
+    QStringList paths;
+    for (const QString& r : relative)
+        paths.append(tree.path(u"R/"_qs + r));
+    return paths;
+}
+
+struct Delivery
+{
+    QString folder;
+    bool ok = false;
+    QStringList paths;
+    QString error;
+};
+
+} // namespace
+
+class tst_FolderExpansion : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pattern_data();
+    void pattern();
+    void filesOfTree_data();
+    void filesOfTree();
+    void deliveredFolderByFolder();
+    void folderWithTrailingSeparator();
+    void missingFolderAddsNothing();
+    void readFailures();
+    void stopBeforeAnyFolder();
+};
+
+void tst_FolderExpansion::pattern_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("extension") << u"csv"_qs << u"*.csv"_qs;
+    QTest::newRow("every file") << u"*"_qs << u"*.*"_qs;
+    QTest::newRow("leading dot kept") << u".csv"_qs << u"*..csv"_qs;
+    QTest::newRow("blanks kept") << u" txt"_qs << u"*. txt"_qs;
+    QTest::newRow("wildcards take part") << u"c?v"_qs << u"*.c?v"_qs;
+}
+
+void tst_FolderExpansion::pattern()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, expected);
+    QCOMPARE(PatternForExtension(answer), expected);
+}
+
+void tst_FolderExpansion::filesOfTree_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("expected");
+
+    // Folders in scan order: R, R/folder.csv, R/sub, R/sub2 (not .git, not the link); files in listing order.
+    QTest::newRow("csv") << PatternForExtension(u"csv"_qs)
+                         << QStringList{u"a.csv"_qs, u"E.CSV"_qs, u"filelink.csv"_qs, u"x..csv"_qs,
+                                        u"folder.csv/j.csv"_qs, u"sub/e.csv"_qs, u"sub2/i.csv"_qs};
+    QTest::newRow("extension in capitals") << PatternForExtension(u"CSV"_qs)
+                                           << QStringList{u"a.csv"_qs, u"E.CSV"_qs, u"filelink.csv"_qs, u"x..csv"_qs,
+                                                          u"folder.csv/j.csv"_qs, u"sub/e.csv"_qs, u"sub2/i.csv"_qs};
+    QTest::newRow("every file") << PatternForExtension(u"*"_qs)
+                                << QStringList{u"a.csv"_qs, u"d.txt"_qs, u"E.CSV"_qs, u"filelink.csv"_qs,
+                                               u"x..csv"_qs, u"folder.csv/j.csv"_qs, u"sub/e.csv"_qs,
+                                               u"sub/g.txt"_qs, u"sub2/i.csv"_qs};
+    QTest::newRow("dropped folder") << EveryFilePattern()
+                                    << QStringList{u"a.csv"_qs, u"d.txt"_qs, u"E.CSV"_qs, u"filelink.csv"_qs,
+                                                   u"x..csv"_qs, u"folder.csv/j.csv"_qs, u"sub/e.csv"_qs,
+                                                   u"sub/g.txt"_qs, u"sub2/i.csv"_qs};
+    QTest::newRow("leading-dot answer") << PatternForExtension(u".csv"_qs) << QStringList{u"x..csv"_qs};
+    QTest::newRow("txt") << PatternForExtension(u"txt"_qs) << QStringList{u"d.txt"_qs, u"sub/g.txt"_qs};
+    QTest::newRow("nothing matches") << PatternForExtension(u"doc"_qs) << QStringList();
+}
+
+void tst_FolderExpansion::filesOfTree()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, expected);
+    test::TempTree tree;
+    makeSampleTree(tree);
+    test::RecordingScanHost host;
+    QCOMPARE(CollectFilesInTree(tree.path(u"R"_qs), pattern, host), underR(tree, expected));
+    QCOMPARE(host.reports.size(), 0);
+}
+
+void tst_FolderExpansion::deliveredFolderByFolder()
+{
+    test::TempTree tree;
+    makeSampleTree(tree);
+    test::RecordingScanHost host;
+    QList<Delivery> deliveries;
+    const FolderFilesReceiver receive = [&](const QString& folder, const Result<QStringList>& paths) {
+        deliveries.append({folder, paths.ok(), paths.ok() ? paths.value() : QStringList(), paths.error()});
+    };
+    CollectFilesInTree(tree.path(u"R"_qs), u"*.txt"_qs, host, receive);
+
+    QStringList folders;
+    for (const Delivery& d : std::as_const(deliveries)) {
+        folders.append(d.folder);
+        QVERIFY(d.ok);
+    }
+    QCOMPARE(folders, (QStringList{tree.path(u"R"_qs), tree.path(u"R/folder.csv"_qs), tree.path(u"R/sub"_qs),
+                                   tree.path(u"R/sub2"_qs)}));
+    QCOMPARE(deliveries.at(0).paths, underR(tree, {u"d.txt"_qs}));
+    QCOMPARE(deliveries.at(1).paths, QStringList());
+    QCOMPARE(deliveries.at(2).paths, underR(tree, {u"sub/g.txt"_qs}));
+
+    // The same folder twice gives every file twice: nothing is compared with what came before.
+    QStringList twice = CollectFilesInTree(tree.path(u"R"_qs), u"*.txt"_qs, host);
+    twice += CollectFilesInTree(tree.path(u"R"_qs), u"*.txt"_qs, host);
+    QCOMPARE(twice, underR(tree, {u"d.txt"_qs, u"sub/g.txt"_qs, u"d.txt"_qs, u"sub/g.txt"_qs}));
+}
+
+void tst_FolderExpansion::folderWithTrailingSeparator()
+{
+    // A top folder such as "/" already ends in the separator; the doubled separators are cleaned away.
+    test::TempTree tree;
+    makeSampleTree(tree);
+    test::RecordingScanHost host;
+    const QStringList plain = CollectFilesInTree(tree.path(u"R"_qs), u"*.csv"_qs, host);
+    QCOMPARE(CollectFilesInTree(tree.path(u"R/"_qs), u"*.csv"_qs, host), plain);
+}
+
+void tst_FolderExpansion::missingFolderAddsNothing()
+{
+    test::TempTree tree;
+    test::RecordingScanHost host;
+    QCOMPARE(CollectFilesInTree(tree.path(u"missing"_qs), u"*.*"_qs, host), QStringList());
+    QCOMPARE(host.reports.size(), 0);
+}
+
+void tst_FolderExpansion::readFailures()
+{
+    // The scan reports its own failure with its tag; the file listing's failure goes to the receiver.
+    test::TempTree tree;
+    tree.writeFile(u"R/a.csv"_qs, "x");
+    test::RecordingScanHost host;
+    QList<Delivery> deliveries;
+    {
+        test::DescriptorExhaustion exhaustion;
+        QVERIFY(exhaustion.active());
+        CollectFilesInTree(tree.path(u"R"_qs), u"*.*"_qs, host,
+                           [&](const QString& folder, const Result<QStringList>& paths) {
+                               deliveries.append({folder, paths.ok(), QStringList(), paths.error()});
+                           });
+    }
+    const QString tooMany = QString::fromLocal8Bit(std::strerror(EMFILE));
+    QCOMPARE(host.reports.size(), 1);
+    QCOMPARE(host.reports.at(0).tag, LocationTag::getSubDirectories());
+    QCOMPARE(host.reports.at(0).description, tooMany);
+    QCOMPARE(deliveries.size(), 1);
+    QCOMPARE(deliveries.at(0).folder, tree.path(u"R"_qs));
+    QVERIFY(!deliveries.at(0).ok);
+    QCOMPARE(deliveries.at(0).error, tooMany);
+}
+
+void tst_FolderExpansion::stopBeforeAnyFolder()
+{
+    test::TempTree tree;
+    makeSampleTree(tree);
+    test::RecordingScanHost host;
+    host.onYield = [&](int) { host.stop = true; };
+    int delivered = 0;
+    CollectFilesInTree(tree.path(u"R"_qs), u"*.*"_qs, host, [&](const QString&, const Result<QStringList>&) {
+        ++delivered;
+    });
+    QCOMPARE(delivered, 0);
+    QCOMPARE(host.yields, 1);
+}
+
+QTEST_GUILESS_MAIN(tst_FolderExpansion)
+#include "tst_FolderExpansion.moc"
