@@ -23,17 +23,18 @@ bool isHiddenArchiveFile(const QString& path, const QString& name)
 }
 
 // The kept files of one folder, as full normalized paths. The listing has already kept only files that
-// can be opened, so each path is not looked up again for that.
+// can be opened, so each path is not looked up again for that. A name holds no separator, so normalizing
+// the folder part once gives the same paths as normalizing each whole path.
 QStringList filesOf(const QString& folder, const QStringList& names)
 {
+    const QString joined = folder + pathSeparator();
+    const QString normalized = NormalizePath(joined);
     QStringList paths;
     paths.reserve(names.size());
     for (const QString& name : names) {
-        if (name.startsWith(QLatin1Char('~')))
+        if (name.startsWith(QLatin1Char('~')) || isHiddenArchiveFile(joined + name, name))
             continue;
-        const QString path = folder + pathSeparator() + name;
-        if (!isHiddenArchiveFile(path, name))
-            paths.append(NormalizePath(path));
+        paths.append(normalized + name);
     }
     return paths;
 }
