@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/filelist/FolderEntries.h"
 
-#include <QFile>
-#include <QFileInfo>
-
-#include "core/common/Paths.h"
-#include "core/filelist/Wildcard.h"
+#include <QtGlobal>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -15,6 +11,12 @@
 #else
 #include <filesystem>
 #endif
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "core/common/Paths.h"
+#include "core/filelist/Wildcard.h"
 
 namespace ostrand {
 

@@ -37,6 +37,8 @@ bool expandable(const QString& folder, int attributes)
 // so that the folder's own name decides (a dot-folder is told by its name).
 int folderAttributes(const QString& dir)
 {
+    if (IsRootFolder(dir))
+        return AttributesOf(dir);
     const QChar sep = pathSeparator();
     qsizetype end = dir.size();
     while (end > 1 && dir.at(end - 1) == sep)
