@@ -9,6 +9,7 @@
 #include "cli/ConverterHost.h"
 #include "core/common/Paths.h"
 #include "core/convert/ConversionRun.h"
+#include "core/filelist/FolderExpansion.h"
 #include "core/settings/SettingsStore.h"
 
 namespace ostrand {
@@ -35,6 +36,23 @@ int usageError(QTextStream& err, const QString& text)
     err.flush();
     return kBadUsage;
 }
+
+// The folder scan's host: its failures are reported like the conversion's, and an interrupt stops it.
+class FolderScanHost : public ScanHost
+{
+public:
+    FolderScanHost(ConverterHost& host, const std::atomic<bool>& stop) : m_host(host), m_stop(stop) {}
+    void ReportError(const QString& description, const QString& tag, int line) override
+    {
+        m_host.ReportError(description, tag, line);
+    }
+    void yieldToEvents() override {}
+    bool stopRequested() const override { return m_stop; }
+
+private:
+    ConverterHost& m_host;
+    const std::atomic<bool>& m_stop;
+};
 
 // The choices the desktop program saved, as its window restores them: the last selected option button of a
 // group stays selected. A stored value that cannot be read is named on stderr and its default used.
@@ -134,37 +152,37 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
 
     const ConverterHost::Choices choices = choicesFor(args, err);
     if (choices.options.OutputMode != OutputMode::SourceFolder && !IsFolder(choices.options.OutputFolder)) {
-        say(err, QStringLiteral("Folder does not exist. Please select another folder."));
+        err << "Folder does not exist. Please select another folder.\n";
+        err.flush();
         return kBadUsage;
     }
 
-    // Folders are not scanned yet: each folder PATH is a failure of its own, the files still convert.
-    int failures = 0;
-    QStringList entries;
-    for (const QString& path : args.paths) {
-        if (IsFolder(path)) {
-            say(err, QStringLiteral("%1: folder PATHs are not supported yet").arg(path));
-            if (args.extension && failures == 0)
-                say(err, QStringLiteral("--extension is not supported yet"));
-            ++failures;
-        } else {
-            entries.append(path);
-        }
-    }
-    if (entries.isEmpty())
-        return kFailures;
-
     s_stopRequested = false;
-    ConverterHost host(choices, entries, out, err, m_stderrIsTerminal && !args.quiet, s_stopRequested);
-    bool converting = false;
-    RunConversion(host, converting);
-    host.clearProgress();
+    ConverterHost host(choices, out, err, m_stderrIsTerminal && !args.quiet, s_stopRequested);
+    // A folder PATH stands for the files of its tree, as a folder dropped on the file list does.
+    FolderScanHost scanHost(host, s_stopRequested);
+    const QString pattern = args.extension ? PatternForExtension(*args.extension) : EveryFilePattern();
+    for (const QString& path : args.paths) {
+        if (s_stopRequested)
+            break;
+        if (IsFolder(path))
+            host.appendEntries(CollectFilesInTree(path, pattern, scanHost));
+        else
+            host.appendEntries({path});
+    }
+    if (host.entryCount() == 0 && !s_stopRequested)
+        say(err, QStringLiteral("no files to convert in the given folders"));
+    if (host.entryCount() > 0 && !s_stopRequested) {
+        bool converting = false;
+        RunConversion(host, converting);
+        host.clearProgress();
+    }
 
     if (s_stopRequested)
         return kStopped;
     if (!host.refusal().isEmpty())
         return kBadUsage;
-    return failures + host.failures() == 0 ? kAllWritten : kFailures;
+    return host.failures() == 0 ? kAllWritten : kFailures;
 }
 
 } // namespace ostrand

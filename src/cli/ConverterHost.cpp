@@ -14,9 +14,9 @@ constexpr qint64 kRedrawMs = 100;
 
 } // namespace
 
-ConverterHost::ConverterHost(Choices choices, QStringList entries, QTextStream& out, QTextStream& err,
-                             bool showProgress, const std::atomic<bool>& stop)
-    : m_choices(std::move(choices)), m_entries(std::move(entries)), m_out(out), m_err(err),
+ConverterHost::ConverterHost(Choices choices, QTextStream& out, QTextStream& err, bool showProgress,
+                             const std::atomic<bool>& stop)
+    : m_choices(std::move(choices)), m_out(out), m_err(err),
       m_showProgress(showProgress), m_stop(stop)
 {
 }

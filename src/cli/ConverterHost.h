@@ -26,8 +26,11 @@ public:
 
     // With showProgress, stderr is a terminal: a one-line progress display is kept up to date there, and
     // bare carriage returns of error reports are shown as line breaks.
-    ConverterHost(Choices choices, QStringList entries, QTextStream& out, QTextStream& err, bool showProgress,
+    ConverterHost(Choices choices, QTextStream& out, QTextStream& err, bool showProgress,
                   const std::atomic<bool>& stop);
+
+    // The file list, filled before the run.
+    void appendEntries(const QStringList& paths) { m_entries.append(paths); }
 
     int failures() const { return m_failures; }
     int documents() const { return m_documents; }
