@@ -410,6 +410,7 @@ bench_gui() {
 # Run
 
 start=$EPOCHREALTIME
+load_start=$(cut -d' ' -f1 /proc/loadavg)
 if [ -n "$have_converter" ]; then
     wanted csv100 && bench_file csv100 "<= 6x, RSS <= 3.5x input" 6 3.5
     wanted utf16 && bench_file utf16 "<= 8x" 8
@@ -442,7 +443,9 @@ fi
 
 {
     echo "Scale $scale, $rounds round(s) for the large workloads, $small_rounds for the small files;" \
-        "$(nproc) cores, $(awk '/^MemTotal:/ { printf "%.0f", $2 / 1048576 }' /proc/meminfo) GiB, $(date -u +%Y-%m-%d)."
+        "$(nproc) cores, $(awk '/^MemTotal:/ { printf "%.0f", $2 / 1048576 }' /proc/meminfo) GiB, $(date -u +%Y-%m-%d);" \
+        "load average $load_start at the start, $(cut -d' ' -f1 /proc/loadavg) at the end (above the core count, other" \
+        "work shared the machine and the absolute times are inflated; the paired ratios suffer less)."
     echo
     echo "| workload | input | converter (median) | throughput | converter / floor (median of pairs) | goal | met | peak RSS | RSS / input |"
     echo "|---|---|---|---|---|---|---|---|---|"
