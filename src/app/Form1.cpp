@@ -302,6 +302,7 @@ void Form1::Form_Load()
     load.step(132, [&] { Text1->setText(m_settings.ReadSetting(SettingKey::other(), QStringLiteral("|"))); });
     load.step(134, [&] { Text2->setText(m_settings.ReadSetting(SettingKey::borderWidth(), QStringLiteral("1"))); });
 
+    // Selecting a button by its stored value raises its click, as the user's click would: the group is written back.
     const QString optionKeys[] = {SettingKey::option1(), SettingKey::option2(), SettingKey::option3(),
                                   SettingKey::option4(), SettingKey::option5()};
     const DelimiterButtons options = delimiterButtons();
@@ -310,8 +311,7 @@ void Form1::Form_Load()
             const auto selected = m_settings.readYesNo(optionKeys[i], i == 0);
             if (!selected)
                 return failed(selected.error());
-            setOptionValue(options[i], selected.value());
-            if (selected.value())
+            if (setOptionValue(options[i], selected.value()) && selected.value())
                 DelimiterOption_Click();
             return {};
         });
@@ -351,8 +351,7 @@ void Form1::Form_Load()
             const auto selected = m_settings.readYesNo(key, option == Option6);
             if (!selected)
                 return failed(selected.error());
-            setOptionValue(option, selected.value());
-            if (selected.value())
+            if (setOptionValue(option, selected.value()) && selected.value())
                 OutputOption_Click();
             return {};
         });

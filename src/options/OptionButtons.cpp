@@ -7,14 +7,15 @@
 
 namespace ostrand {
 
-void setOptionValue(QRadioButton* button, bool selected)
+bool setOptionValue(QRadioButton* button, bool selected)
 {
     if (button->isChecked() == selected)
-        return;
+        return false;
     const bool exclusive = button->autoExclusive();
     button->setAutoExclusive(selected && exclusive);
     button->setChecked(selected);
     button->setAutoExclusive(exclusive);
+    return true;
 }
 
 void SaveDelimiterOptions(SettingsStore& store, const DelimiterButtons& buttons)

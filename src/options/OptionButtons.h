@@ -14,9 +14,9 @@ namespace ostrand {
 
 class SettingsStore;
 
-// Selects or clears one option button as a stored value does. Clearing the selected button leaves its group
-// with no selection, which a user's click never does.
-void setOptionValue(QRadioButton* button, bool selected);
+// Selects or clears one option button as a stored value does; true when its state changed. Clearing the
+// selected button leaves its group with no selection, which a user's click never does.
+bool setOptionValue(QRadioButton* button, bool selected);
 
 // The five delimiter option buttons in their order of precedence, Comma first.
 using DelimiterButtons = std::array<QRadioButton*, 5>;

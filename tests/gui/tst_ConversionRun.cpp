@@ -1,0 +1,315 @@
+// SPDX-License-Identifier: MIT
+#include <QtTest>
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/CaptionProgressBar.h"
+#include "app/PointerScheme.h"
+#include "filelist/FileListView.h"
+#include "support/gui/WindowFixture.h"
+
+using namespace ostrand;
+using namespace ostrand::test;
+
+namespace {
+
+// What the bar showed each time its caption was set, and the pointer at that moment.
+struct BarSnapshot
+{
+    int value;
+    QString caption;
+    MousePointer pointer;
+    bool operator==(const BarSnapshot&) const = default;
+};
+
+QByteArray document(const QByteArray& rows, const QByteArray& border = "1")
+{
+    return "<html><title></title><body><table width='100%' style='color:#000000' border='" + border +
+           "' bgcolor='#FFFFFF'><tbody>\r\n" + rows + "</body></html>\r\n";
+}
+
+} // namespace
+
+namespace QTest {
+template<>
+char* toString(const BarSnapshot& snapshot)
+{
+    return QTest::toString(QStringLiteral("(%1, \"%2\", %3)")
+                               .arg(snapshot.value)
+                               .arg(snapshot.caption)
+                               .arg(static_cast<int>(snapshot.pointer)));
+}
+} // namespace QTest
+
+class tst_ConversionRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void twoFilesWithProgressAndDone();
+    void secondClickDuringARunDoesNothing();
+    void emptyListIsRefusedWithoutTouchingPointerOrBar();
+    void missingOutputFolderIsRefused_data();
+    void missingOutputFolderIsRefused();
+    void sourceFolderModeIgnoresTheFolderText();
+    void otherDelimiter_data();
+    void otherDelimiter();
+    void optionsAreReadAtTheMomentOfUse();
+    void failureInOneFileIsReportedAndTheRunGoesOn();
+    void closingDuringARunStopsAtOnceAndWritesNothingMore();
+
+private:
+    void recordBar(Form1& form);
+
+    std::unique_ptr<WindowFixture> m_fixture;
+    QList<BarSnapshot> m_bar;
+    QList<MousePointer> m_pointers;
+    QString m_in;
+    QString m_out;
+};
+
+void tst_ConversionRun::init()
+{
+    m_fixture = std::make_unique<WindowFixture>();
+    m_bar.clear();
+    m_pointers.clear();
+    m_in = m_fixture->tree().makeFolder(QStringLiteral("in"));
+    m_out = m_fixture->tree().makeFolder(QStringLiteral("out"));
+    m_fixture->store(QStringLiteral("Output Folder"), m_out + QLatin1Char('/'));
+}
+
+void tst_ConversionRun::cleanup()
+{
+    m_fixture.reset();
+}
+
+void tst_ConversionRun::recordBar(Form1& form)
+{
+    connect(form.ProgressBar1, &CaptionProgressBar::captionChanged, this, [this, &form](const QString& caption) {
+        m_bar.append({form.ProgressBar1->value(), caption, form.pointer().pointer()});
+    });
+    connect(&form.pointer(), &PointerScheme::pointerChanged, this,
+            [this](MousePointer pointer) { m_pointers.append(pointer); });
+}
+
+void tst_ConversionRun::twoFilesWithProgressAndDone()
+{
+    Form1& form = m_fixture->openShown();
+    const QString a = m_fixture->tree().writeFile(QStringLiteral("in/a.csv"), "a,b\r\nc,d\r\n");
+    const QString b = m_fixture->tree().writeFile(QStringLiteral("in/b.csv"), "x,y\n\nz\n");
+    form.ListView1->AppendEntry(a);
+    form.ListView1->AppendEntry(b);
+    recordBar(form);
+
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+
+    const QList<BarSnapshot> expected{{50, QStringLiteral("Processing: a.csv"), MousePointer::Busy},
+                                      {100, QStringLiteral("Processing: b.csv"), MousePointer::Busy},
+                                      {0, QStringLiteral("Progress Bar"), MousePointer::Default}};
+    QCOMPARE(m_bar, expected);
+    QCOMPARE(m_pointers, (QList<MousePointer>{MousePointer::Busy, MousePointer::Default}));
+    QCOMPARE(m_fixture->dialogs.calls.size(), 1);
+    QCOMPARE(m_fixture->dialogs.calls.first().kind, DialogKind::Message);
+    QCOMPARE(m_fixture->dialogs.calls.first().text, QStringLiteral("Done."));
+    QCOMPARE(m_fixture->dialogs.calls.first().title, QStringLiteral("Ostrand Table Converter"));
+    QCOMPARE(form.ProgressBar1->value(), 0);
+    QCOMPARE(form.ProgressBar1->text(), QStringLiteral("Progress Bar"));
+    QVERIFY(!form.isConverting());
+
+    QCOMPARE(TempTree::readFile(m_out + QStringLiteral("/a.htm")),
+             document("<tr>\r\n<td>a</td><td>b</td></tr>\r\n<tr>\r\n<td>c</td><td>d</td></tr>\r\n"));
+    QCOMPARE(TempTree::readFile(m_out + QStringLiteral("/b.htm")),
+             document("<tr>\r\n<td>x</td><td>y</td></tr>\r\n<tr>\r\n<td>z</td></tr>\r\n"));
+    QCOMPARE(QDir(m_out).entryList(QDir::Files), (QStringList{QStringLiteral("a.htm"), QStringLiteral("b.htm")}));
+}
+
+void tst_ConversionRun::secondClickDuringARunDoesNothing()
+{
+    Form1& form = m_fixture->openShown();
+    form.ListView1->AppendEntry(m_fixture->tree().writeFile(QStringLiteral("in/a.csv"), "1,2\n"));
+    form.ListView1->AppendEntry(m_fixture->tree().writeFile(QStringLiteral("in/b.csv"), "3,4\n"));
+    recordBar(form);
+
+    // Runs at the run's first yield, while the button is still clickable.
+    bool clickedWhileConverting = false;
+    QTimer::singleShot(0, &form, [&] {
+        clickedWhileConverting = form.isConverting();
+        QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+    });
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+
+    QVERIFY(clickedWhileConverting);
+    QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(m_fixture->dialogs.calls.size(), 1);
+    QCOMPARE(m_bar.size(), 3);
+    QCOMPARE(m_pointers, (QList<MousePointer>{MousePointer::Busy, MousePointer::Default}));
+}
+
+void tst_ConversionRun::emptyListIsRefusedWithoutTouchingPointerOrBar()
+{
+    // The folder is not even examined: a missing one would bring its own message.
+    m_fixture->store(QStringLiteral("Output Folder"), QStringLiteral("/no/such/folder/"));
+    Form1& form = m_fixture->openShown();
+    recordBar(form);
+    QSignalSpy values(form.ProgressBar1, &QProgressBar::valueChanged);
+
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+
+    QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("You forgot to add CSV files.")});
+    QCOMPARE(m_fixture->dialogs.calls.size(), 1);
+    QCOMPARE(m_fixture->dialogs.calls.first().title, form.applicationTitle());
+    QCOMPARE(m_bar.size(), 0);
+    QCOMPARE(values.size(), 0);
+    QCOMPARE(m_pointers.size(), 0);
+    QCOMPARE(form.ProgressBar1->text(), QStringLiteral("Progress Bar"));
+    QVERIFY(!form.isConverting());
+}
+
+void tst_ConversionRun::missingOutputFolderIsRefused_data()
+{
+    QTest::addColumn<QString>("folder");
+
+    QTest::newRow("empty") << "";
+    QTest::newRow("missing") << "/no/such/folder/";
+    QTest::newRow("a file") << "FILE";
+}
+
+void tst_ConversionRun::missingOutputFolderIsRefused()
+{
+    QFETCH(QString, folder);
+
+    const QString source = m_fixture->tree().writeFile(QStringLiteral("in/a.csv"), "1,2\n");
+    m_fixture->store(QStringLiteral("Output Folder"), folder == QStringLiteral("FILE") ? source : folder);
+    Form1& form = m_fixture->openShown();
+    form.ListView1->AppendEntry(source);
+    recordBar(form);
+    QSignalSpy values(form.ProgressBar1, &QProgressBar::valueChanged);
+
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+
+    QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message),
+             QStringList{QStringLiteral("Folder does not exist. Please select another folder.")});
+    QCOMPARE(m_fixture->dialogs.calls.size(), 1);
+    QCOMPARE(m_bar.size(), 0);
+    QCOMPARE(values.size(), 0);
+    QCOMPARE(m_pointers.size(), 0);
+    QVERIFY(!QFile::exists(m_in + QStringLiteral("/a.htm")));
+    QVERIFY(!form.isConverting());
+    // The folder is never created.
+    if (folder.startsWith(QLatin1Char('/')))
+        QVERIFY(!QFileInfo::exists(folder));
+}
+
+void tst_ConversionRun::sourceFolderModeIgnoresTheFolderText()
+{
+    m_fixture->store(QStringLiteral("Output Folder"), QStringLiteral("/no/such/folder/"));
+    Form1& form = m_fixture->openShown();
+    form.Option7->click();
+    form.ListView1->AppendEntry(m_fixture->tree().writeFile(QStringLiteral("in/sales.csv"), "q;r\n"));
+    form.Option3->click();
+
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+
+    QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(TempTree::readFile(m_in + QStringLiteral("/sales.htm")),
+             document("<tr>\r\n<td>q</td><td>r</td></tr>\r\n"));
+}
+
+void tst_ConversionRun::otherDelimiter_data()
+{
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<QByteArray>("rows");
+
+    QTest::newRow("two colons") << "::" << QByteArray("<tr>\r\n<td>a</td><td>b:c</td><td></td></tr>\r\n");
+    QTest::newRow("empty: one cell per line") << "" << QByteArray("<tr>\r\n<td>a::b:c::</td></tr>\r\n");
+}
+
+void tst_ConversionRun::otherDelimiter()
+{
+    QFETCH(QString, other);
+    QFETCH(QByteArray, rows);
+
+    Form1& form = m_fixture->openShown();
+    form.Option5->click();
+    form.Text1->setText(other);
+    form.ListView1->AppendEntry(m_fixture->tree().writeFile(QStringLiteral("in/o.csv"), "a::b:c::\n"));
+
+    form.PushButton2->click();
+
+    QCOMPARE(TempTree::readFile(m_out + QStringLiteral("/o.htm")), document(rows));
+}
+
+void tst_ConversionRun::optionsAreReadAtTheMomentOfUse()
+{
+    Form1& form = m_fixture->openShown();
+    form.ListView1->AppendEntry(m_fixture->tree().writeFile(QStringLiteral("in/a.csv"), "1;2\n"));
+    form.ListView1->AppendEntry(m_fixture->tree().writeFile(QStringLiteral("in/b.csv"), "3;4\n"));
+    // Between the two files the user picks Semicolon and types a border width of 5.
+    connect(form.ProgressBar1, &CaptionProgressBar::captionChanged, this, [&](const QString& caption) {
+        if (caption == QStringLiteral("Processing: b.csv")) {
+            form.Option3->click();
+            form.Text2->setText(QStringLiteral("5"));
+        }
+    });
+
+    form.PushButton2->click();
+
+    QCOMPARE(TempTree::readFile(m_out + QStringLiteral("/a.htm")), document("<tr>\r\n<td>1;2</td></tr>\r\n"));
+    QCOMPARE(TempTree::readFile(m_out + QStringLiteral("/b.htm")),
+             document("<tr>\r\n<td>3</td><td>4</td></tr>\r\n", "5"));
+}
+
+void tst_ConversionRun::failureInOneFileIsReportedAndTheRunGoesOn()
+{
+    Form1& form = m_fixture->openShown();
+    // b's document cannot be written: a folder holds its name.
+    m_fixture->tree().makeFolder(QStringLiteral("out/b.htm"));
+    for (const char* name : {"a", "b", "c"}) {
+        const QString file = QStringLiteral("in/%1.csv").arg(QLatin1String(name));
+        form.ListView1->AppendEntry(m_fixture->tree().writeFile(file, "1\n"));
+    }
+
+    form.PushButton2->click();
+
+    const QList<DialogCall> reports = m_fixture->dialogs.callsOf(DialogKind::ErrorReport);
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.first().title, QStringLiteral("Application Error"));
+    QCOMPARE(reports.first().icon, QStringLiteral("Warning"));
+    QVERIFY2(reports.first().text.contains(QStringLiteral("\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
+                                                          "Please email screenshot of this message to ")),
+             qPrintable(reports.first().text));
+    QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(m_fixture->dialogs.calls.last().kind, DialogKind::Message);
+    QVERIFY(QFile::exists(m_out + QStringLiteral("/a.htm")));
+    QVERIFY(QFile::exists(m_out + QStringLiteral("/c.htm")));
+}
+
+void tst_ConversionRun::closingDuringARunStopsAtOnceAndWritesNothingMore()
+{
+    Form1& form = m_fixture->openShown();
+    for (const char* name : {"a", "b", "c"}) {
+        const QString file = QStringLiteral("in/%1.csv").arg(QLatin1String(name));
+        form.ListView1->AppendEntry(m_fixture->tree().writeFile(file, "1,2\n3,4\n"));
+    }
+    connect(form.ProgressBar1, &CaptionProgressBar::captionChanged, this, [&](const QString& caption) {
+        if (caption == QStringLiteral("Processing: b.csv"))
+            QTimer::singleShot(0, &form, [&] { form.close(); });
+    });
+
+    form.PushButton2->click();
+
+    QVERIFY(form.isClosing());
+    QVERIFY(!form.isVisible());
+    QVERIFY(!form.isConverting());
+    QCOMPARE(QDir(m_out).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.htm")});
+    QCOMPARE(m_fixture->dialogs.calls.size(), 0);
+}
+
+QTEST_MAIN(tst_ConversionRun)
+#include "tst_ConversionRun.moc"

@@ -1,0 +1,415 @@
+// SPDX-License-Identifier: MIT
+#include <QtTest>
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/ApplicationTitle.h"
+#include "app/CaptionProgressBar.h"
+#include "app/PointerScheme.h"
+#include "core/app/ErrorReport.h"
+#include "core/settings/SettingsStore.h"
+#include "filelist/FileListView.h"
+#include "options/ColorSwatch.h"
+#include "support/gui/WindowFixture.h"
+
+using namespace ostrand;
+using namespace ostrand::test;
+
+class tst_StartUp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstStartShowsTheDefaults();
+    void firstStartWritesOnlyWhatTheRestoreChanged();
+    void restoredSelectionIsWrittenBackAsAGroup_data();
+    void restoredSelectionIsWrittenBackAsAGroup();
+    void storedValuesAreRestored_data();
+    void storedValuesAreRestored();
+    void outputFolderOfOriginalFileDisablesTheFolderFrame();
+    void badStoredValueReportsItsLineAndTheRestIsRestored_data();
+    void badStoredValueReportsItsLineAndTheRestIsRestored();
+    void twoBadValuesGiveTwoReports();
+    void windowInventory_data();
+    void windowInventory();
+    void windowLayout();
+    void skinFileGivesTheButtonFaceAndTheStyleSheet();
+    void handPointerImageBesideTheProgram();
+    void unreadableHandPointerIsReportedAndThePlatformHandStays();
+    void applicationTitleCutsByWords_data();
+    void applicationTitleCutsByWords();
+};
+
+void tst_StartUp::firstStartShowsTheDefaults()
+{
+    WindowFixture fixture;
+    Form1& form = fixture.open();
+
+    QCOMPARE(fixture.dialogs.calls.size(), 0);
+    QVERIFY(form.Option1->isChecked());
+    for (QRadioButton* other : {form.Option2, form.Option3, form.Option4, form.Option5})
+        QVERIFY(!other->isChecked());
+    QCOMPARE(form.Text1->text(), QStringLiteral("|"));
+    QCOMPARE(form.Text2->text(), QStringLiteral("1"));
+    QCOMPARE(swatchColor(form.Picture1), qint64(0));
+    QCOMPARE(form.Picture1->palette().color(QPalette::Window), QColor(Qt::black));
+    QCOMPARE(swatchColor(form.Picture2), qint64(16777215));
+    QCOMPARE(form.Picture2->palette().color(QPalette::Window), QColor(Qt::white));
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + QLatin1Char('/');
+    QCOMPARE(form.Text3->text(), desktop);
+    QVERIFY(form.Option6->isChecked());
+    QVERIFY(!form.Option7->isChecked());
+    QVERIFY(form.Frame4->isEnabled());
+    QCOMPARE(form.windowTitle(), QStringLiteral("Ostrand"));
+    QCOMPARE(form.applicationTitle(), QStringLiteral("Ostrand Table Converter"));
+    QVERIFY(!form.windowIcon().isNull());
+    QCOMPARE(form.pointer().pointer(), MousePointer::Default);
+    QCOMPARE(form.ProgressBar1->value(), 0);
+    QCOMPARE(form.ProgressBar1->text(), QStringLiteral("Progress Bar"));
+    QCOMPARE(form.ListView1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("CSV File(s)"));
+    QCOMPARE(form.ListView1->columnWidth(0), 480);
+    QCOMPARE(form.ListView1->entryCount(), qsizetype(0));
+}
+
+void tst_StartUp::firstStartWritesOnlyWhatTheRestoreChanged()
+{
+    WindowFixture fixture;
+    fixture.open();
+
+    // Only the folder box changes (from empty to the desktop folder), so only its value is written.
+    const QString text = QString::fromUtf8(TempTree::readFile(fixture.settingsPath()));
+    QCOMPARE(text, QStringLiteral("[Ostrand]\nOutput%20Folder=") +
+                       QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + QStringLiteral("/\n"));
+}
+
+void tst_StartUp::restoredSelectionIsWrittenBackAsAGroup_data()
+{
+    QTest::addColumn<QStringList>("marked");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QStringList>("stored");
+
+    const QString t = QStringLiteral("True");
+    const QString f = QStringLiteral("False");
+    QTest::newRow("Semicolon alone") << QStringList{QStringLiteral("Option3")} << "Option3"
+                                     << QStringList{f, f, t, f, f};
+    QTest::newRow("Comma and Tab: the later wins") << QStringList{QStringLiteral("Option1"), QStringLiteral("Option4")}
+                                                   << "Option4" << QStringList{f, f, f, t, f};
+}
+
+void tst_StartUp::restoredSelectionIsWrittenBackAsAGroup()
+{
+    QFETCH(QStringList, marked);
+    QFETCH(QString, selected);
+    QFETCH(QStringList, stored);
+
+    WindowFixture fixture;
+    for (const QString& key : marked)
+        fixture.store(key, QStringLiteral("True"));
+    Form1& form = fixture.open();
+
+    QVERIFY(form.findChild<QRadioButton*>(selected)->isChecked());
+    QStringList actual;
+    for (int i = 1; i <= 5; ++i)
+        actual << fixture.stored(QStringLiteral("Option%1").arg(i));
+    QCOMPARE(actual, stored);
+}
+
+void tst_StartUp::storedValuesAreRestored_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("Other empty stays empty") << "Other" << "" << "Text1" << "";
+    QTest::newRow("Other two colons") << "Other" << "::" << "Text1" << "::";
+    QTest::newRow("Border Width as typed") << "Border Width" << "2px" << "Text2" << "2px";
+    QTest::newRow("Output Folder") << "Output Folder" << "/srv/out/" << "Text3" << "/srv/out/";
+    QTest::newRow("Output Folder empty") << "Output Folder" << "" << "Text3" << "";
+    QTest::newRow("Text Color pure red") << "Text Color" << "255" << "Picture1" << "#ff0000";
+    QTest::newRow("Background Color pure blue") << "Background Color" << "16711680" << "Picture2" << "#0000ff";
+    QTest::newRow("Semicolon as True") << "Option3" << "True" << "Option3" << "checked";
+    QTest::newRow("Tab as a number, written back by its click") << "Option4" << "-1" << "Option4" << "checked";
+    QTest::newRow("Comma as False") << "Option1" << "False" << "Option1" << "unchecked";
+    QTest::newRow("Comma as 0") << "Option1" << "0" << "Option1" << "unchecked";
+}
+
+void tst_StartUp::storedValuesAreRestored()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, control);
+    QFETCH(QString, shown);
+
+    WindowFixture fixture;
+    fixture.store(key, value);
+    Form1& form = fixture.open();
+
+    QCOMPARE(fixture.dialogs.calls.size(), 0);
+    QWidget* widget = form.findChild<QWidget*>(control);
+    QVERIFY(widget);
+    if (auto* box = qobject_cast<QLineEdit*>(widget)) {
+        QCOMPARE(box->text(), shown);
+    } else if (auto* option = qobject_cast<QRadioButton*>(widget)) {
+        QCOMPARE(option->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked"), shown);
+    } else {
+        QCOMPARE(widget->palette().color(QPalette::Window).name(), shown);
+        QCOMPARE(swatchColor(widget), value.toLongLong());
+    }
+    const bool rewritten = qobject_cast<QRadioButton*>(widget) && shown == QStringLiteral("checked");
+    QCOMPARE(fixture.stored(key), rewritten ? QStringLiteral("True") : value);
+}
+
+void tst_StartUp::outputFolderOfOriginalFileDisablesTheFolderFrame()
+{
+    WindowFixture fixture;
+    fixture.store(QStringLiteral("Option6"), QStringLiteral("False"));
+    fixture.store(QStringLiteral("Option7"), QStringLiteral("True"));
+    fixture.store(QStringLiteral("Output Folder"), QStringLiteral("/kept/"));
+    Form1& form = fixture.open();
+
+    QVERIFY(!form.Option6->isChecked());
+    QVERIFY(form.Option7->isChecked());
+    QVERIFY(!form.Frame4->isEnabled());
+    QVERIFY(!form.Text3->isEnabled());
+    QVERIFY(!form.PushButton4->isEnabled());
+    QCOMPARE(form.Text3->text(), QStringLiteral("/kept/"));
+    QCOMPARE(form.outputMode(), OutputMode::SourceFolder);
+    QCOMPARE(fixture.stored(QStringLiteral("Option6")), QStringLiteral("False"));
+    QCOMPARE(fixture.stored(QStringLiteral("Option7")), QStringLiteral("True"));
+}
+
+void tst_StartUp::badStoredValueReportsItsLineAndTheRestIsRestored_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("line");
+
+    QTest::newRow("Text Color") << "Text Color" << "abc" << 146;
+    QTest::newRow("Background Color") << "Background Color" << "1.5" << 148;
+    QTest::newRow("Option1") << "Option1" << "yes" << 136;
+    QTest::newRow("Option5") << "Option5" << "maybe" << 144;
+    QTest::newRow("Option6") << "Option6" << "x" << 156;
+    QTest::newRow("Option7") << "Option7" << "" << 158;
+}
+
+void tst_StartUp::badStoredValueReportsItsLineAndTheRestIsRestored()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(int, line);
+
+    WindowFixture fixture;
+    fixture.store(key, value);
+    fixture.store(QStringLiteral("Other"), QStringLiteral(";;"));
+    fixture.store(QStringLiteral("Border Width"), QStringLiteral("7"));
+    fixture.store(QStringLiteral("Background Color"), value == QStringLiteral("1.5") ? value : QStringLiteral("255"));
+    fixture.store(QStringLiteral("Output Folder"), QStringLiteral("/out/"));
+    Form1& form = fixture.open();
+
+    const QList<DialogCall> reports = fixture.dialogs.callsOf(DialogKind::ErrorReport);
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(fixture.dialogs.calls.size(), 1);
+    QCOMPARE(reports.first().title, QStringLiteral("Application Error"));
+    QCOMPARE(reports.first().icon, QStringLiteral("Warning"));
+    QCOMPARE(reports.first().buttons, QStringLiteral("OK"));
+    QVERIFY2(reports.first().text.endsWith(QStringLiteral("\r\nin Vantrel2021/08/31.Form1.Form_Load at line ") +
+                                           QString::number(line) + QStringLiteral("\r\rPlease email screenshot "
+                                                                                  "of this message to ") +
+                                           supportAddress()),
+             qPrintable(reports.first().text));
+
+    // Everything else is restored.
+    QCOMPARE(form.Text1->text(), QStringLiteral(";;"));
+    QCOMPARE(form.Text2->text(), QStringLiteral("7"));
+    if (key != QStringLiteral("Background Color"))
+        QCOMPARE(swatchColor(form.Picture2), qint64(255));
+    QCOMPARE(form.Text3->text(), QStringLiteral("/out/"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Ostrand"));
+    QCOMPARE(form.ListView1->columnWidth(0), 480);
+    // The bad value stays stored as it was; its control keeps the state it had.
+    QCOMPARE(fixture.stored(key), value);
+}
+
+void tst_StartUp::twoBadValuesGiveTwoReports()
+{
+    WindowFixture fixture;
+    fixture.store(QStringLiteral("Text Color"), QStringLiteral("abc"));
+    fixture.store(QStringLiteral("Background Color"), QStringLiteral("white"));
+    Form1& form = fixture.open();
+
+    const QList<DialogCall> reports = fixture.dialogs.callsOf(DialogKind::ErrorReport);
+    QCOMPARE(reports.size(), 2);
+    const QString expected146 = SettingsStore::parseColorNumber(QStringLiteral("abc")).error() +
+                                QStringLiteral("\r\nin Vantrel2021/08/31.Form1.Form_Load at line 146\r\r"
+                                               "Please email screenshot of this message to ") +
+                                supportAddress();
+    QCOMPARE(reports.at(0).text, expected146);
+    QVERIFY(reports.at(1).text.contains(QStringLiteral(" at line 148\r\r")));
+    QCOMPARE(swatchColor(form.Picture1), qint64(0));
+    QCOMPARE(swatchColor(form.Picture2), qint64(16777215));
+}
+
+void tst_StartUp::windowInventory_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QString>("caption");
+
+    QTest::newRow("PushButton1") << "PushButton1" << "Form1" << "Add CSV File(s)";
+    QTest::newRow("PushButton2") << "PushButton2" << "Form1" << "Start Converting";
+    QTest::newRow("PushButton3") << "PushButton3" << "Form1" << "Load Sample/Example Files";
+    QTest::newRow("PushButton4") << "PushButton4" << "Frame4" << "...";
+    QTest::newRow("PushButton5") << "PushButton5" << "Form1" << "Add All CSV File(s) In Folder";
+    QTest::newRow("PushButton6") << "PushButton6" << "Frame1" << "...";
+    QTest::newRow("PushButton7") << "PushButton7" << "Form1" << "Clear List";
+    QTest::newRow("PushButton8") << "PushButton8" << "Frame1" << "...";
+    QTest::newRow("Frame1") << "Frame1" << "Form1" << "HTML Options";
+    QTest::newRow("Frame2") << "Frame2" << "Form1" << "CSV Delimiter";
+    QTest::newRow("Frame4") << "Frame4" << "Frame5" << "";
+    QTest::newRow("Frame5") << "Frame5" << "Form1" << "Save Option";
+    QTest::newRow("Option1") << "Option1" << "Frame2" << "Comma";
+    QTest::newRow("Option2") << "Option2" << "Frame2" << "Comma-space";
+    QTest::newRow("Option3") << "Option3" << "Frame2" << "Semicolon";
+    QTest::newRow("Option4") << "Option4" << "Frame2" << "Tab";
+    QTest::newRow("Option5") << "Option5" << "Frame2" << "Other";
+    QTest::newRow("Option6") << "Option6" << "Frame5" << "Save results to this folder:";
+    QTest::newRow("Option7") << "Option7" << "Frame5" << "Save results in folder of original file";
+    QTest::newRow("Label1") << "Label1" << "Frame1" << "Border Width:";
+    QTest::newRow("Label2") << "Label2" << "Frame1" << "Text Color:";
+    QTest::newRow("Label3") << "Label3" << "Frame1" << "Background Color:";
+    QTest::newRow("Text1") << "Text1" << "Frame2" << "|";
+    QTest::newRow("Text2") << "Text2" << "Frame1" << "1";
+    QTest::newRow("Text3") << "Text3" << "Frame4" << "";
+    QTest::newRow("Picture1") << "Picture1" << "Frame1" << "";
+    QTest::newRow("Picture2") << "Picture2" << "Frame1" << "";
+    QTest::newRow("ListView1") << "ListView1" << "Form1" << "";
+    QTest::newRow("ProgressBar1") << "ProgressBar1" << "Form1" << "Progress Bar";
+}
+
+void tst_StartUp::windowInventory()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, container);
+    QFETCH(QString, caption);
+
+    WindowFixture fixture;
+    fixture.store(QStringLiteral("Output Folder"), QString());
+    Form1& form = fixture.open();
+    QWidget* widget = form.findChild<QWidget*>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->parentWidget()->objectName(), container);
+    QString shown;
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        shown = button->text();
+    else if (auto* frame = qobject_cast<QGroupBox*>(widget))
+        shown = frame->title();
+    else if (auto* label = qobject_cast<QLabel*>(widget))
+        shown = label->text();
+    else if (auto* box = qobject_cast<QLineEdit*>(widget))
+        shown = box->text();
+    else if (auto* bar = qobject_cast<CaptionProgressBar*>(widget))
+        shown = bar->text();
+    QCOMPARE(shown, caption);
+    QCOMPARE(widget->font().family(), QStringLiteral("Arial"));
+    QVERIFY(widget->font().bold());
+    QCOMPARE(widget->font().pointSizeF(), qobject_cast<QPushButton*>(widget) ? 11.25 : 9.0);
+}
+
+void tst_StartUp::windowLayout()
+{
+    WindowFixture fixture;
+    Form1& form = fixture.open();
+    QCOMPARE(form.size(), QSize(536, 554));
+    QCOMPARE(form.ListView1->geometry(), QRect(8, 8, 520, 169));
+    QCOMPARE(form.PushButton5->geometry(), QRect(272, 183, 256, 27));
+    QCOMPARE(form.Frame5->geometry(), QRect(8, 356, 520, 121));
+    QCOMPARE(form.Text3->geometry(), QRect(16, 20, 378, 23));
+    QCOMPARE(form.Text3->mapTo(&form, QPoint(0, 0)), QPoint(8 + 32 + 16, 356 + 34 + 20));
+    QCOMPARE(form.ProgressBar1->geometry(), QRect(8, 519, 520, 27));
+    QCOMPARE(form.ListView1->toolTip(), QStringLiteral("Drag and drop files here. Double-click item to remove "
+                                                       "it. Move | line to right and out of window to reveal "
+                                                       "full names."));
+    QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(form.Frame2->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(form.Option3->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(form.Label2->palette().color(QPalette::Window), QColor(Qt::white));
+    QVERIFY(form.styleSheet().isEmpty());
+}
+
+void tst_StartUp::skinFileGivesTheButtonFaceAndTheStyleSheet()
+{
+    WindowFixture fixture;
+    const QString sheet = QStringLiteral("QPushButton { color: #123456; }");
+    fixture.tree().writeFile(QStringLiteral("skinned/x/o.cjs"), sheet.toUtf8());
+    Form1& form = fixture.open(fixture.tree().path(QStringLiteral("skinned")));
+
+    QCOMPARE(fixture.dialogs.calls.size(), 0);
+    QCOMPARE(form.styleSheet(), sheet);
+    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    QCOMPARE(form.palette().color(QPalette::Window), buttonFace);
+    QCOMPARE(form.Frame5->palette().color(QPalette::Window), buttonFace);
+    QCOMPARE(form.Option7->palette().color(QPalette::Window), buttonFace);
+    QCOMPARE(form.Label3->palette().color(QPalette::Window), buttonFace);
+    // The swatches are no labels: they keep their colours.
+    QCOMPARE(form.Picture2->palette().color(QPalette::Window), QColor(Qt::white));
+}
+
+void tst_StartUp::handPointerImageBesideTheProgram()
+{
+    WindowFixture fixture;
+    const QByteArray cursorFile =
+        TempTree::readFile(qEnvironmentVariable("OSTRAND_SOURCE_DIR") + QStringLiteral("/resources/beside/HAND-M.CUR"));
+    QVERIFY(!cursorFile.isEmpty());
+    fixture.tree().writeFile(QStringLiteral("withhand/HAND-M.CUR"), cursorFile);
+    Form1& form = fixture.open(fixture.tree().path(QStringLiteral("withhand")));
+
+    QCOMPARE(fixture.dialogs.calls.size(), 0);
+    const QCursor hand = form.pointer().handCursor();
+    QCOMPARE(hand.shape(), Qt::BitmapCursor);
+    QCOMPARE(hand.pixmap().size(), QSize(32, 32));
+    QCOMPARE(hand.hotSpot(), QPoint(5, 0));
+}
+
+void tst_StartUp::unreadableHandPointerIsReportedAndThePlatformHandStays()
+{
+    WindowFixture fixture;
+    fixture.tree().writeFile(QStringLiteral("badhand/HAND-M.CUR"), QByteArray("not a cursor"));
+    Form1& form = fixture.open(fixture.tree().path(QStringLiteral("badhand")));
+
+    const QStringList reports = fixture.dialogs.textsOf(DialogKind::ErrorReport);
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports.first().contains(QStringLiteral("Form_Load at line 106\r\r")), qPrintable(reports.first()));
+    QCOMPARE(form.pointer().handCursor().shape(), Qt::PointingHandCursor);
+    QVERIFY(form.Option1->isChecked());
+}
+
+void tst_StartUp::applicationTitleCutsByWords_data()
+{
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<QString>("title");
+
+    QTest::newRow("ours") << productName() << "Ostrand Table Converter";
+    QTest::newRow("short name still loses a word") << "Ostrand Converter" << "Ostrand";
+    QTest::newRow("no blank stays whole") << "Ostrand" << "Ostrand";
+    QTest::newRow("trailing blank") << "Ostrand " << "Ostrand";
+    QTest::newRow("cut while longer than 40")
+        << "Ostrand CSV to HTML Table Converter Deluxe Edition 2021" << "Ostrand CSV to HTML Table Converter";
+    QTest::newRow("exactly 40 after one cut")
+        << "Ostrand CSV to HTML Table Converter Plus 7" << "Ostrand CSV to HTML Table Converter Plus";
+}
+
+void tst_StartUp::applicationTitleCutsByWords()
+{
+    QFETCH(QString, product);
+    QFETCH(QString, title);
+    QCOMPARE(ApplicationTitle(product), title);
+}
+
+QTEST_MAIN(tst_StartUp)
+#include "tst_StartUp.moc"
