@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "cli/ConverterArguments.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 #include "core/options/ColorNumber.h"
 
 namespace ostrand {
@@ -38,65 +42,68 @@ QString converterUsage()
 
 namespace {
 
-// One option: its name, whether a value follows it, and what it sets (a description when the value is bad).
-struct OptionSpec
-{
-    QLatin1String name;
-    bool takesValue;
-    QString (*apply)(ConverterArguments& parsed, const QString& value);
+const std::pair<QLatin1String, DelimiterOption> kDelimiterSwitches[] = {
+    {QLatin1String("--comma"), DelimiterOption::Comma},
+    {QLatin1String("--comma-space"), DelimiterOption::CommaSpace},
+    {QLatin1String("--semicolon"), DelimiterOption::Semicolon},
+    {QLatin1String("--tab"), DelimiterOption::Tab},
 };
 
-QString setColor(std::optional<qint64>& target, const QString& value)
+const QLatin1String kValueOptions[] = {
+    QLatin1String("--other"),      QLatin1String("--border"),
+    QLatin1String("--text-color"), QLatin1String("--background-color"),
+    QLatin1String("--output-dir"), QLatin1String("--extension"),
+};
+
+// Sets a switch; false when there is no such switch.
+bool applySwitch(ConverterArguments& parsed, const QString& name)
 {
-    const Result<qint64> color = parseColor(value);
-    if (!color)
-        return color.error();
-    target = color.value();
+    for (const auto& [option, delimiter] : kDelimiterSwitches) {
+        if (name == option) {
+            parsed.delimiterOption = delimiter;
+            return true;
+        }
+    }
+    if (name == QLatin1String("--next-to-source"))
+        parsed.outputMode = OutputMode::SourceFolder;
+    else if (name == QLatin1String("--saved-settings"))
+        parsed.savedSettings = true;
+    else if (name == QLatin1String("--quiet"))
+        parsed.quiet = true;
+    else if (name == QLatin1String("--help"))
+        parsed.help = true;
+    else if (name == QLatin1String("--version"))
+        parsed.version = true;
+    else
+        return false;
+    return true;
+}
+
+// Sets an option that takes a value; a description when the value is bad.
+QString applyValue(ConverterArguments& parsed, const QString& name, const QString& value)
+{
+    if (name == QLatin1String("--other")) {
+        parsed.delimiterOption = DelimiterOption::Other;
+        parsed.otherText = value;
+    } else if (name == QLatin1String("--border")) {
+        parsed.borderWidth = value;
+    } else if (name == QLatin1String("--output-dir")) {
+        parsed.outputMode = OutputMode::ChosenFolder;
+        parsed.outputFolder = value;
+    } else if (name == QLatin1String("--extension")) {
+        parsed.extension = value;
+    } else {
+        const Result<qint64> color = parseColor(value);
+        if (!color)
+            return color.error();
+        (name == QLatin1String("--text-color") ? parsed.textColor : parsed.backgroundColor) = color.value();
+    }
     return QString();
 }
 
-const OptionSpec kOptions[] = {
-    {QLatin1String("--comma"), false,
-     [](ConverterArguments& a, const QString&) { a.delimiterOption = DelimiterOption::Comma; return QString(); }},
-    {QLatin1String("--comma-space"), false,
-     [](ConverterArguments& a, const QString&) { a.delimiterOption = DelimiterOption::CommaSpace; return QString(); }},
-    {QLatin1String("--semicolon"), false,
-     [](ConverterArguments& a, const QString&) { a.delimiterOption = DelimiterOption::Semicolon; return QString(); }},
-    {QLatin1String("--tab"), false,
-     [](ConverterArguments& a, const QString&) { a.delimiterOption = DelimiterOption::Tab; return QString(); }},
-    {QLatin1String("--other"), true,
-     [](ConverterArguments& a, const QString& v) {
-         a.delimiterOption = DelimiterOption::Other;
-         a.otherText = v;
-         return QString();
-     }},
-    {QLatin1String("--border"), true, [](ConverterArguments& a, const QString& v) { a.borderWidth = v; return QString(); }},
-    {QLatin1String("--text-color"), true, [](ConverterArguments& a, const QString& v) { return setColor(a.textColor, v); }},
-    {QLatin1String("--background-color"), true,
-     [](ConverterArguments& a, const QString& v) { return setColor(a.backgroundColor, v); }},
-    {QLatin1String("--output-dir"), true,
-     [](ConverterArguments& a, const QString& v) {
-         a.outputMode = OutputMode::ChosenFolder;
-         a.outputFolder = v;
-         return QString();
-     }},
-    {QLatin1String("--next-to-source"), false,
-     [](ConverterArguments& a, const QString&) { a.outputMode = OutputMode::SourceFolder; return QString(); }},
-    {QLatin1String("--extension"), true, [](ConverterArguments& a, const QString& v) { a.extension = v; return QString(); }},
-    {QLatin1String("--saved-settings"), false,
-     [](ConverterArguments& a, const QString&) { a.savedSettings = true; return QString(); }},
-    {QLatin1String("--quiet"), false, [](ConverterArguments& a, const QString&) { a.quiet = true; return QString(); }},
-    {QLatin1String("--help"), false, [](ConverterArguments& a, const QString&) { a.help = true; return QString(); }},
-    {QLatin1String("--version"), false, [](ConverterArguments& a, const QString&) { a.version = true; return QString(); }},
-};
-
-const OptionSpec* findOption(const QString& name)
+bool takesValue(const QString& name)
 {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.name == name)
-            return &spec;
-    }
-    return nullptr;
+    return std::find(std::begin(kValueOptions), std::end(kValueOptions), name) != std::end(kValueOptions);
 }
 
 } // namespace
@@ -117,22 +124,21 @@ Result<ConverterArguments> parseConverterArguments(const QStringList& arguments)
         }
         const qsizetype equals = argument.indexOf(QLatin1Char('='));
         const QString name = equals < 0 ? argument : argument.left(equals);
-        const OptionSpec* spec = findOption(name);
-        if (!spec)
-            return Failure{QStringLiteral("unknown option '%1'").arg(argument)};
-
-        QString value;
-        if (!spec->takesValue) {
+        if (!takesValue(name)) {
+            if (!applySwitch(parsed, name))
+                return Failure{QStringLiteral("unknown option '%1'").arg(argument)};
             if (equals >= 0)
                 return Failure{QStringLiteral("option '%1' takes no value").arg(name)};
-        } else if (equals >= 0) {
-            value = argument.mid(equals + 1);
-        } else if (i + 1 < arguments.size()) {
-            value = arguments.at(++i); // taken whatever it looks like: --other -- is a valid delimiter
-        } else {
-            return Failure{QStringLiteral("option '%1' needs a value").arg(name)};
+            continue;
         }
-        const QString problem = spec->apply(parsed, value);
+        QString value;
+        if (equals >= 0)
+            value = argument.mid(equals + 1);
+        else if (i + 1 < arguments.size())
+            value = arguments.at(++i); // taken whatever it looks like: "--other --" is a valid delimiter
+        else
+            return Failure{QStringLiteral("option '%1' needs a value").arg(name)};
+        const QString problem = applyValue(parsed, name, value);
         if (!problem.isEmpty())
             return Failure{QStringLiteral("option '%1': %2").arg(name, problem)};
     }

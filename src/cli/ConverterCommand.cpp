@@ -124,7 +124,9 @@ ConverterHost::Choices choicesFor(const ConverterArguments& arguments, QTextStre
 
 std::atomic<bool> ConverterCommand::s_stopRequested{false};
 
-ConverterCommand::ConverterCommand(bool stderrIsTerminal) : m_stderrIsTerminal(stderrIsTerminal) {}
+ConverterCommand::ConverterCommand(bool stderrIsTerminal) : m_stderrIsTerminal(stderrIsTerminal)
+{
+}
 
 void ConverterCommand::requestStop() noexcept
 {

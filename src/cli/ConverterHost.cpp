@@ -16,8 +16,7 @@ constexpr qint64 kRedrawMs = 100;
 
 ConverterHost::ConverterHost(Choices choices, QTextStream& out, QTextStream& err, bool showProgress,
                              const std::atomic<bool>& stop)
-    : m_choices(std::move(choices)), m_out(out), m_err(err),
-      m_showProgress(showProgress), m_stop(stop)
+    : m_choices(std::move(choices)), m_out(out), m_err(err), m_showProgress(showProgress), m_stop(stop)
 {
 }
 
@@ -75,7 +74,12 @@ void ConverterHost::drawProgress(bool force)
         return;
     m_sinceDraw.start();
     // Carriage return, the line, then "erase to the end of the line".
-    m_err << '\r' << QStringLiteral("[%1/%2 done] %3 %4%").arg(m_current - 1).arg(m_entries.size()).arg(m_currentName).arg(m_percent)
+    m_err << '\r'
+          << QStringLiteral("[%1/%2 done] %3 %4%")
+                 .arg(m_current - 1)
+                 .arg(m_entries.size())
+                 .arg(m_currentName)
+                 .arg(m_percent)
           << "\x1b[K";
     m_err.flush();
     m_progressShown = true;

@@ -90,15 +90,16 @@ void tst_ConverterCommand::exampleThroughTheProgram()
     tree.writeFile(QStringLiteral("a.csv"), "a,b\r\nc,d\r\n");
     QProcess program;
     program.setWorkingDirectory(tree.root());
-    program.start(bin + QStringLiteral("/ostrand-convert"),
-                  {QStringLiteral("--output-dir"), QStringLiteral("out"), QStringLiteral("a.csv"), QStringLiteral("gone.csv")});
+    program.start(bin + QStringLiteral("/ostrand-convert"), {QStringLiteral("--output-dir"), QStringLiteral("out"),
+                                                             QStringLiteral("a.csv"), QStringLiteral("gone.csv")});
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
     QCOMPARE(program.readAllStandardOutput(), QByteArray("out/a.htm\nout/gone.htm\n"));
     QCOMPARE(program.readAllStandardError(),
              ErrorReportText(QStringLiteral("Cannot read gone.csv: File not found"), LocationTag::convertVantrel(), 114)
-                     .toUtf8() + '\n');
+                     .toUtf8() +
+                 '\n');
     QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("out/a.htm"))), kExample);
 }
 
@@ -113,7 +114,8 @@ void tst_ConverterCommand::badUsage_data()
                                    << QStringLiteral("option '--other' needs a value");
     QTest::newRow("value on a switch") << QStringList{QStringLiteral("--tab=x"), QStringLiteral("a.csv")}
                                        << QStringLiteral("option '--tab' takes no value");
-    QTest::newRow("bad colour") << QStringList{QStringLiteral("--text-color"), QStringLiteral("blue"), QStringLiteral("a.csv")}
+    QTest::newRow("bad colour") << QStringList{QStringLiteral("--text-color"), QStringLiteral("blue"),
+                                               QStringLiteral("a.csv")}
                                 << QStringLiteral("\"blue\" is not a colour");
     QTest::newRow("missing output folder")
         << QStringList{QStringLiteral("--output-dir"), QStringLiteral("missing"), QStringLiteral("a.csv")}
@@ -134,7 +136,8 @@ void tst_ConverterCommand::badUsage()
     QCOMPARE(outcome.status, 2);
     QCOMPARE(outcome.out, QString());
     QVERIFY2(outcome.err.contains(message), qPrintable(outcome.err));
-    QCOMPARE(QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("a.csv")});
+    QCOMPARE(QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("a.csv")});
 }
 
 void tst_ConverterCommand::badUsageThroughTheProgram()
@@ -143,8 +146,8 @@ void tst_ConverterCommand::badUsageThroughTheProgram()
     if (bin.isEmpty())
         QSKIP("OSTRAND_BIN_DIR is not set (CTest sets it)");
     QProcess program;
-    program.start(bin + QStringLiteral("/ostrand-convert"), {QStringLiteral("--output-dir"), QStringLiteral("/no/such/dir"),
-                                                              QStringLiteral("a.csv")});
+    program.start(bin + QStringLiteral("/ostrand-convert"),
+                  {QStringLiteral("--output-dir"), QStringLiteral("/no/such/dir"), QStringLiteral("a.csv")});
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitCode(), 2);
     QCOMPARE(program.readAllStandardOutput(), QByteArray());
@@ -170,16 +173,19 @@ void tst_ConverterCommand::options_data()
     QTest::newRow("default comma") << none << QByteArray("<td>a</td><td>b;c</td><td> d::e\td</td>");
     QTest::newRow("comma-space") << QStringList{QStringLiteral("--comma-space")}
                                  << QByteArray("<td>a,b;c</td><td>d::e\td</td>");
-    QTest::newRow("semicolon") << QStringList{QStringLiteral("--semicolon")} << QByteArray("<td>a,b</td><td>c, d::e\td</td>");
+    QTest::newRow("semicolon") << QStringList{QStringLiteral("--semicolon")}
+                               << QByteArray("<td>a,b</td><td>c, d::e\td</td>");
     QTest::newRow("tab") << QStringList{QStringLiteral("--tab")} << QByteArray("<td>a,b;c, d::e</td><td>d</td>");
     QTest::newRow("other") << QStringList{QStringLiteral("--other"), QStringLiteral("::")}
                            << QByteArray("<td>a,b;c, d</td><td>e\td</td>");
-    QTest::newRow("other after =") << QStringList{QStringLiteral("--other=;")} << QByteArray("<td>a,b</td><td>c, d::e\td</td>");
+    QTest::newRow("other after =") << QStringList{QStringLiteral("--other=;")}
+                                   << QByteArray("<td>a,b</td><td>c, d::e\td</td>");
     QTest::newRow("other empty") << QStringList{QStringLiteral("--other"), QString()}
                                  << QByteArray("<td>a,b;c, d::e\td</td>");
     QTest::newRow("last delimiter wins") << QStringList{QStringLiteral("--tab"), QStringLiteral("--semicolon")}
                                          << QByteArray("<td>a,b</td><td>c, d::e\td</td>");
-    QTest::newRow("border") << QStringList{QStringLiteral("--border"), QStringLiteral("12")} << QByteArray("border='12'");
+    QTest::newRow("border") << QStringList{QStringLiteral("--border"), QStringLiteral("12")}
+                            << QByteArray("border='12'");
     QTest::newRow("colour numbers") << QStringList{QStringLiteral("--text-color"), QStringLiteral("65280"),
                                                    QStringLiteral("--background-color"), QStringLiteral("12632256")}
                                     << QByteArray("style='color:#00FF00' border='1' bgcolor='#C0C0C0'");
@@ -208,10 +214,12 @@ void tst_ConverterCommand::failuresAreReportedAndCounted()
     const Outcome outcome = convert({QStringLiteral("--quiet"), page, good});
     QCOMPARE(outcome.status, 1);
     QCOMPARE(outcome.out, tree.path(QStringLiteral("a.htm\n")));
-    QCOMPARE(outcome.err, ErrorReportText(QStringLiteral("Cannot write %1: It is the source file itself, which is never "
-                                                         "overwritten").arg(page),
-                                          LocationTag::convertVantrel(), 168) +
-                              QLatin1Char('\n'));
+    QCOMPARE(outcome.err,
+             ErrorReportText(QStringLiteral("Cannot write %1: It is the source file itself, which is never "
+                                            "overwritten")
+                                 .arg(page),
+                             LocationTag::convertVantrel(), 168) +
+                 QLatin1Char('\n'));
     QCOMPARE(test::TempTree::readFile(page), QByteArray("keep\n"));
 }
 
@@ -229,8 +237,8 @@ void tst_ConverterCommand::folderPaths()
                                      out + QStringLiteral("/b.htm")})
                                 .join(QLatin1Char('\n')) +
                             QLatin1Char('\n'));
-    const Outcome csvOnly = convert({QStringLiteral("--extension"), QStringLiteral("csv"), QStringLiteral("--output-dir"),
-                                     out, tree.path(QStringLiteral("d"))});
+    const Outcome csvOnly = convert({QStringLiteral("--extension"), QStringLiteral("csv"),
+                                     QStringLiteral("--output-dir"), out, tree.path(QStringLiteral("d"))});
     QCOMPARE(csvOnly.out, out + QStringLiteral("/a.htm\n") + out + QStringLiteral("/b.htm\n"));
     const Outcome empty = convert({tree.makeFolder(QStringLiteral("empty"))});
     QCOMPARE(empty.status, 0);
@@ -259,8 +267,8 @@ void tst_ConverterCommand::savedSettingsWithCommandLineWinning()
     QVERIFY(document.contains("style='color:#FF0000' border='7' bgcolor='#FFFFFF'"));
     QVERIFY(document.contains("<td>a</td><td>b,c</td>"));
 
-    const Outcome given = convert({QStringLiteral("--saved-settings"), QStringLiteral("--comma"),
-                                   QStringLiteral("--next-to-source"), source});
+    const Outcome given = convert(
+        {QStringLiteral("--saved-settings"), QStringLiteral("--comma"), QStringLiteral("--next-to-source"), source});
     QCOMPARE(given.out, tree.path(QStringLiteral("s.htm\n")));
     const QByteArray overridden = test::TempTree::readFile(tree.path(QStringLiteral("s.htm")));
     QVERIFY(overridden.contains("border='7'"));

@@ -118,8 +118,8 @@ void tst_ConvertDocument::cutting_data()
     QTest::newRow("empty middle field") << QByteArray("a,,b") << comma << row({"a", "", "b"});
     QTest::newRow("delimiters at both ends") << QByteArray(",a,") << comma << row({"", "a", ""});
     QTest::newRow("line of one delimiter") << QByteArray(",") << comma << row({"", ""});
-    QTest::newRow("quotes have no meaning") << QByteArray("x;\"b;c\"") << QStringLiteral(";")
-                                            << row({"x", "\"b", "c\""});
+    QTest::newRow("quotes have no meaning")
+        << QByteArray("x;\"b;c\"") << QStringLiteral(";") << row({"x", "\"b", "c\""});
     QTest::newRow("markup copied unchanged") << QByteArray("<b>&amp;,\"q\"") << comma << row({"<b>&amp;", "\"q\""});
     QTest::newRow("comma-space") << QByteArray("a, b,c") << QStringLiteral(", ") << row({"a", "b,c"});
     QTest::newRow("comma-space x y z") << QByteArray("x, y,z") << QStringLiteral(", ") << row({"x", "y,z"});
@@ -127,14 +127,17 @@ void tst_ConvertDocument::cutting_data()
     QTest::newRow("tab") << QByteArray("a\tb c\t") << QStringLiteral("\t") << row({"a", "b c", ""});
     QTest::newRow("empty delimiter: whole line") << QByteArray("a,b;c\nd") << QString() << row({"a,b;c"}) + row({"d"});
     QTest::newRow("two colons") << QByteArray("a::b:::c") << QStringLiteral("::") << row({"a", "b", ":c"});
-    QTest::newRow("occurrences consumed whole") << QByteArray("a:::::b") << QStringLiteral("::") << row({"a", "", ":b"});
-    QTest::newRow("pattern cut by line end") << QByteArray("a:\n:b") << QStringLiteral("::") << row({"a:"}) + row({":b"});
-    QTest::newRow("carriage return removed before cutting") << QByteArray("a,\r b") << QStringLiteral(", ")
-                                                            << row({"a", "b"});
-    QTest::newRow("delimiter with a line feed never cuts") << QByteArray("a\nb") << QStringLiteral("\n")
-                                                           << row({"a"}) + row({"b"});
-    QTest::newRow("non-ASCII delimiter") << QByteArray("a\xC3\xA9" "b\xC3\xA9\xC3\xA9") << QStringLiteral("\u00E9")
-                                         << row({"a", "b", "", ""});
+    QTest::newRow("occurrences consumed whole")
+        << QByteArray("a:::::b") << QStringLiteral("::") << row({"a", "", ":b"});
+    QTest::newRow("pattern cut by line end")
+        << QByteArray("a:\n:b") << QStringLiteral("::") << row({"a:"}) + row({":b"});
+    QTest::newRow("carriage return removed before cutting")
+        << QByteArray("a,\r b") << QStringLiteral(", ") << row({"a", "b"});
+    QTest::newRow("delimiter with a line feed never cuts")
+        << QByteArray("a\nb") << QStringLiteral("\n") << row({"a"}) + row({"b"});
+    QTest::newRow("non-ASCII delimiter") << QByteArray("a\xC3\xA9"
+                                                       "b\xC3\xA9\xC3\xA9")
+                                         << QStringLiteral("\u00E9") << row({"a", "b", "", ""});
     QTest::newRow("empty text") << QByteArray("\n") << comma << QByteArray();
 }
 
@@ -242,27 +245,29 @@ void tst_ConvertDocument::outputPath_data()
     const int none = int(OutputMode::None);
     QTest::newRow("win beside") << true << QStringLiteral(R"(C:\data\sales.csv)") << beside << QString()
                                 << QStringLiteral(R"(C:\data\sales.htm)");
-    QTest::newRow("win chosen, trailing separator") << true << QStringLiteral(R"(C:\data\sales.csv)") << chosen
-                                                    << QStringLiteral(R"(C:\out\)") << QStringLiteral(R"(C:\out\sales.htm)");
+    QTest::newRow("win chosen, trailing separator")
+        << true << QStringLiteral(R"(C:\data\sales.csv)") << chosen << QStringLiteral(R"(C:\out\)")
+        << QStringLiteral(R"(C:\out\sales.htm)");
     QTest::newRow("win network beside") << true << QStringLiteral(R"(\\srv\share\a.csv)") << beside << QString()
                                         << QStringLiteral(R"(\\srv\share\a.htm)");
-    QTest::newRow("win no folder part") << true << QStringLiteral("a.csv") << beside << QString() << QStringLiteral("a.htm");
+    QTest::newRow("win no folder part") << true << QStringLiteral("a.csv") << beside << QString()
+                                        << QStringLiteral("a.htm");
     QTest::newRow("beside") << false << QStringLiteral("/data/sales.csv") << beside << QStringLiteral("/ignored")
                             << QStringLiteral("/data/sales.htm");
     QTest::newRow("beside, root folder") << false << QStringLiteral("/a.csv") << beside << QString()
                                          << QStringLiteral("/a.htm");
-    QTest::newRow("no folder part: beside, not at the root") << false << QStringLiteral("a.csv") << beside << QString()
-                                                             << QStringLiteral("a.htm");
+    QTest::newRow("no folder part: beside, not at the root")
+        << false << QStringLiteral("a.csv") << beside << QString() << QStringLiteral("a.htm");
     QTest::newRow("relative folder") << false << QStringLiteral("in/a.csv") << beside << QString()
                                      << QStringLiteral("in/a.htm");
     QTest::newRow("chosen") << false << QStringLiteral("/data/sales.csv") << chosen << QStringLiteral("/out")
                             << QStringLiteral("/out/sales.htm");
     QTest::newRow("chosen, trailing separator") << false << QStringLiteral("/data/sales.csv") << chosen
                                                 << QStringLiteral("/out/") << QStringLiteral("/out/sales.htm");
-    QTest::newRow("chosen, no folder: nowhere") << false << QStringLiteral("/data/sales.csv") << chosen << QString()
-                                                << QString();
-    QTest::newRow("neither mode: nowhere") << false << QStringLiteral("/data/sales.csv") << none
-                                           << QStringLiteral("/out") << QString();
+    QTest::newRow("chosen, no folder: nowhere")
+        << false << QStringLiteral("/data/sales.csv") << chosen << QString() << QString();
+    QTest::newRow("neither mode: nowhere")
+        << false << QStringLiteral("/data/sales.csv") << none << QStringLiteral("/out") << QString();
 }
 
 void tst_ConvertDocument::outputPath()

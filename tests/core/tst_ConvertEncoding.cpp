@@ -28,33 +28,55 @@ void tst_ConvertEncoding::decode_data()
     const QByteArray bom = "\xEF\xBB\xBF";
     const QByteArray replacement = "\xEF\xBF\xBD";
     // UTF-16 little-endian, recognised by a first byte FF or FE.
-    QTest::newRow("UTF-16 keeps its mark") << QByteArray("\xFF\xFE" "a\0,\0b\0", 8) << bom + "a,b";
-    QTest::newRow("UTF-16 odd length") << QByteArray("\xFF\xFE" "a\0b", 5) << bom + "ab";
+    QTest::newRow("UTF-16 keeps its mark") << QByteArray("\xFF\xFE"
+                                                         "a\0,\0b\0",
+                                                         8)
+                                           << bom + "a,b";
+    QTest::newRow("UTF-16 odd length") << QByteArray("\xFF\xFE"
+                                                     "a\0b",
+                                                     5)
+                                       << bom + "ab";
     QTest::newRow("UTF-16 odd trailing high byte") << QByteArray("\xFF\xFE\xE9", 3) << bom + "\xC3\xA9";
-    QTest::newRow("UTF-16 FE FF read low byte first") << QByteArray("\xFE\xFF" "a\0", 4) << QByteArray("\xEF\xBF\xBE" "a");
-    QTest::newRow("UTF-16 FF then anything") << QByteArray("\xFF" "A", 2) << QByteArray("\xE4\x87\xBF"); // U+41FF
+    QTest::newRow("UTF-16 FE FF read low byte first") << QByteArray("\xFE\xFF"
+                                                                    "a\0",
+                                                                    4)
+                                                      << QByteArray("\xEF\xBF\xBE"
+                                                                    "a");
+    QTest::newRow("UTF-16 FF then anything") << QByteArray("\xFF"
+                                                           "A",
+                                                           2)
+                                             << QByteArray("\xE4\x87\xBF"); // U+41FF
     QTest::newRow("UTF-16 non-ASCII") << QByteArray("\xFF\xFE\xE9\0\xAC\x20", 6) << bom + "\xC3\xA9\xE2\x82\xAC";
     QTest::newRow("UTF-16 surrogate pair") << QByteArray("\xFF\xFE\x3D\xD8\x00\xDE", 6) << bom + "\xF0\x9F\x98\x80";
-    QTest::newRow("UTF-16 lone high surrogate") << QByteArray("\xFF\xFE\x3D\xD8" "a\0", 6) << bom + replacement + "a";
+    QTest::newRow("UTF-16 lone high surrogate") << QByteArray("\xFF\xFE\x3D\xD8"
+                                                              "a\0",
+                                                              6)
+                                                << bom + replacement + "a";
     QTest::newRow("UTF-16 lone low surrogate") << QByteArray("\xFF\xFE\x00\xDC", 4) << bom + replacement;
     QTest::newRow("UTF-16 high surrogate at the end") << QByteArray("\xFF\xFE\x3D\xD8", 4) << bom + replacement;
     QTest::newRow("UTF-16 long ASCII runs around a non-ASCII unit")
-        << QByteArray("\xFF\xFE" "a\0b\0c\0d\0e\0f\0g\0h\0\xE9\0i\0j\0k\0l\0m\0", 30) << bom + "abcdefgh\xC3\xA9ijklm";
+        << QByteArray("\xFF\xFE"
+                      "a\0b\0c\0d\0e\0f\0g\0h\0\xE9\0i\0j\0k\0l\0m\0",
+                      30)
+        << bom + "abcdefgh\xC3\xA9ijklm";
     // UTF-8 as it stands.
     QTest::newRow("ASCII") << QByteArray("a,b\r\n") << QByteArray("a,b\r\n");
-    QTest::newRow("UTF-8 keeps its mark") << QByteArray("\xEF\xBB\xBF" "a") << QByteArray("\xEF\xBB\xBF" "a");
-    QTest::newRow("UTF-8 two, three and four bytes") << QByteArray("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80")
-                                                     << QByteArray("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
-    QTest::newRow("UTF-8 after a long ASCII run") << QByteArray("0123456789abcdefghij\xC3\xA9")
-                                                  << QByteArray("0123456789abcdefghij\xC3\xA9");
+    QTest::newRow("UTF-8 keeps its mark") << QByteArray("\xEF\xBB\xBF"
+                                                        "a")
+                                          << QByteArray("\xEF\xBB\xBF"
+                                                        "a");
+    QTest::newRow("UTF-8 two, three and four bytes")
+        << QByteArray("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80") << QByteArray("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+    QTest::newRow("UTF-8 after a long ASCII run")
+        << QByteArray("0123456789abcdefghij\xC3\xA9") << QByteArray("0123456789abcdefghij\xC3\xA9");
     // Anything else is Windows-1252, no byte lost.
     QTest::newRow("Latin-1 letter") << QByteArray("caf\xE9") << QByteArray("caf\xC3\xA9");
-    QTest::newRow("bad byte after a long ASCII run") << QByteArray("0123456789abcdefghij\xFF")
-                                                     << QByteArray("0123456789abcdefghij\xC3\xBF");
-    QTest::newRow("the five undefined bytes") << QByteArray("\x81\x8D\x8F\x90\x9D")
-                                              << QByteArray("\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
-    QTest::newRow("euro, quotes, Y diaeresis") << QByteArray("\x80\x93\x94\x9F")
-                                               << QByteArray("\xE2\x82\xAC\xE2\x80\x9C\xE2\x80\x9D\xC5\xB8");
+    QTest::newRow("bad byte after a long ASCII run")
+        << QByteArray("0123456789abcdefghij\xFF") << QByteArray("0123456789abcdefghij\xC3\xBF");
+    QTest::newRow("the five undefined bytes")
+        << QByteArray("\x81\x8D\x8F\x90\x9D") << QByteArray("\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
+    QTest::newRow("euro, quotes, Y diaeresis")
+        << QByteArray("\x80\x93\x94\x9F") << QByteArray("\xE2\x82\xAC\xE2\x80\x9C\xE2\x80\x9D\xC5\xB8");
     QTest::newRow("overlong form") << QByteArray("\xC0\xAF") << QByteArray("\xC3\x80\xC2\xAF");
     QTest::newRow("encoded surrogate") << QByteArray("\xED\xA0\x80") << QByteArray("\xC3\xAD\xC2\xA0\xE2\x82\xAC");
     QTest::newRow("above U+10FFFF") << QByteArray("\xF4\x90\x80\x80")
@@ -75,7 +97,11 @@ void tst_ConvertEncoding::readingFiles_data()
     QTest::addColumn<QByteArray>("text");
     QTest::newRow("zero bytes") << QByteArray() << QByteArray("empty file");
     QTest::newRow("one byte") << QByteArray("x") << QByteArray("x");
-    QTest::newRow("UTF-16") << QByteArray("\xFF\xFE" "x\0", 4) << QByteArray("\xEF\xBB\xBF" "x");
+    QTest::newRow("UTF-16") << QByteArray("\xFF\xFE"
+                                          "x\0",
+                                          4)
+                            << QByteArray("\xEF\xBB\xBF"
+                                          "x");
     QTest::newRow("Windows-1252") << QByteArray("\xE9") << QByteArray("\xC3\xA9");
 }
 
@@ -96,11 +122,15 @@ void tst_ConvertEncoding::utf16DocumentKeepsTheByteOrderMark()
     test::TempTree tree;
     test::RecordingRunHost host;
     host.options.OutputMode = OutputMode::SourceFolder;
-    const QByteArray source = QByteArray("\xFF\xFE" "a\0,\0\xE9\0\r\0\n\0" "c\0", 14);
+    const QByteArray source = QByteArray("\xFF\xFE"
+                                         "a\0,\0\xE9\0\r\0\n\0"
+                                         "c\0",
+                                         14);
     const QString path = tree.writeFile(QStringLiteral("u.csv"), source);
     const auto written = ConvertVantrel(host, path, QStringLiteral(","));
     const QByteArray document = test::TempTree::readFile(written.value_or(QString()));
-    QVERIFY(document.contains("<tr>\r\n<td>\xEF\xBB\xBF" "a</td><td>\xC3\xA9</td></tr>\r\n<tr>\r\n<td>c</td></tr>\r\n"));
+    QVERIFY(document.contains("<tr>\r\n<td>\xEF\xBB\xBF"
+                              "a</td><td>\xC3\xA9</td></tr>\r\n<tr>\r\n<td>c</td></tr>\r\n"));
     QCOMPARE(test::TempTree::readFile(path), source);
 }
 

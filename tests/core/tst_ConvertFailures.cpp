@@ -165,7 +165,8 @@ void tst_ConvertFailures::failedWriteKeepsTheEarlierDocument()
     const QString source = tree.writeFile(QStringLiteral("a.csv"), "short\n");
     test::RecordingRunHost host;
     host.options.OutputMode = OutputMode::SourceFolder;
-    const QByteArray earlier = test::TempTree::readFile(ConvertVantrel(host, source, QStringLiteral(",")).value_or(QString()));
+    const QByteArray earlier =
+        test::TempTree::readFile(ConvertVantrel(host, source, QStringLiteral(",")).value_or(QString()));
     QVERIFY(earlier.contains("<td>short</td>"));
     tree.writeFile(QStringLiteral("a.csv"), QByteArray(100000, 'x'));
     const auto before = snapshot(tree.root());

@@ -38,7 +38,8 @@ void tst_ConvertRun::twoFiles()
     test::RecordingRunHost host;
     host.options.OutputMode = OutputMode::ChosenFolder;
     host.options.OutputFolder = tree.makeFolder(QStringLiteral("out"));
-    host.entries = {tree.writeFile(QStringLiteral("in/a.csv"), "a,b\n"), tree.writeFile(QStringLiteral("in/b.csv"), "c\n")};
+    host.entries = {tree.writeFile(QStringLiteral("in/a.csv"), "a,b\n"),
+                    tree.writeFile(QStringLiteral("in/b.csv"), "c\n")};
     bool converting = false;
 
     RunConversion(host, converting);
@@ -122,7 +123,8 @@ void tst_ConvertRun::missingOutputFolderRefuses()
     bool converting = false;
     RunConversion(host, converting);
     QCOMPARE(host.events, QStringList{QStringLiteral("message:Folder does not exist. Please select another folder.")});
-    QCOMPARE(QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("a.csv")});
+    QCOMPARE(QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("a.csv")});
     QVERIFY(!converting);
 }
 
@@ -145,12 +147,14 @@ void tst_ConvertRun::delimiterResolvedBeforeEachFile_data()
     QTest::addColumn<QString>("other");
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QByteArray>("cells");
-    QTest::newRow("comma") << int(DelimiterOption::Comma) << QString() << QByteArray("a,b") << QByteArray("<td>a</td><td>b</td>");
+    QTest::newRow("comma") << int(DelimiterOption::Comma) << QString() << QByteArray("a,b")
+                           << QByteArray("<td>a</td><td>b</td>");
     QTest::newRow("comma-space") << int(DelimiterOption::CommaSpace) << QString() << QByteArray("a,b, c")
                                  << QByteArray("<td>a,b</td><td>c</td>");
     QTest::newRow("semicolon") << int(DelimiterOption::Semicolon) << QString() << QByteArray("a;b,c")
                                << QByteArray("<td>a</td><td>b,c</td>");
-    QTest::newRow("tab") << int(DelimiterOption::Tab) << QString() << QByteArray("a\tb") << QByteArray("<td>a</td><td>b</td>");
+    QTest::newRow("tab") << int(DelimiterOption::Tab) << QString() << QByteArray("a\tb")
+                         << QByteArray("<td>a</td><td>b</td>");
     QTest::newRow("other, two colons") << int(DelimiterOption::Other) << QStringLiteral("::") << QByteArray("a::b:c")
                                        << QByteArray("<td>a</td><td>b:c</td>");
     QTest::newRow("other, empty") << int(DelimiterOption::Other) << QString() << QByteArray("a,b;c")
@@ -243,7 +247,8 @@ void tst_ConvertRun::oneBadEntryDoesNotStopTheRun()
     bool converting = false;
     RunConversion(host, converting);
     QCOMPARE(host.reportLines(), QList<int>{168});
-    QCOMPARE(host.written, (QStringList{tree.path(QStringLiteral("out/a.htm")), tree.path(QStringLiteral("out/c.htm"))}));
+    QCOMPARE(host.written,
+             (QStringList{tree.path(QStringLiteral("out/a.htm")), tree.path(QStringLiteral("out/c.htm"))}));
     QCOMPARE(host.messages, QStringList{kDone});
 }
 

@@ -29,7 +29,8 @@ void tst_CoreOptions::resolveDelimiter_data()
     QTest::newRow("tab") << int(DelimiterOption::Tab) << other << QStringLiteral("\t");
     QTest::newRow("other") << int(DelimiterOption::Other) << other << other;
     QTest::newRow("other, empty") << int(DelimiterOption::Other) << QString() << QString();
-    QTest::newRow("other, blanks kept") << int(DelimiterOption::Other) << QStringLiteral(" | ") << QStringLiteral(" | ");
+    QTest::newRow("other, blanks kept") << int(DelimiterOption::Other) << QStringLiteral(" | ")
+                                        << QStringLiteral(" | ");
     QTest::newRow("none selected") << int(DelimiterOption::None) << other << QString();
 }
 

@@ -36,9 +36,8 @@ void RunConversion(RunHost& host, bool& Converting)
         op.step(154, [&] { host.showMessage(QStringLiteral("You forgot to add CSV files.")); });
         return;
     }
-    const bool folderUsable = op.test(106, [&] {
-        return host.outputMode() == OutputMode::SourceFolder || IsFolder(host.outputFolder());
-    });
+    const bool folderUsable =
+        op.test(106, [&] { return host.outputMode() == OutputMode::SourceFolder || IsFolder(host.outputFolder()); });
     if (!folderUsable) {
         op.step(152, [&] { host.showMessage(QStringLiteral("Folder does not exist. Please select another folder.")); });
         return;
@@ -74,7 +73,8 @@ void RunConversion(RunHost& host, bool& Converting)
         QString delimiter;
         op.step(120, [&] {
             const DelimiterOption option = host.delimiterOption();
-            delimiter = ResolveDelimiter(option, option == DelimiterOption::Other ? host.otherDelimiterText() : QString());
+            delimiter =
+                ResolveDelimiter(option, option == DelimiterOption::Other ? host.otherDelimiterText() : QString());
         });
         op.step(140, [&] {
             if (const auto written = ConvertVantrel(host, sourcePath, delimiter))

@@ -74,9 +74,8 @@ HtmlDocument::HtmlDocument(const QByteArray& header, const QByteArray& text, con
     // Exact for text whose carriage returns all stand at line ends; otherwise an estimate that appendRow
     // corrects should carriage returns inside a line join new delimiters.
     const qsizetype content = size - lineFeeds - carriageReturns - delimiters * m_delimiter.size();
-    const qsizetype estimate = header.size() + m_lineCount * kRowTagsSize +
-                               (delimiters + m_lineCount) * kCellTagsSize + qMax<qsizetype>(content, 0) +
-                               documentFooter().size() + 2;
+    const qsizetype estimate = header.size() + m_lineCount * kRowTagsSize + (delimiters + m_lineCount) * kCellTagsSize +
+                               qMax<qsizetype>(content, 0) + documentFooter().size() + 2;
     m_buffer.resize(estimate);
     append(header.constData(), header.size());
 }

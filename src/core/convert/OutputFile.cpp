@@ -32,8 +32,8 @@ QString OutputFileName(const QString& sourcePath, PathRules rules)
     return (dot < 0 ? name : name.left(dot)) + QStringLiteral(".htm");
 }
 
-QString OutputPath(const QString& sourcePath, OutputMode mode, const QString& outputFolder,
-                   const QString& outputName, PathRules rules)
+QString OutputPath(const QString& sourcePath, OutputMode mode, const QString& outputFolder, const QString& outputName,
+                   PathRules rules)
 {
     switch (mode) {
     case OutputMode::ChosenFolder:

@@ -20,8 +20,8 @@ QString OutputFileName(const QString& sourcePath, PathRules rules = nativePathRu
 //  - SourceFolder: the source's folder, a separator, the name; just the name when the source path has no
 //    folder part (beside the source, relative to the working folder);
 //  - None: "" (there is nowhere to write).
-QString OutputPath(const QString& sourcePath, OutputMode mode, const QString& outputFolder,
-                   const QString& outputName, PathRules rules = nativePathRules());
+QString OutputPath(const QString& sourcePath, OutputMode mode, const QString& outputFolder, const QString& outputName,
+                   PathRules rules = nativePathRules());
 
 // Writes the bytes to the path atomically (a temporary file in the target folder, then put in place): a
 // failed write leaves any earlier file untouched and nothing half-written. Refuses, writing nothing, an
