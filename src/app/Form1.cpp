@@ -163,6 +163,10 @@ QWidget* createControl(const ControlSpec& spec, QWidget* container)
     }
     widget->setObjectName(QString::fromUtf8(spec.name));
     widget->setGeometry(twips(spec.left), twips(spec.top), twips(spec.width), twips(spec.height));
+    // A label shows its whole caption: where this font draws it wider than its box, the box grows to the right
+    // into the gap before the next control.
+    if (spec.kind == ControlKind::Label && widget->sizeHint().width() > widget->width())
+        widget->resize(widget->sizeHint().width(), widget->height());
     return widget;
 }
 

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# The desktop program on a real X server: starts the built `ostrand` with a prepared settings file, finds its
+# window by the title "Ostrand", checks its size, takes a screenshot and checks that the start-up kept the
+# stored choices. Usage: window.sh <bin dir> <out dir>. Exits 0 when all is well, 1 otherwise.
+set -u
+
+bin_dir=$1
+out_dir=$2/window
+rm -rf "$out_dir"
+mkdir -p "$out_dir/config" "$out_dir/home"
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+cat >"$out_dir/config/Kelvadine.conf" <<CONF
+[Ostrand]
+Option1=False
+Option3=True
+Border%20Width=3
+Text%20Color=255
+Output%20Folder=$out_dir/
+CONF
+
+# A display number that no other X server holds.
+display=
+for n in $(seq 90 189); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+        display=":$n"
+        break
+    fi
+done
+[ -n "$display" ] || fail "no free display"
+
+xvfb_pid=
+app_pid=
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+}
+trap cleanup EXIT
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$out_dir/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do
+    xdpyinfo -display "$display" >/dev/null 2>&1 && break
+    sleep 0.1
+done
+xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb did not start on $display"
+
+env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$display" XDG_CONFIG_HOME="$out_dir/config" \
+    HOME="$out_dir/home" "$bin_dir/ostrand" >"$out_dir/ostrand.log" 2>&1 &
+app_pid=$!
+
+window=
+for _ in $(seq 100); do
+    window=$(DISPLAY="$display" xdotool search --name '^Ostrand$' 2>/dev/null | head -n 1)
+    [ -n "$window" ] && break
+    kill -0 "$app_pid" 2>/dev/null || fail "ostrand ended early: $(cat "$out_dir/ostrand.log")"
+    sleep 0.1
+done
+[ -n "$window" ] || fail "no window titled Ostrand"
+
+geometry=$(DISPLAY="$display" xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
+[ "$geometry" = "536x554" ] || fail "window is $geometry, not 536x554"
+
+sleep 0.5
+DISPLAY="$display" import -window root "$out_dir/screen.png" || fail "screenshot failed"
+[ -s "$out_dir/screen.png" ] || fail "empty screenshot"
+size=$(identify -format '%wx%h' "$out_dir/screen.png")
+[ "$size" = "1024x768" ] || fail "screenshot is $size"
+# The window is drawn: the shot holds more than one colour.
+colours=$(convert "$out_dir/screen.png" -format '%k' info:)
+[ "$colours" -gt 2 ] || fail "screenshot has $colours colours"
+
+# The start-up restored Semicolon and wrote the group back; the other values are as stored.
+conf=$out_dir/config/Kelvadine.conf
+grep -qx 'Option3=True' "$conf" || fail "Option3 not kept: $(cat "$conf")"
+grep -qx 'Option1=False' "$conf" || fail "Option1 not kept: $(cat "$conf")"
+grep -qx 'Border%20Width=3' "$conf" || fail "Border Width not kept: $(cat "$conf")"
+kill -0 "$app_pid" 2>/dev/null || fail "ostrand is no longer running"
+
+echo "window $window at $geometry, screenshot $out_dir/screen.png"
+exit 0
