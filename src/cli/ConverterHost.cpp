@@ -34,10 +34,11 @@ void ConverterHost::ReportError(const QString& description, const QString& tag, 
     m_err.flush();
 }
 
+// The run's share of the list and the conversion's share of the current file both arrive here; the display
+// shows the file's own share: entry() starts it at 0 and it is drawn only at yields, after each file's value.
 void ConverterHost::setProgressValue(int value)
 {
     m_percent = value;
-    drawProgress(false);
 }
 
 QString ConverterHost::entry(qsizetype index)

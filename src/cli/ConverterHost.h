@@ -47,7 +47,7 @@ public:
     OutputMode outputMode() override { return m_choices.options.OutputMode; }
     QString outputFolder() override { return m_choices.options.OutputFolder; }
     void setProgressValue(int value) override;
-    void yieldToEvents() override {}
+    void yieldToEvents() override { drawProgress(false); }
     bool stopRequested() override { return m_stop; }
 
     // RunHost
