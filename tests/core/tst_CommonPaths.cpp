@@ -99,6 +99,8 @@ void tst_CommonPaths::attributes()
     QCOMPARE(AttributesOf(tree.writeFile(QStringLiteral(".hidden.csv"), "x")), 34);
     QCOMPARE(AttributesOf(tree.makeFolder(QStringLiteral("sub"))), 16);
     QCOMPARE(AttributesOf(tree.makeFolder(QStringLiteral(".git"))), 22);
+    QCOMPARE(AttributesOf(tree.path(QStringLiteral(".git/"))), 22);
+    QCOMPARE(AttributesOf(tree.path(QStringLiteral("sub/"))), 16);
     QVERIFY(QFile::link(tree.path(QStringLiteral("sub")), tree.path(QStringLiteral("link"))));
     QCOMPARE(AttributesOf(tree.path(QStringLiteral("link"))), 1046);
     QCOMPARE(AttributesOf(tree.path(QStringLiteral("link/"))), 1046);
