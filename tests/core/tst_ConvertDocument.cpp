@@ -43,7 +43,7 @@ private slots:
     void exampleDocument();
     void cutting_data();
     void cutting();
-    void longLinesAndManyLines();
+    void longLines();
     void headerTakesAppearanceAsGiven();
     void colorToHtml_data();
     void colorToHtml();
@@ -149,9 +149,9 @@ void tst_ConvertDocument::cutting()
     QCOMPARE(rowsOf(convert(source, delimiter)), rows);
 }
 
-void tst_ConvertDocument::longLinesAndManyLines()
+void tst_ConvertDocument::longLines()
 {
-    // A line of a million bytes and a hundred thousand short lines are cut like any other.
+    // A line of a million bytes is cut like any other.
     QByteArray field(1000, 'x');
     QByteArray longLine;
     QByteArray longRow = "<tr>\r\n";
@@ -161,15 +161,6 @@ void tst_ConvertDocument::longLinesAndManyLines()
     }
     longRow += "</tr>\r\n";
     QCOMPARE(rowsOf(convert(longLine + "\r\n" + longLine, QStringLiteral(","))), longRow + longRow);
-
-    QByteArray many;
-    QByteArray manyRows;
-    for (int i = 0; i < 100000; ++i) {
-        const QByteArray n = QByteArray::number(i);
-        many += n + ";" + n + "\r\n";
-        manyRows += row({n, n});
-    }
-    QCOMPARE(rowsOf(convert(many, QStringLiteral(";"))), manyRows);
 }
 
 void tst_ConvertDocument::headerTakesAppearanceAsGiven()
@@ -182,9 +173,6 @@ void tst_ConvertDocument::headerTakesAppearanceAsGiven()
              QByteArray("<html><title></title><body><table width='100%' style='color:#00FF00' border='12' "
                         "bgcolor='#C0C0C0'><tbody>\r\n") +
                  row({"x"}) + kFooter);
-    QCOMPARE(documentHeader(0, QStringLiteral(" 2 px\u00E9"), 16777215),
-             QByteArray("<html><title></title><body><table width='100%' style='color:#000000' border=' 2 px\xC3\xA9' "
-                        "bgcolor='#FFFFFF'><tbody>\r\n"));
 }
 
 void tst_ConvertDocument::colorToHtml_data()
@@ -250,20 +238,12 @@ void tst_ConvertDocument::outputPath_data()
         << QStringLiteral(R"(C:\out\sales.htm)");
     QTest::newRow("win network beside") << true << QStringLiteral(R"(\\srv\share\a.csv)") << beside << QString()
                                         << QStringLiteral(R"(\\srv\share\a.htm)");
-    QTest::newRow("win no folder part") << true << QStringLiteral("a.csv") << beside << QString()
-                                        << QStringLiteral("a.htm");
     QTest::newRow("beside") << false << QStringLiteral("/data/sales.csv") << beside << QStringLiteral("/ignored")
                             << QStringLiteral("/data/sales.htm");
-    QTest::newRow("beside, root folder") << false << QStringLiteral("/a.csv") << beside << QString()
-                                         << QStringLiteral("/a.htm");
     QTest::newRow("no folder part: beside, not at the root")
         << false << QStringLiteral("a.csv") << beside << QString() << QStringLiteral("a.htm");
-    QTest::newRow("relative folder") << false << QStringLiteral("in/a.csv") << beside << QString()
-                                     << QStringLiteral("in/a.htm");
     QTest::newRow("chosen") << false << QStringLiteral("/data/sales.csv") << chosen << QStringLiteral("/out")
                             << QStringLiteral("/out/sales.htm");
-    QTest::newRow("chosen, trailing separator") << false << QStringLiteral("/data/sales.csv") << chosen
-                                                << QStringLiteral("/out/") << QStringLiteral("/out/sales.htm");
     QTest::newRow("chosen, no folder: nowhere")
         << false << QStringLiteral("/data/sales.csv") << chosen << QString() << QString();
     QTest::newRow("neither mode: nowhere")

@@ -147,20 +147,12 @@ void tst_ConvertRun::delimiterResolvedBeforeEachFile_data()
     QTest::addColumn<QString>("other");
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QByteArray>("cells");
-    QTest::newRow("comma") << int(DelimiterOption::Comma) << QString() << QByteArray("a,b")
-                           << QByteArray("<td>a</td><td>b</td>");
     QTest::newRow("comma-space") << int(DelimiterOption::CommaSpace) << QString() << QByteArray("a,b, c")
                                  << QByteArray("<td>a,b</td><td>c</td>");
-    QTest::newRow("semicolon") << int(DelimiterOption::Semicolon) << QString() << QByteArray("a;b,c")
-                               << QByteArray("<td>a</td><td>b,c</td>");
-    QTest::newRow("tab") << int(DelimiterOption::Tab) << QString() << QByteArray("a\tb")
-                         << QByteArray("<td>a</td><td>b</td>");
     QTest::newRow("other, two colons") << int(DelimiterOption::Other) << QStringLiteral("::") << QByteArray("a::b:c")
                                        << QByteArray("<td>a</td><td>b:c</td>");
     QTest::newRow("other, empty") << int(DelimiterOption::Other) << QString() << QByteArray("a,b;c")
                                   << QByteArray("<td>a,b;c</td>");
-    QTest::newRow("none selected") << int(DelimiterOption::None) << QStringLiteral(",") << QByteArray("a,b")
-                                   << QByteArray("<td>a,b</td>");
 }
 
 void tst_ConvertRun::delimiterResolvedBeforeEachFile()

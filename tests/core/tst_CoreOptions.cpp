@@ -29,8 +29,6 @@ void tst_CoreOptions::resolveDelimiter_data()
     QTest::newRow("tab") << int(DelimiterOption::Tab) << other << QStringLiteral("\t");
     QTest::newRow("other") << int(DelimiterOption::Other) << other << other;
     QTest::newRow("other, empty") << int(DelimiterOption::Other) << QString() << QString();
-    QTest::newRow("other, blanks kept") << int(DelimiterOption::Other) << QStringLiteral(" | ")
-                                        << QStringLiteral(" | ");
     QTest::newRow("none selected") << int(DelimiterOption::None) << other << QString();
 }
 
@@ -48,22 +46,17 @@ void tst_CoreOptions::parseColor_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<qint64>("value");
     QTest::newRow("number") << QStringLiteral("65280") << true << qint64(65280);
-    QTest::newRow("zero") << QStringLiteral("0") << true << qint64(0);
-    QTest::newRow("white") << QStringLiteral("16777215") << true << qint64(16777215);
     QTest::newRow("eight hex digits' worth") << QStringLiteral("2147483653") << true << qint64(2147483653);
     QTest::newRow("negative") << QStringLiteral("-1") << true << qint64(-1);
     QTest::newRow("hash red") << QStringLiteral("#FF0000") << true << qint64(255);
     QTest::newRow("hash blue") << QStringLiteral("#0000ff") << true << qint64(16711680);
     QTest::newRow("hash silver") << QStringLiteral("#C0C0C0") << true << qint64(12632256);
-    QTest::newRow("hash mixed") << QStringLiteral("#123456") << true << qint64(0x12 + 0x34 * 256 + 0x56 * 65536);
     QTest::newRow("empty") << QString() << false << qint64(0);
     QTest::newRow("word") << QStringLiteral("red") << false << qint64(0);
-    QTest::newRow("blank inside") << QStringLiteral("12 3") << false << qint64(0);
     QTest::newRow("plus sign") << QStringLiteral("+5") << false << qint64(0);
     QTest::newRow("too large") << QStringLiteral("4294967296") << false << qint64(0);
     QTest::newRow("too small") << QStringLiteral("-2147483649") << false << qint64(0);
     QTest::newRow("hash short") << QStringLiteral("#FFF") << false << qint64(0);
-    QTest::newRow("hash long") << QStringLiteral("#FF00000") << false << qint64(0);
     QTest::newRow("hash not hex") << QStringLiteral("#GG0000") << false << qint64(0);
     QTest::newRow("hash with sign") << QStringLiteral("#+F0000") << false << qint64(0);
 }
