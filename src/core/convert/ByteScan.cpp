@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/ByteScan.h"
 
+#include <array>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -24,6 +26,74 @@ const __m128i* block(const char* p)
     return reinterpret_cast<const __m128i*>(p);
 }
 #endif
+
+// UTF-8 validation as a state machine over bytes, after the Unicode standard's table of well-formed byte
+// sequences. The states are numbered by multiples of 6, so that one 64-bit word per byte holds the next
+// state for every state: next = (kUtf8Transitions[byte] >> state) & 63, two instructions per byte.
+enum Utf8State : std::uint64_t {
+    kAccept = 0,   // between characters
+    kReject = 6,   // not UTF-8: stays
+    kNeed1 = 12,   // one more byte 80..BF
+    kNeed2 = 18,   // two more
+    kNeed3 = 24,   // three more
+    kAfterE0 = 30, // A0..BF, then one more (no overlong forms)
+    kAfterED = 36, // 80..9F, then one more (no surrogates)
+    kAfterF0 = 42, // 90..BF, then two more (no overlong forms)
+    kAfterF4 = 48, // 80..8F, then two more (nothing above U+10FFFF)
+};
+
+constexpr std::uint64_t nextState(std::uint64_t state, unsigned byte)
+{
+    const bool continuation = byte >= 0x80 && byte <= 0xBF;
+    switch (state) {
+    case kAccept:
+        if (byte < 0x80)
+            return kAccept;
+        if (byte >= 0xC2 && byte <= 0xDF)
+            return kNeed1;
+        if (byte == 0xE0)
+            return kAfterE0;
+        if (byte == 0xED)
+            return kAfterED;
+        if (byte >= 0xE1 && byte <= 0xEF)
+            return kNeed2;
+        if (byte == 0xF0)
+            return kAfterF0;
+        if (byte >= 0xF1 && byte <= 0xF3)
+            return kNeed3;
+        if (byte == 0xF4)
+            return kAfterF4;
+        return kReject;
+    case kNeed1:
+        return continuation ? kAccept : kReject;
+    case kNeed2:
+        return continuation ? kNeed1 : kReject;
+    case kNeed3:
+        return continuation ? kNeed2 : kReject;
+    case kAfterE0:
+        return byte >= 0xA0 && byte <= 0xBF ? kNeed1 : kReject;
+    case kAfterED:
+        return byte >= 0x80 && byte <= 0x9F ? kNeed1 : kReject;
+    case kAfterF0:
+        return byte >= 0x90 && byte <= 0xBF ? kNeed2 : kReject;
+    case kAfterF4:
+        return byte >= 0x80 && byte <= 0x8F ? kNeed2 : kReject;
+    default:
+        return kReject;
+    }
+}
+
+constexpr std::array<std::uint64_t, 256> utf8Transitions()
+{
+    std::array<std::uint64_t, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        for (std::uint64_t state = kAccept; state <= kAfterF4; state += 6)
+            table[byte] |= nextState(state, byte) << state;
+    }
+    return table;
+}
+
+constexpr std::array<std::uint64_t, 256> kUtf8Transitions = utf8Transitions();
 
 } // namespace
 
@@ -89,49 +159,22 @@ qsizetype countOccurrences(const char* data, qsizetype size, const char* pattern
 bool isValidUtf8(const char* data, qsizetype size)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(data);
+    std::uint64_t state = kAccept;
     qsizetype i = 0;
     while (i < size) {
 #if defined(__SSE2__)
-        if (size - i >= 16 && _mm_movemask_epi8(_mm_loadu_si128(block(data + i))) == 0) {
+        if (state == kAccept && size - i >= 16 && _mm_movemask_epi8(_mm_loadu_si128(block(data + i))) == 0) {
             i += 16;
             continue;
         }
 #endif
-        const unsigned char lead = s[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        // The allowed range of the second byte depends on the lead byte; later bytes are 80..BF.
-        qsizetype length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0)
-                low = 0xA0; // no overlong forms
-            else if (lead == 0xED)
-                high = 0x9F; // no surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0)
-                low = 0x90;
-            else if (lead == 0xF4)
-                high = 0x8F; // nothing above U+10FFFF
-        } else {
+        const qsizetype chunkEnd = qMin(size, i + 16);
+        for (; i < chunkEnd; ++i)
+            state = (kUtf8Transitions[s[i]] >> state) & 63;
+        if (state == kReject)
             return false;
-        }
-        if (size - i < length || s[i + 1] < low || s[i + 1] > high)
-            return false;
-        for (qsizetype k = 2; k < length; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                return false;
-        }
-        i += length;
     }
-    return true;
+    return state == kAccept;
 }
 
 } // namespace ostrand

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 
 #include "core/convert/ByteScan.h"
+#include "core/convert/LargeBuffer.h"
 
 namespace ostrand {
 
@@ -76,7 +77,7 @@ HtmlDocument::HtmlDocument(const QByteArray& header, const QByteArray& text, con
     const qsizetype content = size - lineFeeds - carriageReturns - delimiters * m_delimiter.size();
     const qsizetype estimate = header.size() + m_lineCount * kRowTagsSize + (delimiters + m_lineCount) * kCellTagsSize +
                                qMax<qsizetype>(content, 0) + documentFooter().size() + 2;
-    m_buffer.resize(estimate);
+    resizeForWriting(m_buffer, estimate);
     append(header.constData(), header.size());
 }
 

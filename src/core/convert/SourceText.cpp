@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include "core/convert/ByteScan.h"
+#include "core/convert/LargeBuffer.h"
 
 namespace ostrand {
 
@@ -64,7 +65,7 @@ QByteArray utf16LeToUtf8(const char* data, qsizetype size)
     const qsizetype units = (size + 1) / 2;
     // Each code unit needs at most three bytes (a pair of surrogates needs four for two units).
     QByteArray result;
-    result.resize(units * 3);
+    resizeForWriting(result, units * 3);
     char* out = result.data();
     const auto unitAt = [&](qsizetype u) -> char16_t {
         const qsizetype b = 2 * u;
@@ -110,7 +111,7 @@ QByteArray windows1252ToUtf8(const char* data, qsizetype size)
     for (qsizetype i = 0; i < size; ++i)
         length += s[i] < 0x80 ? 1 : utf8Length(windows1252CodePoint(s[i]));
     QByteArray result;
-    result.resize(length);
+    resizeForWriting(result, length);
     char* out = result.data();
     for (qsizetype i = 0; i < size; ++i) {
         if (s[i] < 0x80)
@@ -150,7 +151,7 @@ Result<QByteArray> ReadCSVText(const QString& path)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return Failure{readFailure(path, file.errorString())};
     QByteArray bytes;
-    bytes.resize(file.size());
+    resizeForWriting(bytes, file.size());
     qsizetype filled = 0;
     while (filled < bytes.size()) {
         const qint64 got = file.read(bytes.data() + filled, bytes.size() - filled);
