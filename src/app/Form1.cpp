@@ -22,6 +22,7 @@
 #include "core/app/GuardedOperation.h"
 #include "core/common/Paths.h"
 #include "core/convert/ConversionRun.h"
+#include "filelist/FileListFillers.h"
 #include "filelist/FileListView.h"
 #include "options/AppearanceOptions.h"
 #include "options/ColorSwatch.h"
@@ -254,6 +255,7 @@ void Form1::connectHandlers()
     for (QPushButton* button :
          {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7, PushButton8})
         m_pointer->handOnMouseMove(button);
+    ConnectFileList(*this);
 
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
@@ -445,14 +447,20 @@ void Form1::ReportError(const QString& description, const QString& tag, int line
         m_dialogs.errorReport(ErrorReportText(description, tag, line));
 }
 
-void Form1::PushButton1_Click() {}
+void Form1::PushButton1_Click()
+{
+    AddFilesByDialog(*this);
+}
 
 void Form1::PushButton2_Click()
 {
     RunConversion(*this, m_Converting);
 }
 
-void Form1::PushButton3_Click() {}
+void Form1::PushButton3_Click()
+{
+    LoadSampleFiles(*this);
+}
 
 void Form1::PushButton4_Click()
 {
@@ -460,7 +468,10 @@ void Form1::PushButton4_Click()
     BrowseOutputFolder(browse, m_dialogs, m_settings, Text3);
 }
 
-void Form1::PushButton5_Click() {}
+void Form1::PushButton5_Click()
+{
+    AddAllFilesInFolder(*this);
+}
 
 void Form1::PushButton6_Click()
 {

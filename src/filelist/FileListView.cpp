@@ -1,7 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "filelist/FileListView.h"
 
+#include <algorithm>
+#include <optional>
+
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QUrl>
+
+#include "core/filelist/Reorder.h"
 
 namespace ostrand {
 
@@ -40,6 +51,16 @@ void FileListModel::append(const QString& path)
     endInsertRows();
 }
 
+void FileListModel::append(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    const int first = static_cast<int>(m_paths.size());
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(paths.size()) - 1);
+    m_paths.append(paths);
+    endInsertRows();
+}
+
 void FileListModel::setText(int row, const QString& path)
 {
     m_paths[row] = path;
@@ -61,6 +82,50 @@ void FileListModel::clear()
     endResetModel();
 }
 
+bool IsFileListData(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+QStringList DroppedPaths(const QMimeData* data)
+{
+    QStringList paths;
+    if (!IsFileListData(data))
+        return paths;
+    for (const QUrl& url : data->urls())
+        paths.append(url.toLocalFile());
+    return paths;
+}
+
+namespace {
+
+// The entries' texts as the reorder exchange sees them, read and written in place.
+class ModelTexts
+{
+public:
+    explicit ModelTexts(FileListModel& model) : m_model(model) {}
+    qsizetype size() const { return m_model.paths().size(); }
+    QString at(int row) const { return m_model.paths().at(row); }
+    void replace(int row, const QString& text) { m_model.setText(row, text); }
+
+private:
+    FileListModel& m_model;
+};
+
+// The drag pointer from its icon file; the standard arrow when the file is missing or unreadable.
+QCursor dragPointer(const QString& iconFile)
+{
+    const QPixmap image(iconFile);
+    if (image.isNull())
+        return QCursor(Qt::ArrowCursor);
+    return QCursor(image); // an icon's hot spot is its centre
+}
+
+} // namespace
+
 FileListView::FileListView(QWidget* parent) : QTreeView(parent), m_model(new FileListModel(this))
 {
     setModel(m_model);
@@ -74,11 +139,26 @@ FileListView::FileListView(QWidget* parent) : QTreeView(parent), m_model(new Fil
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
+
+    // A drop target only: the list decides about drops itself and never starts a drag.
+    setDragEnabled(false);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+
+    // Removing entries forgets the dragged entry, so a later drag never exchanges with a stale one.
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] { forgetDraggedEntry(); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { forgetDraggedEntry(); });
 }
 
 void FileListView::AppendEntry(const QString& path)
 {
     m_model->append(path);
+}
+
+void FileListView::AppendEntries(const QStringList& paths)
+{
+    m_model->append(paths);
 }
 
 bool FileListView::IsInFileList(const QString& path) const
@@ -119,6 +199,15 @@ void FileListView::clearEntries()
     m_model->clear();
 }
 
+void FileListView::RemoveSelectedEntry()
+{
+    if (m_isBusy && m_isBusy())
+        return;
+    if (entryCount() == 0)
+        return;
+    removeEntry(selectedIndex()); // nothing selected: index 0, nothing removed
+}
+
 qsizetype FileListView::selectedIndex() const
 {
     const QModelIndexList rows = selectionModel()->selectedRows();
@@ -138,6 +227,107 @@ void FileListView::selectEntry(qsizetype index)
 void FileListView::setColumnHeader(const QString& header)
 {
     m_model->setHeader(header);
+}
+
+void FileListView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Delete) { // with any modifiers
+        RemoveSelectedEntry();
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void FileListView::mousePressEvent(QMouseEvent* event)
+{
+    QTreeView::mousePressEvent(event); // selects the entry under the pointer
+    m_buttonDown = true;
+    if (indexAt(event->position().toPoint()).isValid())
+        itemClick();
+}
+
+void FileListView::itemClick()
+{
+    viewport()->setCursor(dragPointer(m_dragPointerFile));
+    m_draggedRow = static_cast<int>(selectedIndex() - 1); // none when the click left nothing selected
+}
+
+void FileListView::mouseMoveEvent(QMouseEvent* event)
+{
+    // The window's pointer goes back to the default through the pointer scheme's watch on the viewport.
+    if (!m_buttonDown) {
+        QTreeView::mouseMoveEvent(event);
+        return;
+    }
+    dragOver(indexAt(event->position().toPoint()), qRound(event->globalPosition().y()));
+    event->accept();
+}
+
+void FileListView::dragOver(const QModelIndex& underPointer, int screenY)
+{
+    if (!underPointer.isValid())
+        return;
+    ModelTexts texts(*m_model);
+    const std::optional<int> row = ExchangeDraggedEntry(texts, m_draggedRow, underPointer.row());
+    if (!row)
+        return;
+    selectEntry(*row + 1);
+    m_draggedRow = *row;
+    if (const std::optional<int> reveal = RowToRevealAfterExchange(*row, m_model->rowCount(), screenY))
+        scrollTo(m_model->index(*reveal), QAbstractItemView::EnsureVisible);
+}
+
+void FileListView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTreeView::mouseReleaseEvent(event);
+    m_buttonDown = false;
+    viewport()->setCursor(Qt::ArrowCursor);
+}
+
+void FileListView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    m_buttonDown = true; // the second press of the double-click
+    RemoveSelectedEntry();
+    event->accept();
+}
+
+bool FileListView::decideDrop(QDropEvent* event)
+{
+    if (IsFileListData(event->mimeData())) {
+        event->acceptProposedAction();
+        return true;
+    }
+    event->setDropAction(Qt::IgnoreAction);
+    event->ignore();
+    return false;
+}
+
+void FileListView::dragEnterEvent(QDragEnterEvent* event)
+{
+    decideDrop(event);
+}
+
+void FileListView::dragMoveEvent(QDragMoveEvent* event)
+{
+    decideDrop(event);
+}
+
+void FileListView::dropEvent(QDropEvent* event)
+{
+    if (!decideDrop(event))
+        return;
+    const QStringList paths = DroppedPaths(event->mimeData());
+    if (!m_dropHandler)
+        return;
+    // No failure leaves the event handler: what was appended before it stays.
+    try {
+        m_dropHandler(paths);
+    } catch (const std::exception& e) {
+        qWarning("The drop was not handled completely: %s", e.what());
+    } catch (...) {
+        qWarning("The drop was not handled completely.");
+    }
 }
 
 } // namespace ostrand
