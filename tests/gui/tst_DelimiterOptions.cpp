@@ -16,13 +16,9 @@ class tst_DelimiterOptions : public QObject
 private slots:
     void clickWritesAllFiveKeys_data();
     void clickWritesAllFiveKeys();
-    void clickResolvesTheDelimiter_data();
-    void clickResolvesTheDelimiter();
     void noStoredSelectionResolvesToNone();
     void otherTextIsSavedOnEveryKeystroke();
     void emptyOtherTextRemindsOnceAndTakesTheFocusBack();
-    void otherTextWithTextIsLeftAlone();
-    void emptyOtherTextIsKeptAfterRestart();
 };
 
 void tst_DelimiterOptions::clickWritesAllFiveKeys_data()
@@ -60,30 +56,6 @@ void tst_DelimiterOptions::clickWritesAllFiveKeys()
         actual << fixture.stored(QStringLiteral("Option%1").arg(i));
     QCOMPARE(actual, stored);
     QCOMPARE(fixture.dialogs.calls.size(), 0);
-}
-
-void tst_DelimiterOptions::clickResolvesTheDelimiter_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<int>("option");
-
-    QTest::newRow("Comma") << "Option1" << int(DelimiterOption::Comma);
-    QTest::newRow("Comma-space") << "Option2" << int(DelimiterOption::CommaSpace);
-    QTest::newRow("Semicolon") << "Option3" << int(DelimiterOption::Semicolon);
-    QTest::newRow("Tab") << "Option4" << int(DelimiterOption::Tab);
-    QTest::newRow("Other") << "Option5" << int(DelimiterOption::Other);
-}
-
-void tst_DelimiterOptions::clickResolvesTheDelimiter()
-{
-    QFETCH(QString, button);
-    QFETCH(int, option);
-
-    WindowFixture fixture;
-    Form1& form = fixture.open();
-    form.findChild<QRadioButton*>(button)->click();
-    QCOMPARE(int(form.delimiterOption()), option);
-    QCOMPARE(form.otherDelimiterText(), QStringLiteral("|"));
 }
 
 void tst_DelimiterOptions::noStoredSelectionResolvesToNone()
@@ -139,25 +111,6 @@ void tst_DelimiterOptions::emptyOtherTextRemindsOnceAndTakesTheFocusBack()
     QCOMPARE(reminder.buttons, QStringLiteral("OK"));
     QVERIFY(form.Text1->hasFocus());
     QCOMPARE(form.Text1->text(), QString());
-}
-
-void tst_DelimiterOptions::otherTextWithTextIsLeftAlone()
-{
-    WindowFixture fixture;
-    Form1& form = fixture.openShown();
-    form.Text1->setFocus();
-    QTest::keyClick(form.Text1, Qt::Key_Tab);
-    QTest::qWait(50);
-    QCOMPARE(fixture.dialogs.calls.size(), 0);
-    QVERIFY(!form.Text1->hasFocus());
-}
-
-void tst_DelimiterOptions::emptyOtherTextIsKeptAfterRestart()
-{
-    WindowFixture fixture;
-    fixture.open().Text1->clear();
-    Form1& again = fixture.open();
-    QCOMPARE(again.Text1->text(), QString());
 }
 
 QTEST_MAIN(tst_DelimiterOptions)

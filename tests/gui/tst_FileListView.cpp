@@ -16,7 +16,6 @@ private slots:
     void isInFileList_data();
     void isInFileList();
     void removalAndClearing();
-    void selectionByIndex();
     void hundredThousandEntries();
 };
 
@@ -73,21 +72,6 @@ void tst_FileListView::removalAndClearing()
     list.clearEntries();
     QCOMPARE(list.entryCount(), qsizetype(0));
     QCOMPARE(list.model()->rowCount(), 0);
-}
-
-void tst_FileListView::selectionByIndex()
-{
-    FileListView list;
-    QCOMPARE(list.selectedIndex(), qsizetype(0));
-    for (const char* path : {"/a", "/b", "/c"})
-        list.AppendEntry(QString::fromLatin1(path));
-    list.selectEntry(2);
-    QCOMPARE(list.selectedIndex(), qsizetype(2));
-    list.removeEntry(1);
-    QCOMPARE(list.selectedIndex(), qsizetype(1));
-    QCOMPARE(list.entry(list.selectedIndex()), QStringLiteral("/b"));
-    list.selectEntry(0);
-    QCOMPARE(list.selectedIndex(), qsizetype(0));
 }
 
 void tst_FileListView::hundredThousandEntries()

@@ -20,7 +20,6 @@ private slots:
     void folderTextIsSavedOnEveryKeystroke();
     void browse_data();
     void browse();
-    void browseStartsAtTheLastFolderChosenThere();
 };
 
 void tst_OutputOptions::sourceFolderOptionDisablesTheFolderAndBackAgain()
@@ -96,24 +95,6 @@ void tst_OutputOptions::browse()
     QCOMPARE(form.Text3->text(), folderText);
     QCOMPARE(fixture.stored(QStringLiteral("Output Folder")), folderText);
     QCOMPARE(fixture.stored(QStringLiteral("LastFolderDot")), lastFolder);
-}
-
-void tst_OutputOptions::browseStartsAtTheLastFolderChosenThere()
-{
-    WindowFixture fixture;
-    Form1& form = fixture.open();
-    fixture.dialogs.queueFolder(QStringLiteral("/a"));
-    fixture.dialogs.queueFolder(QString());
-    form.PushButton4->click();
-    form.PushButton4->click();
-
-    const QList<DialogCall> browsers = fixture.dialogs.callsOf(DialogKind::BrowseForFolder);
-    QCOMPARE(browsers.size(), 2);
-    QCOMPARE(browsers.at(0).detail, QString());
-    QCOMPARE(browsers.at(1).detail, QStringLiteral("/a"));
-    // The Add All command's folder is a separate memory.
-    QVERIFY(!fixture.isStored(QStringLiteral("LastFolder")));
-    QCOMPARE(form.Text3->text(), QStringLiteral("/a/"));
 }
 
 QTEST_MAIN(tst_OutputOptions)
