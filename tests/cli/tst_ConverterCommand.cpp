@@ -47,6 +47,7 @@ class tst_ConverterCommand : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void cleanup();
     void exampleInProcess();
     void exampleThroughTheProgram();
@@ -59,7 +60,17 @@ private slots:
     void failuresAreReportedAndCounted();
     void folderPaths();
     void savedSettingsWithCommandLineWinning();
+
+private:
+    QTemporaryDir m_config;
 };
+
+void tst_ConverterCommand::initTestCase()
+{
+    // The settings store of this test lives in a folder of its own, never the user's.
+    QVERIFY(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+}
 
 void tst_ConverterCommand::cleanup()
 {
