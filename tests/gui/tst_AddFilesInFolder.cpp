@@ -1,0 +1,267 @@
+// SPDX-License-Identifier: MIT
+#include <QtTest>
+
+#include <QPushButton>
+
+#include "app/PointerScheme.h"
+#include "filelist/FileListView.h"
+#include "support/gui/WindowFixture.h"
+
+using namespace ostrand;
+using namespace ostrand::test;
+
+namespace {
+
+const QString kPrompt = u"Enter file extension to load:"_qs + u"\r\r"_qs +
+                        u"(* for all files, txt for all txt files, doc for all doc files, etc.)"_qs;
+
+void writeFiles(const TempTree& tree, const QStringList& relative)
+{
+    for (const QString& file : relative)
+        tree.writeFile(file, "1,2\n");
+}
+
+QStringList under(const TempTree& tree, const QStringList& relative)
+{
+    QStringList paths;
+    for (const QString& r : relative)
+        paths.append(tree.path(r));
+    return paths;
+}
+
+// R with subfolders A and B, A holding A1, B holding B1 and B2; a dot-folder and links to folders
+// beside them, each holding CSV files of its own.
+void writeScanOrderTree(const TempTree& tree)
+{
+    writeFiles(tree, {u"R/y.csv"_qs, u"R/X.csv"_qs, u"R/B/b.csv"_qs, u"R/A/a.csv"_qs, u"R/A/A1/a1.csv"_qs,
+                      u"R/B/B2/b2.csv"_qs, u"R/B/B1/b1.csv"_qs, u"R/.git/g.csv"_qs, u"R/B/.cache/c.csv"_qs,
+                      u"outside/o.csv"_qs});
+    QVERIFY(QFile::link(tree.path(u"R/A"_qs), tree.path(u"R/B/linkToA"_qs)));
+    QVERIFY(QFile::link(tree.path(u"outside"_qs), tree.path(u"R/linkOut"_qs)));
+}
+
+// One folder with files of every kind the command tells apart, and a subfolder.
+void writeMixedTree(const TempTree& tree)
+{
+    writeFiles(tree, {u"R/a.csv"_qs, u"R/~$b.csv"_qs, u"R/.c.csv"_qs, u"R/d.txt"_qs, u"R/e..csv"_qs, u"R/f.CSV"_qs,
+                      u"R/noext"_qs, u"R/sub/g.csv"_qs, u"R/sub/~h.txt"_qs});
+}
+
+} // namespace
+
+class tst_AddFilesInFolder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scanOrder_data();
+    void scanOrder();
+    void extensions_data();
+    void extensions();
+    void sameFolderTwice();
+    void stopsWithoutAnAnswerOrAFolder_data();
+    void stopsWithoutAnAnswerOrAFolder();
+    void browserStartsAtTheLastFolder();
+    void busyWhileScanning();
+    void closingMidScan();
+};
+
+void tst_AddFilesInFolder::scanOrder_data()
+{
+    QTest::addColumn<QString>("chosenSuffix");
+
+    QTest::newRow("folder as chosen") << QString();
+    QTest::newRow("with a trailing separator") << u"/"_qs;
+}
+
+void tst_AddFilesInFolder::scanOrder()
+{
+    QFETCH(QString, chosenSuffix);
+
+    WindowFixture fixture;
+    const TempTree& tree = fixture.tree();
+    writeScanOrderTree(tree);
+    Form1& form = fixture.open();
+    fixture.dialogs.queueInput(u"csv"_qs);
+    fixture.dialogs.queueFolder(tree.path(u"R"_qs) + chosenSuffix);
+
+    form.PushButton5->click();
+
+    // Level by level, the chosen folder's own files first; dot-folders and links are not entered.
+    QCOMPARE(form.ListView1->entries(),
+             under(tree, {u"R/X.csv"_qs, u"R/y.csv"_qs, u"R/A/a.csv"_qs, u"R/B/b.csv"_qs, u"R/A/A1/a1.csv"_qs,
+                          u"R/B/B1/b1.csv"_qs, u"R/B/B2/b2.csv"_qs}));
+    QCOMPARE(fixture.dialogs.callsOf(DialogKind::ErrorReport).size(), 0);
+    QCOMPARE(fixture.stored(u"LastFolder"_qs), tree.path(u"R"_qs) + chosenSuffix);
+    QCOMPARE(form.pointer().pointer(), MousePointer::Default);
+}
+
+void tst_AddFilesInFolder::extensions_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QStringList>("added");
+
+    QTest::newRow("csv") << u"csv"_qs << QStringList{u"R/a.csv"_qs, u"R/e..csv"_qs, u"R/f.CSV"_qs, u"R/sub/g.csv"_qs};
+    QTest::newRow("CSV matches regardless of case")
+        << u"CSV"_qs << QStringList{u"R/a.csv"_qs, u"R/e..csv"_qs, u"R/f.CSV"_qs, u"R/sub/g.csv"_qs};
+    QTest::newRow("* adds every file but ~ names and hidden files")
+        << u"*"_qs
+        << QStringList{u"R/a.csv"_qs, u"R/d.txt"_qs, u"R/e..csv"_qs, u"R/f.CSV"_qs, u"R/noext"_qs, u"R/sub/g.csv"_qs};
+    QTest::newRow("a leading dot is kept: *..csv") << u".csv"_qs << QStringList{u"R/e..csv"_qs};
+    QTest::newRow("txt") << u"txt"_qs << QStringList{u"R/d.txt"_qs};
+    QTest::newRow("no such files") << u"doc"_qs << QStringList();
+}
+
+void tst_AddFilesInFolder::extensions()
+{
+    QFETCH(QString, answer);
+    QFETCH(QStringList, added);
+
+    WindowFixture fixture;
+    writeMixedTree(fixture.tree());
+    Form1& form = fixture.open();
+    fixture.dialogs.queueInput(answer);
+    fixture.dialogs.queueFolder(fixture.tree().path(u"R"_qs));
+
+    form.PushButton5->click();
+
+    QCOMPARE(form.ListView1->entries(), under(fixture.tree(), added));
+    QCOMPARE(fixture.stored(u"Extension"_qs), answer);
+
+    const QList<DialogCall> inputs = fixture.dialogs.callsOf(DialogKind::InputText);
+    QCOMPARE(inputs.size(), 1);
+    QCOMPARE(inputs.first().text, kPrompt);
+    QCOMPARE(inputs.first().title, form.applicationTitle());
+    QCOMPARE(inputs.first().detail, u"csv"_qs); // the first run's default
+    const QList<DialogCall> browsers = fixture.dialogs.callsOf(DialogKind::BrowseForFolder);
+    QCOMPARE(browsers.size(), 1);
+    QCOMPARE(browsers.first().title, u"Please select folder:"_qs);
+    QCOMPARE(browsers.first().detail, QString());
+}
+
+void tst_AddFilesInFolder::sameFolderTwice()
+{
+    WindowFixture fixture;
+    writeMixedTree(fixture.tree());
+    Form1& form = fixture.open();
+    for (int i = 0; i < 2; ++i) {
+        fixture.dialogs.queueInput(u"csv"_qs);
+        fixture.dialogs.queueFolder(fixture.tree().path(u"R"_qs));
+    }
+
+    form.PushButton5->click();
+    const QStringList once = form.ListView1->entries();
+    form.PushButton5->click();
+
+    QCOMPARE(once.size(), 4);
+    QCOMPARE(form.ListView1->entries(), once + once);
+    QCOMPARE(fixture.dialogs.callsOf(DialogKind::InputText).last().detail, u"csv"_qs);
+}
+
+void tst_AddFilesInFolder::stopsWithoutAnAnswerOrAFolder_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("browserOpens");
+    QTest::addColumn<QString>("extensionAfter");
+
+    QTest::newRow("empty answer") << QString() << false << u"txt"_qs;
+    QTest::newRow("browser cancelled") << u"csv"_qs << true << u"csv"_qs;
+}
+
+void tst_AddFilesInFolder::stopsWithoutAnAnswerOrAFolder()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, browserOpens);
+    QFETCH(QString, extensionAfter);
+
+    WindowFixture fixture;
+    writeMixedTree(fixture.tree());
+    fixture.store(u"Extension"_qs, u"txt"_qs);
+    fixture.store(u"LastFolder"_qs, fixture.tree().path(u"R"_qs));
+    Form1& form = fixture.open();
+    fixture.dialogs.queueInput(answer);
+    if (browserOpens)
+        fixture.dialogs.queueFolder(QString());
+
+    form.PushButton5->click();
+
+    QCOMPARE(fixture.dialogs.callsOf(DialogKind::InputText).first().detail, u"txt"_qs);
+    QCOMPARE(fixture.dialogs.callsOf(DialogKind::BrowseForFolder).size(), browserOpens ? 1 : 0);
+    QCOMPARE(form.ListView1->entryCount(), qsizetype(0));
+    QCOMPARE(fixture.stored(u"Extension"_qs), extensionAfter);
+    QCOMPARE(fixture.stored(u"LastFolder"_qs), fixture.tree().path(u"R"_qs));
+    QCOMPARE(form.pointer().pointer(), MousePointer::Default);
+    QVERIFY(fixture.dialogs.unanswered.isEmpty());
+}
+
+void tst_AddFilesInFolder::browserStartsAtTheLastFolder()
+{
+    WindowFixture fixture;
+    writeMixedTree(fixture.tree());
+    const QString first = fixture.tree().path(u"R"_qs);
+    const QString second = fixture.tree().path(u"R/sub"_qs);
+    fixture.store(u"LastFolder"_qs, u"/where/it/was"_qs);
+    Form1& form = fixture.open();
+    fixture.dialogs.queueInput(u"csv"_qs);
+    fixture.dialogs.queueFolder(first);
+    fixture.dialogs.queueInput(u"csv"_qs);
+    fixture.dialogs.queueFolder(second);
+    form.PushButton5->click();
+    form.PushButton5->click();
+
+    fixture.open(); // the next start of the program
+    fixture.dialogs.queueInput(u"csv"_qs);
+    fixture.dialogs.queueFolder(QString());
+    fixture.form().PushButton5->click();
+
+    QStringList starts;
+    for (const DialogCall& call : fixture.dialogs.callsOf(DialogKind::BrowseForFolder))
+        starts.append(call.detail);
+    QCOMPARE(starts, (QStringList{u"/where/it/was"_qs, first, second}));
+}
+
+void tst_AddFilesInFolder::busyWhileScanning()
+{
+    WindowFixture fixture;
+    writeScanOrderTree(fixture.tree());
+    Form1& form = fixture.open();
+    form.ListView1->AppendEntries({u"/listed/before.csv"_qs, u"/listed/too.csv"_qs});
+    form.ListView1->selectEntry(1);
+    fixture.dialogs.queueInput(u"csv"_qs);
+    fixture.dialogs.queueFolder(fixture.tree().path(u"R"_qs));
+
+    // Runs at the scan's first yield to the window's events.
+    QList<MousePointer> seen;
+    QTimer::singleShot(0, &form, [&] {
+        seen.append(form.pointer().pointer());
+        QTest::keyClick(form.ListView1, Qt::Key_Delete);
+        form.PushButton7->click();
+        seen.append(form.pointer().pointer());
+    });
+    form.PushButton5->click();
+
+    QCOMPARE(seen, (QList<MousePointer>{MousePointer::Busy, MousePointer::Busy}));
+    QCOMPARE(form.ListView1->entryCount(), qsizetype(2 + 7));
+    QCOMPARE(form.ListView1->entry(1), u"/listed/before.csv"_qs);
+    QCOMPARE(form.pointer().pointer(), MousePointer::Default);
+}
+
+void tst_AddFilesInFolder::closingMidScan()
+{
+    WindowFixture fixture;
+    writeScanOrderTree(fixture.tree());
+    Form1& form = fixture.openShown();
+    fixture.dialogs.queueInput(u"csv"_qs);
+    fixture.dialogs.queueFolder(fixture.tree().path(u"R"_qs));
+
+    QTimer::singleShot(0, &form, [&] { form.close(); });
+    form.PushButton5->click();
+
+    QVERIFY(form.isClosing());
+    QVERIFY(form.ListView1->entryCount() < 7);
+    QCOMPARE(form.pointer().pointer(), MousePointer::Default);
+    QCOMPARE(fixture.dialogs.callsOf(DialogKind::ErrorReport).size(), 0);
+}
+
+QTEST_MAIN(tst_AddFilesInFolder)
+#include "tst_AddFilesInFolder.moc"
