@@ -37,7 +37,8 @@ public:
     void errorReport(const QString& text) override
     {
         ++errorReports;
-        std::fprintf(stderr, "error report: %s\n", qPrintable(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'))));
+        std::fprintf(stderr, "error report: %s\n",
+                     qPrintable(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'))));
     }
     void openFolderInFileManager(const QString&) override {}
 

@@ -3,8 +3,8 @@
 
 #include <QCloseEvent>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,17 +40,7 @@ constexpr int twips(int value)
     return (value + 7) / 15;
 }
 
-enum class ControlKind
-{
-    List,
-    PushButton,
-    Frame,
-    OptionButton,
-    TextBox,
-    Label,
-    Swatch,
-    ProgressBar
-};
+enum class ControlKind { List, PushButton, Frame, OptionButton, TextBox, Label, Swatch, ProgressBar };
 
 struct ControlSpec
 {
@@ -188,8 +178,7 @@ Form1::Form1(QSettings& settings, Dialogs& dialogs, const QString& programFolder
 
 Form1::~Form1() = default;
 
-template<class T>
-T* Form1::control(const char* name) const
+template <class T> T* Form1::control(const char* name) const
 {
     return findChild<T*>(QString::fromUtf8(name));
 }

@@ -35,8 +35,8 @@ class Form1 : public QWidget, public RunHost
 public:
     // The settings and the dialogs are not owned; the program folder is where the skin and the hand
     // pointer are looked up.
-    Form1(QSettings& settings, Dialogs& dialogs,
-          const QString& programFolder = QCoreApplication::applicationDirPath(), QWidget* parent = nullptr);
+    Form1(QSettings& settings, Dialogs& dialogs, const QString& programFolder = QCoreApplication::applicationDirPath(),
+          QWidget* parent = nullptr);
     ~Form1() override;
 
     SettingsStore& settings() { return m_settings; }
@@ -75,34 +75,34 @@ public:
     void ReportError(const QString& description, const QString& tag, int line) override;
 
     // The controls, named as the window's inventory names them.
-    FileListView* ListView1 = nullptr;       // the file list: full paths of the files to convert
-    QPushButton* PushButton1 = nullptr;      // "Add CSV File(s)": files picked in the file dialog
-    QPushButton* PushButton5 = nullptr;      // "Add All CSV File(s) In Folder": a whole folder tree
-    QPushButton* PushButton7 = nullptr;      // "Clear List"
-    QPushButton* PushButton3 = nullptr;      // "Load Sample/Example Files"
-    QGroupBox* Frame2 = nullptr;             // "CSV Delimiter"
-    QRadioButton* Option1 = nullptr;         // delimiter "Comma"
-    QRadioButton* Option2 = nullptr;         // delimiter "Comma-space"
-    QRadioButton* Option3 = nullptr;         // delimiter "Semicolon"
-    QRadioButton* Option4 = nullptr;         // delimiter "Tab"
-    QRadioButton* Option5 = nullptr;         // delimiter "Other": the text of Text1
-    QLineEdit* Text1 = nullptr;              // the free delimiter text
-    QGroupBox* Frame1 = nullptr;             // "HTML Options"
-    QLabel* Label1 = nullptr;                // "Border Width:"
-    QLineEdit* Text2 = nullptr;              // the table's border width, as typed
-    QLabel* Label2 = nullptr;                // "Text Color:"
-    QFrame* Picture1 = nullptr;              // swatch of the table's text colour
-    QPushButton* PushButton6 = nullptr;      // "...": pick the text colour
-    QLabel* Label3 = nullptr;                // "Background Color:"
-    QFrame* Picture2 = nullptr;              // swatch of the table's background colour
-    QPushButton* PushButton8 = nullptr;      // "...": pick the background colour
-    QGroupBox* Frame5 = nullptr;             // "Save Option"
-    QRadioButton* Option6 = nullptr;         // "Save results to this folder:"
-    QGroupBox* Frame4 = nullptr;             // the output folder box and its browse button
-    QLineEdit* Text3 = nullptr;              // the output folder
-    QPushButton* PushButton4 = nullptr;      // "...": browse for the output folder
-    QRadioButton* Option7 = nullptr;         // "Save results in folder of original file"
-    QPushButton* PushButton2 = nullptr;      // "Start Converting"
+    FileListView* ListView1 = nullptr;          // the file list: full paths of the files to convert
+    QPushButton* PushButton1 = nullptr;         // "Add CSV File(s)": files picked in the file dialog
+    QPushButton* PushButton5 = nullptr;         // "Add All CSV File(s) In Folder": a whole folder tree
+    QPushButton* PushButton7 = nullptr;         // "Clear List"
+    QPushButton* PushButton3 = nullptr;         // "Load Sample/Example Files"
+    QGroupBox* Frame2 = nullptr;                // "CSV Delimiter"
+    QRadioButton* Option1 = nullptr;            // delimiter "Comma"
+    QRadioButton* Option2 = nullptr;            // delimiter "Comma-space"
+    QRadioButton* Option3 = nullptr;            // delimiter "Semicolon"
+    QRadioButton* Option4 = nullptr;            // delimiter "Tab"
+    QRadioButton* Option5 = nullptr;            // delimiter "Other": the text of Text1
+    QLineEdit* Text1 = nullptr;                 // the free delimiter text
+    QGroupBox* Frame1 = nullptr;                // "HTML Options"
+    QLabel* Label1 = nullptr;                   // "Border Width:"
+    QLineEdit* Text2 = nullptr;                 // the table's border width, as typed
+    QLabel* Label2 = nullptr;                   // "Text Color:"
+    QFrame* Picture1 = nullptr;                 // swatch of the table's text colour
+    QPushButton* PushButton6 = nullptr;         // "...": pick the text colour
+    QLabel* Label3 = nullptr;                   // "Background Color:"
+    QFrame* Picture2 = nullptr;                 // swatch of the table's background colour
+    QPushButton* PushButton8 = nullptr;         // "...": pick the background colour
+    QGroupBox* Frame5 = nullptr;                // "Save Option"
+    QRadioButton* Option6 = nullptr;            // "Save results to this folder:"
+    QGroupBox* Frame4 = nullptr;                // the output folder box and its browse button
+    QLineEdit* Text3 = nullptr;                 // the output folder
+    QPushButton* PushButton4 = nullptr;         // "...": browse for the output folder
+    QRadioButton* Option7 = nullptr;            // "Save results in folder of original file"
+    QPushButton* PushButton2 = nullptr;         // "Start Converting"
     CaptionProgressBar* ProgressBar1 = nullptr; // the run's progress value and caption
 
 public slots:
@@ -131,8 +131,7 @@ private:
     void Form_Load();
 
     DelimiterButtons delimiterButtons() const { return {Option1, Option2, Option3, Option4, Option5}; }
-    template<class T>
-    T* control(const char* name) const;
+    template <class T> T* control(const char* name) const;
 
     SettingsStore m_settings;
     Dialogs& m_dialogs;

@@ -6,7 +6,9 @@
 
 namespace ostrand {
 
-PointerScheme::PointerScheme(QWidget& window) : QObject(&window), m_window(window) {}
+PointerScheme::PointerScheme(QWidget& window) : QObject(&window), m_window(window)
+{
+}
 
 void PointerScheme::setPointer(MousePointer pointer)
 {

@@ -10,8 +10,7 @@ class QWidget;
 namespace ostrand {
 
 // The pointer states of the main window, with the values the window stores.
-enum class MousePointer
-{
+enum class MousePointer {
     Default = 0,
     Busy = 11, // the hourglass: a long operation is running
     Hand = 99  // the custom hand pointer

@@ -39,8 +39,8 @@ Status applySkin(QWidget& window, const QString& path)
     setBackground(&window, buttonFace);
     const QList<QWidget*> children = window.findChildren<QWidget*>();
     for (QWidget* child : children) {
-        if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) ||
-            qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child))
+        if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) || qobject_cast<QGroupBox*>(child) ||
+            qobject_cast<QLabel*>(child))
             setBackground(child, buttonFace);
     }
 

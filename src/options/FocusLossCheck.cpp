@@ -7,7 +7,9 @@
 
 namespace ostrand {
 
-FocusLossCheck::FocusLossCheck(Remind remind, QObject* parent) : QObject(parent), m_remind(std::move(remind)) {}
+FocusLossCheck::FocusLossCheck(Remind remind, QObject* parent) : QObject(parent), m_remind(std::move(remind))
+{
+}
 
 void FocusLossCheck::watch(QLineEdit* box, Test test, const QString& message)
 {

@@ -20,8 +20,8 @@ bool setOptionValue(QRadioButton* button, bool selected)
 
 void SaveDelimiterOptions(SettingsStore& store, const DelimiterButtons& buttons)
 {
-    const QString keys[] = {SettingKey::option1(), SettingKey::option2(), SettingKey::option3(),
-                            SettingKey::option4(), SettingKey::option5()};
+    const QString keys[] = {SettingKey::option1(), SettingKey::option2(), SettingKey::option3(), SettingKey::option4(),
+                            SettingKey::option5()};
     for (std::size_t i = 0; i < buttons.size(); ++i)
         store.WriteSetting(keys[i], SettingsStore::yesNoText(buttons[i]->isChecked()));
 }

@@ -19,9 +19,8 @@ void BrowseOutputFolder(GuardedOperation& operation, Dialogs& dialogs, SettingsS
     if (chosen.isEmpty()) // 104: cancelled
         return;
     operation.step(106, [&] { store.WriteSetting(SettingKey::lastFolderDot(), chosen); });
-    operation.step(108, [&] {
-        folderBox->setText(chosen.endsWith(pathSeparator()) ? chosen : chosen + pathSeparator());
-    });
+    operation.step(108,
+                   [&] { folderBox->setText(chosen.endsWith(pathSeparator()) ? chosen : chosen + pathSeparator()); });
 }
 
 } // namespace ostrand

@@ -12,7 +12,10 @@ class GuardedOperation;
 class SettingsStore;
 
 // The title of the output folder's browser.
-inline QString outputFolderBrowseTitle() { return QStringLiteral("Please select folder:"); }
+inline QString outputFolderBrowseTitle()
+{
+    return QStringLiteral("Please select folder:");
+}
 
 // The output folder's browse button: the browser starts at "LastFolderDot"; a chosen folder is remembered
 // there and put into the folder box ending in a separator. A cancel changes nothing.

@@ -138,14 +138,19 @@ void tst_AppearanceOptions::colourPick_data()
     QTest::addColumn<qint64>("answer"); // -1: the dialog is cancelled
     QTest::addColumn<qint64>("result");
 
-    QTest::newRow("background pure blue") << "PushButton8" << "Picture2" << "Background Color" << qint64(16777215)
-                                          << qint64(16711680) << qint64(16711680);
-    QTest::newRow("text green") << "PushButton6" << "Picture1" << "Text Color" << qint64(0) << qint64(65280)
-                                << qint64(65280);
-    QTest::newRow("text cancelled") << "PushButton6" << "Picture1" << "Text Color" << qint64(0) << qint64(-1)
-                                    << qint64(0);
-    QTest::newRow("background cancelled") << "PushButton8" << "Picture2" << "Background Color" << qint64(16777215)
-                                          << qint64(-1) << qint64(16777215);
+    QTest::newRow("background pure blue")
+        << "PushButton8"
+        << "Picture2"
+        << "Background Color" << qint64(16777215) << qint64(16711680) << qint64(16711680);
+    QTest::newRow("text green") << "PushButton6"
+                                << "Picture1"
+                                << "Text Color" << qint64(0) << qint64(65280) << qint64(65280);
+    QTest::newRow("text cancelled") << "PushButton6"
+                                    << "Picture1"
+                                    << "Text Color" << qint64(0) << qint64(-1) << qint64(0);
+    QTest::newRow("background cancelled") << "PushButton8"
+                                          << "Picture2"
+                                          << "Background Color" << qint64(16777215) << qint64(-1) << qint64(16777215);
 }
 
 void tst_AppearanceOptions::colourPick()

@@ -34,8 +34,7 @@ QByteArray document(const QByteArray& rows, const QByteArray& border = "1")
 } // namespace
 
 namespace QTest {
-template<>
-char* toString(const BarSnapshot& snapshot)
+template <> char* toString(const BarSnapshot& snapshot)
 {
     return QTest::toString(QStringLiteral("(%1, \"%2\", %3)")
                                .arg(snapshot.value)
@@ -161,7 +160,8 @@ void tst_ConversionRun::emptyListIsRefusedWithoutTouchingPointerOrBar()
 
     QTest::mouseClick(form.PushButton2, Qt::LeftButton);
 
-    QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("You forgot to add CSV files.")});
+    QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message),
+             QStringList{QStringLiteral("You forgot to add CSV files.")});
     QCOMPARE(m_fixture->dialogs.calls.size(), 1);
     QCOMPARE(m_fixture->dialogs.calls.first().title, form.applicationTitle());
     QCOMPARE(m_bar.size(), 0);
@@ -281,9 +281,10 @@ void tst_ConversionRun::failureInOneFileIsReportedAndTheRunGoesOn()
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports.first().title, QStringLiteral("Application Error"));
     QCOMPARE(reports.first().icon, QStringLiteral("Warning"));
-    QVERIFY2(reports.first().text.contains(QStringLiteral("\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
-                                                          "Please email screenshot of this message to ")),
-             qPrintable(reports.first().text));
+    QVERIFY2(
+        reports.first().text.contains(QStringLiteral("\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
+                                                     "Please email screenshot of this message to ")),
+        qPrintable(reports.first().text));
     QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
     QCOMPARE(m_fixture->dialogs.calls.last().kind, DialogKind::Message);
     QVERIFY(QFile::exists(m_out + QStringLiteral("/a.htm")));

@@ -79,8 +79,7 @@ void tst_DelimiterOptions::otherTextIsSavedOnEveryKeystroke()
     form.Text1->selectAll();
 
     QStringList seen;
-    connect(form.Text1, &QLineEdit::textChanged, this,
-            [&] { seen << fixture.stored(QStringLiteral("Other")); });
+    connect(form.Text1, &QLineEdit::textChanged, this, [&] { seen << fixture.stored(QStringLiteral("Other")); });
     QTest::keyClick(form.Text1, Qt::Key_Backspace);
     QTest::keyClicks(form.Text1, QStringLiteral("::"));
     QCOMPARE(seen, (QStringList{QString(), QStringLiteral(":"), QStringLiteral("::")}));

@@ -54,7 +54,8 @@ void tst_OutputOptions::folderTextIsSavedOnEveryKeystroke()
     form.Text3->setFocus();
     form.Text3->clear();
     QStringList seen;
-    connect(form.Text3, &QLineEdit::textChanged, this, [&] { seen << fixture.stored(QStringLiteral("Output Folder")); });
+    connect(form.Text3, &QLineEdit::textChanged, this,
+            [&] { seen << fixture.stored(QStringLiteral("Output Folder")); });
     QTest::keyClicks(form.Text3, QStringLiteral("/no"));
     QCOMPARE(seen, (QStringList{QStringLiteral("/"), QStringLiteral("/n"), QStringLiteral("/no")}));
     // A folder that does not exist is accepted here; the run refuses it.
@@ -68,9 +69,15 @@ void tst_OutputOptions::browse_data()
     QTest::addColumn<QString>("folderText");
     QTest::addColumn<QString>("lastFolder");
 
-    QTest::newRow("top folder keeps its one separator") << "/" << "/" << "/";
-    QTest::newRow("folder gains a separator") << "/srv/out" << "/srv/out/" << "/srv/out";
-    QTest::newRow("cancel changes nothing") << "" << "/before/" << "/started/here";
+    QTest::newRow("top folder keeps its one separator") << "/"
+                                                        << "/"
+                                                        << "/";
+    QTest::newRow("folder gains a separator") << "/srv/out"
+                                              << "/srv/out/"
+                                              << "/srv/out";
+    QTest::newRow("cancel changes nothing") << ""
+                                            << "/before/"
+                                            << "/started/here";
 }
 
 void tst_OutputOptions::browse()

@@ -48,8 +48,8 @@ void tst_PointerScheme::mouseMoves_data()
 
     const int hand = int(MousePointer::Hand);
     const int standard = int(MousePointer::Default);
-    for (const char* button : {"PushButton1", "PushButton2", "PushButton3", "PushButton4", "PushButton5",
-                               "PushButton6", "PushButton7", "PushButton8"})
+    for (const char* button : {"PushButton1", "PushButton2", "PushButton3", "PushButton4", "PushButton5", "PushButton6",
+                               "PushButton7", "PushButton8"})
         QTest::newRow(button) << "Form1" << button << hand;
     for (const char* area : {"Form1", "Frame1", "Frame2", "Frame4", "Frame5", "Text3"})
         QTest::newRow(area) << "PushButton2" << area << standard;
@@ -64,8 +64,8 @@ void tst_PointerScheme::mouseMoves()
     WindowFixture fixture;
     Form1& form = fixture.openShown();
     moveOver(widgetNamed(form, from), QPoint(3, 3));
-    QCOMPARE(int(form.pointer().pointer()), pointer == int(MousePointer::Hand) ? int(MousePointer::Default)
-                                                                              : int(MousePointer::Hand));
+    QCOMPARE(int(form.pointer().pointer()),
+             pointer == int(MousePointer::Hand) ? int(MousePointer::Default) : int(MousePointer::Hand));
     moveOver(widgetNamed(form, over), QPoint(4, 4));
     QCOMPARE(int(form.pointer().pointer()), pointer);
     if (pointer == int(MousePointer::Hand))

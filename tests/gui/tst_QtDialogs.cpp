@@ -12,8 +12,7 @@ using namespace ostrand;
 namespace {
 
 // Waits for the next modal dialog to open, lets the check look at it, then lets the answer close it.
-template<class Dialog, class Answer>
-void whenOpen(Answer answer)
+template <class Dialog, class Answer> void whenOpen(Answer answer)
 {
     auto* timer = new QTimer;
     timer->setInterval(10);
@@ -47,10 +46,14 @@ void tst_QtDialogs::displayText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("CR LF") << "a\r\nb" << "a\nb";
-    QTest::newRow("two bare CR") << "a\r\rb" << "a\n\nb";
-    QTest::newRow("LF stays") << "a\nb" << "a\nb";
-    QTest::newRow("report") << "x\r\nin T at line 1\r\rPlease" << "x\nin T at line 1\n\nPlease";
+    QTest::newRow("CR LF") << "a\r\nb"
+                           << "a\nb";
+    QTest::newRow("two bare CR") << "a\r\rb"
+                                 << "a\n\nb";
+    QTest::newRow("LF stays") << "a\nb"
+                              << "a\nb";
+    QTest::newRow("report") << "x\r\nin T at line 1\r\rPlease"
+                            << "x\nin T at line 1\n\nPlease";
 }
 
 void tst_QtDialogs::displayText()

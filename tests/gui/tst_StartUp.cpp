@@ -94,8 +94,8 @@ void tst_StartUp::restoredSelectionIsWrittenBackAsAGroup_data()
     const QString f = QStringLiteral("False");
     QTest::newRow("Semicolon alone") << QStringList{QStringLiteral("Option3")} << "Option3"
                                      << QStringList{f, f, t, f, f};
-    QTest::newRow("Comma and Tab: the later wins") << QStringList{QStringLiteral("Option1"), QStringLiteral("Option4")}
-                                                   << "Option4" << QStringList{f, f, f, t, f};
+    QTest::newRow("Comma and Tab: the later wins")
+        << QStringList{QStringLiteral("Option1"), QStringLiteral("Option4")} << "Option4" << QStringList{f, f, f, t, f};
 }
 
 void tst_StartUp::restoredSelectionIsWrittenBackAsAGroup()
@@ -123,17 +123,50 @@ void tst_StartUp::storedValuesAreRestored_data()
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("Other empty stays empty") << "Other" << "" << "Text1" << "";
-    QTest::newRow("Other two colons") << "Other" << "::" << "Text1" << "::";
-    QTest::newRow("Border Width as typed") << "Border Width" << "2px" << "Text2" << "2px";
-    QTest::newRow("Output Folder") << "Output Folder" << "/srv/out/" << "Text3" << "/srv/out/";
-    QTest::newRow("Output Folder empty") << "Output Folder" << "" << "Text3" << "";
-    QTest::newRow("Text Color pure red") << "Text Color" << "255" << "Picture1" << "#ff0000";
-    QTest::newRow("Background Color pure blue") << "Background Color" << "16711680" << "Picture2" << "#0000ff";
-    QTest::newRow("Semicolon as True") << "Option3" << "True" << "Option3" << "checked";
-    QTest::newRow("Tab as a number, written back by its click") << "Option4" << "-1" << "Option4" << "checked";
-    QTest::newRow("Comma as False") << "Option1" << "False" << "Option1" << "unchecked";
-    QTest::newRow("Comma as 0") << "Option1" << "0" << "Option1" << "unchecked";
+    QTest::newRow("Other empty stays empty") << "Other"
+                                             << ""
+                                             << "Text1"
+                                             << "";
+    QTest::newRow("Other two colons") << "Other"
+                                      << "::"
+                                      << "Text1"
+                                      << "::";
+    QTest::newRow("Border Width as typed") << "Border Width"
+                                           << "2px"
+                                           << "Text2"
+                                           << "2px";
+    QTest::newRow("Output Folder") << "Output Folder"
+                                   << "/srv/out/"
+                                   << "Text3"
+                                   << "/srv/out/";
+    QTest::newRow("Output Folder empty") << "Output Folder"
+                                         << ""
+                                         << "Text3"
+                                         << "";
+    QTest::newRow("Text Color pure red") << "Text Color"
+                                         << "255"
+                                         << "Picture1"
+                                         << "#ff0000";
+    QTest::newRow("Background Color pure blue") << "Background Color"
+                                                << "16711680"
+                                                << "Picture2"
+                                                << "#0000ff";
+    QTest::newRow("Semicolon as True") << "Option3"
+                                       << "True"
+                                       << "Option3"
+                                       << "checked";
+    QTest::newRow("Tab as a number, written back by its click") << "Option4"
+                                                                << "-1"
+                                                                << "Option4"
+                                                                << "checked";
+    QTest::newRow("Comma as False") << "Option1"
+                                    << "False"
+                                    << "Option1"
+                                    << "unchecked";
+    QTest::newRow("Comma as 0") << "Option1"
+                                << "0"
+                                << "Option1"
+                                << "unchecked";
 }
 
 void tst_StartUp::storedValuesAreRestored()
@@ -187,12 +220,18 @@ void tst_StartUp::badStoredValueReportsItsLineAndTheRestIsRestored_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<int>("line");
 
-    QTest::newRow("Text Color") << "Text Color" << "abc" << 146;
-    QTest::newRow("Background Color") << "Background Color" << "1.5" << 148;
-    QTest::newRow("Option1") << "Option1" << "yes" << 136;
-    QTest::newRow("Option5") << "Option5" << "maybe" << 144;
-    QTest::newRow("Option6") << "Option6" << "x" << 156;
-    QTest::newRow("Option7") << "Option7" << "" << 158;
+    QTest::newRow("Text Color") << "Text Color"
+                                << "abc" << 146;
+    QTest::newRow("Background Color") << "Background Color"
+                                      << "1.5" << 148;
+    QTest::newRow("Option1") << "Option1"
+                             << "yes" << 136;
+    QTest::newRow("Option5") << "Option5"
+                             << "maybe" << 144;
+    QTest::newRow("Option6") << "Option6"
+                             << "x" << 156;
+    QTest::newRow("Option7") << "Option7"
+                             << "" << 158;
 }
 
 void tst_StartUp::badStoredValueReportsItsLineAndTheRestIsRestored()
@@ -218,10 +257,9 @@ void tst_StartUp::badStoredValueReportsItsLineAndTheRestIsRestored()
     const QString description = key.startsWith(QStringLiteral("Option"))
                                     ? SettingsStore::parseYesNo(value).error()
                                     : SettingsStore::parseColorNumber(value).error();
-    QCOMPARE(reports.first().text, description + QStringLiteral("\r\nin Vantrel2021/08/31.Form1.Form_Load at line ") +
-                                       QString::number(line) +
-                                       QStringLiteral("\r\rPlease email screenshot of this message to ") +
-                                       supportAddress());
+    QCOMPARE(reports.first().text,
+             description + QStringLiteral("\r\nin Vantrel2021/08/31.Form1.Form_Load at line ") + QString::number(line) +
+                 QStringLiteral("\r\rPlease email screenshot of this message to ") + supportAddress());
 
     // Everything else is restored.
     QCOMPARE(form.Text1->text(), QStringLiteral(";;"));
@@ -315,13 +353,16 @@ void tst_StartUp::applicationTitleCutsByWords_data()
     QTest::addColumn<QString>("title");
 
     QTest::newRow("ours") << productName() << "Ostrand Table Converter";
-    QTest::newRow("short name still loses a word") << "Ostrand Converter" << "Ostrand";
-    QTest::newRow("no blank stays whole") << "Ostrand" << "Ostrand";
-    QTest::newRow("trailing blank") << "Ostrand " << "Ostrand";
-    QTest::newRow("cut while longer than 40")
-        << "Ostrand CSV to HTML Table Converter Deluxe Edition 2021" << "Ostrand CSV to HTML Table Converter";
-    QTest::newRow("exactly 40 after one cut")
-        << "Ostrand CSV to HTML Table Converter Plus 7" << "Ostrand CSV to HTML Table Converter Plus";
+    QTest::newRow("short name still loses a word") << "Ostrand Converter"
+                                                   << "Ostrand";
+    QTest::newRow("no blank stays whole") << "Ostrand"
+                                          << "Ostrand";
+    QTest::newRow("trailing blank") << "Ostrand "
+                                    << "Ostrand";
+    QTest::newRow("cut while longer than 40") << "Ostrand CSV to HTML Table Converter Deluxe Edition 2021"
+                                              << "Ostrand CSV to HTML Table Converter";
+    QTest::newRow("exactly 40 after one cut") << "Ostrand CSV to HTML Table Converter Plus 7"
+                                              << "Ostrand CSV to HTML Table Converter Plus";
 }
 
 void tst_StartUp::applicationTitleCutsByWords()

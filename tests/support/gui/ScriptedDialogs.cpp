@@ -44,9 +44,8 @@ void ScriptedDialogs::record(const DialogCall& call)
 void ScriptedDialogs::missingAnswer(const DialogCall& call)
 {
     unanswered.append(call);
-    const QByteArray message = QStringLiteral("No answer queued for %1 \"%2\" (%3)")
-                                   .arg(kindName(call.kind), call.title, call.text)
-                                   .toUtf8();
+    const QByteArray message =
+        QStringLiteral("No answer queued for %1 \"%2\" (%3)").arg(kindName(call.kind), call.title, call.text).toUtf8();
     QTest::qFail(message.constData(), __FILE__, __LINE__);
 }
 
@@ -63,8 +62,8 @@ QStringList ScriptedDialogs::openFileNames(const QString& title, const QString& 
 
 qint64 ScriptedDialogs::pickColor(qint64 initialColor)
 {
-    const DialogCall call{DialogKind::PickColor, QString(), QString(), QString::number(initialColor), QString(),
-                          QString()};
+    const DialogCall call{DialogKind::PickColor,         QString(), QString(),
+                          QString::number(initialColor), QString(), QString()};
     record(call);
     if (m_colors.isEmpty()) {
         missingAnswer(call);
@@ -103,7 +102,8 @@ void ScriptedDialogs::message(const QString& text, const QString& title)
 
 bool ScriptedDialogs::question(const QString& text, const QString& title)
 {
-    const DialogCall call{DialogKind::Question, title, text, QString(), QStringLiteral("Yes No"), QStringLiteral("None")};
+    const DialogCall call{DialogKind::Question,  title, text, QString(), QStringLiteral("Yes No"),
+                          QStringLiteral("None")};
     record(call);
     if (m_answers.isEmpty()) {
         missingAnswer(call);

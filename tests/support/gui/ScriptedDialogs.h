@@ -12,8 +12,7 @@
 
 namespace ostrand::test {
 
-enum class DialogKind
-{
+enum class DialogKind {
     OpenFileNames,
     PickColor,
     BrowseForFolder,
