@@ -260,11 +260,11 @@ void FileListView::mouseMoveEvent(QMouseEvent* event)
         QTreeView::mouseMoveEvent(event);
         return;
     }
-    dragOver(indexAt(event->position().toPoint()), qRound(event->globalPosition().y()));
+    moveDraggedEntry(indexAt(event->position().toPoint()), qRound(event->globalPosition().y()));
     event->accept();
 }
 
-void FileListView::dragOver(const QModelIndex& underPointer, int screenY)
+void FileListView::moveDraggedEntry(const QModelIndex& underPointer, int screenY)
 {
     if (!underPointer.isValid())
         return;

@@ -114,7 +114,7 @@ private:
     // A press landed on an entry: show the drag pointer and make the selected entry the dragged one.
     void itemClick();
     // One pointer movement with the button down, at a row of the list and a height on the screen.
-    void dragOver(const QModelIndex& underPointer, int screenY);
+    void moveDraggedEntry(const QModelIndex& underPointer, int screenY);
     void forgetDraggedEntry() { m_draggedRow = -1; }
     // Shows the drop effect the data earns; true when the list takes it.
     static bool decideDrop(QDropEvent* event);

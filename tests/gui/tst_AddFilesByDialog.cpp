@@ -50,10 +50,10 @@ void tst_AddFilesByDialog::chosenFiles_data()
     QTest::addColumn<QStringList>("after");
 
     QTest::newRow("cancel") << QStringList{u"/x.csv"_qs} << QStringList() << QStringList{u"/x.csv"_qs};
-    QTest::newRow("one file as returned") << QStringList() << QStringList{u"/data//odd  name.CSV"_qs}
-                                          << QStringList{u"/data//odd  name.CSV"_qs};
-    QTest::newRow("one file that is no CSV") << QStringList() << QStringList{u"/data/readme"_qs}
-                                             << QStringList{u"/data/readme"_qs};
+    QTest::newRow("one file as returned")
+        << QStringList() << QStringList{u"/data//odd  name.CSV"_qs} << QStringList{u"/data//odd  name.CSV"_qs};
+    QTest::newRow("one file that is no CSV")
+        << QStringList() << QStringList{u"/data/readme"_qs} << QStringList{u"/data/readme"_qs};
     QTest::newRow("three files, in the dialog's order")
         << QStringList() << QStringList{u"/data/c.csv"_qs, u"/data/a.csv"_qs, u"/data/b.txt"_qs}
         << QStringList{u"/data/c.csv"_qs, u"/data/a.csv"_qs, u"/data/b.txt"_qs};

@@ -164,7 +164,8 @@ void tst_DragDropFiles::pointerUnchanged()
     Form1& form = fixture.open();
     form.pointer().setPointer(MousePointer::Hand);
     QList<MousePointer> during;
-    connect(&form.pointer(), &PointerScheme::pointerChanged, this, [&](MousePointer pointer) { during.append(pointer); });
+    connect(&form.pointer(), &PointerScheme::pointerChanged, this,
+            [&](MousePointer pointer) { during.append(pointer); });
 
     const auto data = offered({u"file:"_qs + fixture.tree().path(u"F1"_qs)});
     dragAndDrop(*form.ListView1, *data);

@@ -2,7 +2,6 @@
 #include <QtTest>
 
 #include <QPushButton>
-#include <QScrollBar>
 
 #include "app/PointerScheme.h"
 #include "filelist/FileListView.h"
@@ -109,7 +108,6 @@ private slots:
     void dragPointer();
     void moveOverListResetsWindowPointer_data();
     void moveOverListResetsWindowPointer();
-    void batchOfAHundredThousand();
 };
 
 void tst_FileListEditing::removal_data()
@@ -130,12 +128,11 @@ void tst_FileListEditing::removal_data()
     QTest::newRow("Delete while busy") << abc << 2 << true << u"Delete"_qs << abc;
     QTest::newRow("Delete with nothing selected") << abc << 0 << false << u"Delete"_qs << abc;
     QTest::newRow("Delete on an empty list") << QStringList() << 0 << false << u"Delete"_qs << QStringList();
-    QTest::newRow("double-click") << abc << 3 << false << u"double-click"_qs
-                                  << QStringList{u"/a.csv"_qs, u"/b.csv"_qs};
+    QTest::newRow("double-click") << abc << 3 << false << u"double-click"_qs << QStringList{u"/a.csv"_qs, u"/b.csv"_qs};
     QTest::newRow("double-click while busy") << abc << 3 << true << u"double-click"_qs << abc;
     QTest::newRow("double-click below the entries") << abc << 0 << false << u"double-click"_qs << abc;
-    QTest::newRow("double-click on an empty list") << QStringList() << 0 << false << u"double-click"_qs
-                                                   << QStringList();
+    QTest::newRow("double-click on an empty list")
+        << QStringList() << 0 << false << u"double-click"_qs << QStringList();
     QTest::newRow("Clear List") << abc << 1 << false << u"Clear List"_qs << QStringList();
     QTest::newRow("Clear List while busy") << abc << 1 << true << u"Clear List"_qs << abc;
     QTest::newRow("one of two equal entries") << QStringList{u"/a.csv"_qs, u"/b.csv"_qs, u"/a.csv"_qs} << 3 << false
@@ -378,30 +375,6 @@ void tst_FileListEditing::moveOverListResetsWindowPointer()
     form.pointer().setPointer(MousePointer(before));
     sendMouse(list, QEvent::MouseMove, centreOf(list, 2), Qt::NoButton);
     QCOMPARE(int(form.pointer().pointer()), after);
-}
-
-void tst_FileListEditing::batchOfAHundredThousand()
-{
-    WindowFixture fixture;
-    Form1& form = fixture.openShown();
-    FileListView& list = *form.ListView1;
-    QSignalSpy inserted(list.model(), &QAbstractItemModel::rowsInserted);
-    QStringList paths;
-    for (int i = 0; i < 100000; ++i)
-        paths.append(QStringLiteral("/data/folder%1/file%2.csv").arg(i / 50).arg(i));
-    list.AppendEntries(paths.first(60000));
-    list.AppendEntries(paths.mid(60000));
-    QCoreApplication::processEvents();
-
-    QCOMPARE(inserted.size(), 2);
-    QCOMPARE(list.entries(), paths);
-    list.selectEntry(100000);
-    list.scrollTo(list.model()->index(99999, 0));
-    QCoreApplication::processEvents();
-    QCOMPARE(list.indexAt(centreOf(list, 100000)).row(), 99999);
-    QTest::keyClick(&list, Qt::Key_Delete);
-    QCOMPARE(list.entryCount(), qsizetype(99999));
-    QVERIFY(!list.IsInFileList(paths.last()));
 }
 
 QTEST_MAIN(tst_FileListEditing)

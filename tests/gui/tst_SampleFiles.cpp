@@ -17,8 +17,8 @@ const QString kQuestion = u"Would you like this software to open the folder wher
 // A program folder whose Samples folder holds three files, a hidden one among them, and a subfolder.
 QString programWithSamples(const TempTree& tree)
 {
-    for (const char* file : {"prog/Samples/b.csv", "prog/Samples/A.csv", "prog/Samples/.hidden.csv",
-                             "prog/Samples/sub/c.csv"})
+    for (const char* file :
+         {"prog/Samples/b.csv", "prog/Samples/A.csv", "prog/Samples/.hidden.csv", "prog/Samples/sub/c.csv"})
         tree.writeFile(QString::fromLatin1(file), "1;2\n");
     return tree.path(u"prog"_qs);
 }
