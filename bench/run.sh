@@ -10,7 +10,7 @@
 #   --rounds N        rounds for each large workload (default 5)
 #   --small-rounds N  rounds for the 5,000 small files (default 3; a round takes 20-70 s, mostly fsync)
 #   --scale S         size factor for every workload (default 1)
-#   --only LIST       comma-separated subset of: csv100,utf16,longlines,nonascii,small,awk,scan,gui
+#   --only LIST       comma-separated subset of: csv100,utf16,longlines,nonascii,small,awk,scan,gui,append
 #   --build-dir DIR   build folder (default build-bench, a Release build of the programs needed here)
 #   --no-build        use the programs already in the build folder
 #   --work DIR        folder for the workloads and outputs (default bench/work/scale-S)
@@ -24,7 +24,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 scale=1
 rounds=5
 small_rounds=3
-only="csv100,utf16,longlines,nonascii,small,awk,scan,gui"
+only="csv100,utf16,longlines,nonascii,small,awk,scan,gui,append"
 build_dir="$root/build-bench"
 do_build=1
 work=""
@@ -74,7 +74,7 @@ if [ -n "$do_build" ]; then
         cmake -S "$root" -B "$build_dir" >/dev/null
     fi
     build_targets=$(cmake --build "$build_dir" --target help 2>/dev/null || true)
-    for target in make_workloads ostrand-convert bench_scan bench_gui_responsiveness; do
+    for target in make_workloads ostrand-convert bench_scan bench_gui_responsiveness bench_gui_append; do
         if ! target_exists "$target"; then
             echo "   $target: not in the project yet"
             continue
@@ -415,6 +415,42 @@ bench_gui() {
 }
 
 # ---------------------------------------------------------------------------------------------------------------
+# The window's file list filled by "Add All" on the tree.
+
+bench_append() {
+    local prog="$bin/bench_gui_append" tree="${wpath[tree]}" goal="gap <= 100 ms"
+    if [ ! -x "$prog" ]; then
+        echo "== window Add All: skipped (bench_gui_append is not built$([ -z "${build_failed[bench_gui_append]:-}" ] || echo ': its build failed'))"
+        add_row "window Add All" "${wfiles[tree]} files" "skipped" "" "" "$goal" "" "" ""
+        return
+    fi
+    local n=$((rounds < 3 ? rounds : 3))
+    echo "== window Add All on the tree, offscreen: $n round(s)"
+    local gaps=() runs=() i gap run entries
+    for ((i = 1; i <= n; i++)); do
+        timed env QT_QPA_PLATFORM=offscreen timeout "$conv_timeout" "$prog" "$tree" csv
+        gap=$(sed -n 's/.*max_gap_ms=\([0-9.]*\).*/\1/p' "$tmp/stdout.txt" | tail -n 1)
+        run=$(sed -n 's/.*run_s=\([0-9.]*\).*/\1/p' "$tmp/stdout.txt" | tail -n 1)
+        entries=$(sed -n 's/.*entries=\([0-9]*\).*/\1/p' "$tmp/stdout.txt" | tail -n 1)
+        if [ "$T_STATUS" -ne 0 ] || [ -z "$gap" ] || [ -z "$run" ]; then
+            echo "   bench_gui_append FAILED (exit $T_STATUS):"
+            head -c 600 "$tmp/stdout.txt" "$tmp/stderr.txt" | sed 's/^/     /'
+            add_row "window Add All" "${wfiles[tree]} files" "failed" "" "" "$goal" "" "" ""
+            return
+        fi
+        gaps+=("$gap") runs+=("$run")
+        printf '   round %d: %s entries in %s s, longest gap %s ms; peak RSS %s MiB\n' "$i" "${entries:-?}" "$run" "$gap" \
+            "$((T_RSS / 1024))"
+    done
+    local mg mr
+    mg=$(median "${gaps[@]}")
+    mr=$(median "${runs[@]}")
+    echo "   median: longest gap $mg ms, run $(fmt "$mr" 3) s"
+    add_row "window Add All" "${entries:-?} entries" "$(fmt "$mr" 2) s (window)" "" "gap **$mg ms**" "$goal" \
+        "$(met "$mg" 100)" "$((T_RSS / 1024)) MiB" ""
+}
+
+# ---------------------------------------------------------------------------------------------------------------
 # Run
 
 start=$EPOCHREALTIME
@@ -431,6 +467,7 @@ wanted scan && bench_scan
 if [ -n "$have_converter" ]; then
     wanted gui && bench_gui
 fi
+wanted append && bench_append
 
 if [ -n "${tput[csv100]:-}" ] && [ -n "${tput[longlines]:-}" ]; then
     note "Long lines: csv100 runs at ${tput[csv100]} MB/s, longlines at ${tput[longlines]} MB/s:" \
