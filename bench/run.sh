@@ -6,7 +6,7 @@
 #   bash bench/run.sh [--quick] [--rounds N] [--small-rounds N] [--scale S] [--only LIST]
 #                     [--build-dir DIR] [--no-build] [--work DIR] [--converter PATH]
 #
-#   --quick           scale 0.05 and 3 rounds: a check of the command that takes seconds
+#   --quick           scale 0.05 and 3 rounds: a check of the command in about half a minute (after the build)
 #   --rounds N        rounds for each large workload (default 5)
 #   --small-rounds N  rounds for the 5,000 small files (default 3; a round takes 20-70 s, mostly fsync)
 #   --scale S         size factor for every workload (default 1)
@@ -55,7 +55,9 @@ done
 bin="$build_dir/bin"
 wanted() { [[ ",$only," == *",$1,"* ]]; }
 
-for tool in /usr/bin/time dd find awk timeout; do
+tools=(/usr/bin/time dd find awk timeout)
+[ -z "$do_build" ] || tools+=(cmake ninja)
+for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (bash scripts/setup.sh installs it)" >&2; exit 2; }
 done
 
