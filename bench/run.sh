@@ -82,12 +82,15 @@ if [ -n "$do_build" ]; then
             continue
         fi
         if ! cmake --build "$build_dir" -j"$(nproc)" --target "$target" >"$build_dir/bench-build-$target.log" 2>&1; then
-            echo "   $target: build FAILED (see $build_dir/bench-build-$target.log)"
+            # A program left from an earlier build would time other code than the rest: it is not run.
+            echo "   $target: build FAILED (see $build_dir/bench-build-$target.log); it is not run"
             build_failed[$target]=1
         fi
     done
 fi
 [ -x "$bin/make_workloads" ] || { echo "run.sh: $bin/make_workloads is missing" >&2; exit 1; }
+# usable PROGRAM: built now (or --no-build) and present.
+usable() { [ -x "$bin/$1" ] && [ -z "${build_failed[$1]:-}" ]; }
 
 # ---------------------------------------------------------------------------------------------------------------
 # Workloads
@@ -146,10 +149,10 @@ note() { notes+=("$*"); }
 
 conv_timeout=600
 have_converter=""
-if [ -x "$converter" ]; then
+if [ -x "$converter" ] && { [ "$converter" != "$bin/ostrand-convert" ] || usable ostrand-convert; }; then
     have_converter=1
 else
-    echo "== ostrand-convert is not built ($converter): every conversion workload is skipped"
+    echo "== ostrand-convert is not built ($converter$([ -z "${build_failed[ostrand-convert]:-}" ] || echo ': its build failed')): every conversion workload is skipped"
 fi
 
 # Checks the converter's exit status after a run; prints why and returns 1 when it failed.
@@ -344,9 +347,9 @@ bench_awk() {
 bench_scan() {
     local tree="${wpath[tree]}" n=$rounds
     local probe=""
-    [ ! -x "$bin/bench_scan" ] || probe=$("$bin/bench_scan" "$tree" csv 2>/dev/null || true)
+    ! usable bench_scan || probe=$("$bin/bench_scan" "$tree" csv 2>/dev/null || true)
     if [[ "$probe" != *files=* ]]; then
-        echo "== scan: skipped (bench_scan is not built or the core's folder scan is not available)"
+        echo "== scan: skipped (bench_scan is not built$([ -z "${build_failed[bench_scan]:-}" ] || echo ': its build failed'))"
         add_row "scan (Add All)" "${wfiles[tree]} files" "skipped" "" "" "<= 3x find" "" "" ""
         return
     fi
@@ -375,7 +378,7 @@ bench_scan() {
 
 bench_gui() {
     local prog="$bin/bench_gui_responsiveness" input="${wpath[csv100]}"
-    if [ ! -x "$prog" ]; then
+    if ! usable bench_gui_responsiveness; then
         echo "== window responsiveness: skipped (bench_gui_responsiveness is not built$([ -z "${build_failed[bench_gui_responsiveness]:-}" ] || echo ': its build failed'))"
         add_row "window responsiveness" "" "skipped" "" "" "gap <= 50 ms, <= 1.2x converter" "" "" ""
         return
@@ -421,7 +424,7 @@ bench_gui() {
 
 bench_append() {
     local prog="$bin/bench_gui_append" tree="${wpath[tree]}" goal="gap <= 100 ms"
-    if [ ! -x "$prog" ]; then
+    if ! usable bench_gui_append; then
         echo "== window Add All: skipped (bench_gui_append is not built$([ -z "${build_failed[bench_gui_append]:-}" ] || echo ': its build failed'))"
         add_row "window Add All" "${wfiles[tree]} files" "skipped" "" "" "$goal" "" "" ""
         return
@@ -468,6 +471,8 @@ wanted awk && bench_awk
 wanted scan && bench_scan
 if [ -n "$have_converter" ]; then
     wanted gui && bench_gui
+elif wanted gui; then
+    echo "== window responsiveness: skipped (it is compared with ostrand-convert, which is not built)"
 fi
 wanted append && bench_append
 
