@@ -45,6 +45,8 @@ private slots:
     void unsupportedChars();
     void listingOrder_data();
     void listingOrder();
+    void largeListSortedInSlices();
+    void largeListSortStopped();
     void fileCanBeOpened_data();
     void fileCanBeOpened();
     void filesInFolder_data();
@@ -99,6 +101,17 @@ void tst_FileListing::listingOrder_data()
         << QStringList{u"a_b.csv"_qs, u"ab.csv"_qs, u"a.csv"_qs} << QStringList{u"a.csv"_qs, u"ab.csv"_qs, u"a_b.csv"_qs};
     QTest::newRow("prefix first") << QStringList{u"data2"_qs, u"data"_qs, u"DATA10"_qs}
                                   << QStringList{u"data"_qs, u"DATA10"_qs, u"data2"_qs};
+    QTest::newRow("long shared beginnings")
+        << QStringList{u"report-2021-b.csv"_qs, u"report-2021.csv"_qs, u"report-2021-a.csv"_qs,
+                       u"REPORT-2021-A.csv"_qs}
+        << QStringList{u"REPORT-2021-A.csv"_qs, u"report-2021-a.csv"_qs, u"report-2021-b.csv"_qs,
+                       u"report-2021.csv"_qs};
+    // Upper case as QString::toUpper gives it beyond ASCII: "ß" becomes "SS", and "Ä" sorts after "Z".
+    QTest::newRow("letters beyond ASCII")
+        << QStringList{QString::fromUtf16(u"stra\u00DFe"), QString::fromUtf16(u"\u00C4rger"), u"zebra"_qs,
+                       u"STRASSE"_qs, u"apfel"_qs, QString::fromUtf16(u"\u00E4rger")}
+        << QStringList{u"apfel"_qs, u"STRASSE"_qs, QString::fromUtf16(u"stra\u00DFe"), u"zebra"_qs,
+                       QString::fromUtf16(u"\u00C4rger"), QString::fromUtf16(u"\u00E4rger")};
     QTest::newRow("empty") << QStringList() << QStringList();
 }
 
@@ -111,6 +124,68 @@ void tst_FileListing::listingOrder()
     QVERIFY(std::is_sorted(expected.cbegin(), expected.cend(), ListingOrderLess));
     for (const QString& name : std::as_const(expected))
         QVERIFY(!ListingOrderLess(name, name));
+}
+
+namespace {
+
+// Many names with long shared beginnings, letters in both cases, "_" and "ß", in no order.
+QStringList manyNames()
+{
+    const QString letters = QString::fromUtf16(u"aAbB_-.1\u00DF");
+    QStringList names;
+    quint32 state = 7;
+    for (int i = 0; i < 20000; ++i) {
+        QString name = u"data-"_qs;
+        state = state * 1103515245u + 12345u;
+        const int length = 1 + int((state >> 16) % 12);
+        for (int c = 0; c < length; ++c) {
+            state = state * 1103515245u + 12345u;
+            name += letters.at(qsizetype((state >> 16) % quint32(letters.size())));
+        }
+        names.append(name);
+    }
+    return names;
+}
+
+} // namespace
+
+void tst_FileListing::largeListSortedInSlices()
+{
+    const QStringList names = manyNames();
+    QStringList expected = names;
+    std::stable_sort(expected.begin(), expected.end(), ListingOrderLess);
+
+    QStringList sorted = names;
+    int asked = 0;
+    QVERIFY(SortInListingOrder(sorted, [&] {
+        ++asked;
+        return true;
+    }));
+    QCOMPARE(sorted, expected);
+    QVERIFY(asked > 1);
+
+    QStringList plain = names;
+    SortInListingOrder(plain);
+    QCOMPARE(plain, expected);
+}
+
+void tst_FileListing::largeListSortStopped()
+{
+    // Told to stop at any question, the sort leaves the list as it was.
+    const QStringList names = manyNames();
+    int questions = 0;
+    QStringList all = names;
+    SortInListingOrder(all, [&] {
+        ++questions;
+        return true;
+    });
+    for (const int stopAt : {1, questions / 2, questions}) {
+        QStringList list = names;
+        int asked = 0;
+        QVERIFY(!SortInListingOrder(list, [&] { return ++asked < stopAt; }));
+        QCOMPARE(asked, stopAt);
+        QCOMPARE(list, names);
+    }
 }
 
 void tst_FileListing::fileCanBeOpened_data()

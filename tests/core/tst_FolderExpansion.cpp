@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include <QtTest>
 
+#include <cstring>
+
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "core/app/ErrorReport.h"
 #include "core/filelist/FolderExpansion.h"
@@ -24,6 +29,23 @@ void makeSampleTree(const test::TempTree& tree)
     QFile::link(tree.path(u"R/a.csv"_qs), tree.path(u"R/filelink.csv"_qs));
     QFile::link(tree.path(u"R/sub"_qs), tree.path(u"R/link"_qs));
     ::mkfifo(QFile::encodeName(tree.path(u"R/pipe.csv"_qs)).constData(), 0644);
+}
+
+// A socket file at the path, as a program serving on it leaves behind.
+bool makeSocketFile(const QString& path)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (std::size_t(encoded.size()) >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, encoded.constData(), std::size_t(encoded.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return bound;
 }
 
 QStringList underR(const test::TempTree& tree, const QStringList& relative)
@@ -58,6 +80,9 @@ private slots:
     void missingFolderAddsNothing();
     void readFailures();
     void stopBeforeAnyFolder();
+    void entriesOfEveryKindInAScannedFolder_data();
+    void entriesOfEveryKindInAScannedFolder();
+    void stopWhileALargeFolderIsTaken();
 };
 
 void tst_FolderExpansion::pattern_data()
@@ -191,6 +216,72 @@ void tst_FolderExpansion::stopBeforeAnyFolder()
     });
     QCOMPARE(delivered, 0);
     QCOMPARE(host.yields, 1);
+}
+
+void tst_FolderExpansion::entriesOfEveryKindInAScannedFolder_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("expected");
+
+    // Links to files count as the file they point at; links to folders, dangling links, FIFOs and sockets
+    // are no files; a dot-named link to a file is a hidden file.
+    const QStringList files{u"S/plain.csv"_qs, u"S/tofile.csv"_qs, u"S/tohidden.csv"_qs, u"S/sub.csv/inner.csv"_qs};
+    QTest::newRow("csv") << u"*.csv"_qs << files;
+    QTest::newRow("every file") << EveryFilePattern() << files;
+}
+
+void tst_FolderExpansion::entriesOfEveryKindInAScannedFolder()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, expected);
+    test::TempTree tree;
+    tree.writeFile(u"R/S/plain.csv"_qs, "1,2\n");
+    tree.writeFile(u"R/S/.h.csv"_qs, "1,2\n");
+    tree.writeFile(u"R/S/~t.csv"_qs, "1,2\n");
+    tree.writeFile(u"R/S/sub.csv/inner.csv"_qs, "1,2\n");
+    QVERIFY(QFile::link(tree.path(u"R/S/plain.csv"_qs), tree.path(u"R/S/tofile.csv"_qs)));
+    QVERIFY(QFile::link(tree.path(u"R/S/plain.csv"_qs), tree.path(u"R/S/.dotlink.csv"_qs)));
+    QVERIFY(QFile::link(tree.path(u"R/S/.h.csv"_qs), tree.path(u"R/S/tohidden.csv"_qs)));
+    QVERIFY(QFile::link(tree.path(u"R/S/gone.csv"_qs), tree.path(u"R/S/dangling.csv"_qs)));
+    QVERIFY(QFile::link(tree.path(u"R/S/sub.csv"_qs), tree.path(u"R/S/tofolder.csv"_qs)));
+    QCOMPARE(::mkfifo(QFile::encodeName(tree.path(u"R/S/fifo.csv"_qs)).constData(), 0644), 0);
+    QVERIFY(makeSocketFile(tree.path(u"R/S/socket.csv"_qs)));
+
+    test::RecordingScanHost host;
+    QCOMPARE(CollectFilesInTree(tree.path(u"R"_qs), pattern, host), underR(tree, expected));
+    QCOMPARE(host.reports.size(), 0);
+}
+
+void tst_FolderExpansion::stopWhileALargeFolderIsTaken()
+{
+    // One folder of many files is read, sorted and taken with yields on the way. A stop at any of them
+    // ends the expansion there: the folder is not delivered in part, and nothing more is done.
+    test::TempTree tree;
+    QStringList expected;
+    for (int i = 0; i < 300; ++i) {
+        const QString name = u"R/f%1.csv"_qs.arg(299 - i, 3, 10, QLatin1Char('0'));
+        tree.writeFile(name, "x");
+        expected.prepend(tree.path(name));
+    }
+    test::RecordingScanHost whole;
+    QList<QStringList> deliveries;
+    CollectFilesInTree(tree.path(u"R"_qs), u"*.csv"_qs, whole, [&](const QString&, const Result<QStringList>& paths) {
+        deliveries.append(paths.ok() ? paths.value() : QStringList());
+    });
+    QCOMPARE(deliveries, QList<QStringList>{expected});
+    // The scan yields before reading R and the expansion after delivering it; the rest fall inside R.
+    QVERIFY2(whole.yields > 2, qPrintable(QString::number(whole.yields)));
+
+    for (int stopAt = 1; stopAt < whole.yields; ++stopAt) {
+        test::RecordingScanHost host;
+        host.onYield = [&](int yield) { host.stop = host.stop || yield == stopAt; };
+        int delivered = 0;
+        CollectFilesInTree(tree.path(u"R"_qs), u"*.csv"_qs, host, [&](const QString&, const Result<QStringList>&) {
+            ++delivered;
+        });
+        QCOMPARE(delivered, 0);
+        QCOMPARE(host.yields, stopAt);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_FolderExpansion)

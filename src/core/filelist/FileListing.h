@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "core/common/Result.h"
+#include "core/filelist/GoOnChecks.h"
 
 namespace ostrand {
 
@@ -16,6 +17,10 @@ bool HasUnsupportedChars(const QString& name);
 // them to upper case, ties broken by the exact text (so "_" sorts after the letters, "A" before "a").
 bool ListingOrderLess(const QString& a, const QString& b);
 void SortInListingOrder(QStringList& names);
+// The same for a list long enough to need yields: `goOn` is asked every EntriesPerGoOnCheck names while
+// they are prepared and between the slices of the sort. False when it answered false; `names` is then
+// left as it was.
+bool SortInListingOrder(QStringList& names, const WorkGoesOn& goOn);
 
 // True for an existing regular file, links followed. Folders, FIFOs, sockets, devices, dangling links
 // and "" give false. Looks the path up only; never opens it, so it cannot block.

@@ -31,96 +31,139 @@ bool everyName(const QString& pattern)
     return pattern == QLatin1String("*") || pattern == QLatin1String("*.*");
 }
 
-// Looks an entry up by the path callers will use.
-bool isKindAt(const QString& path, EntryKind kind)
-{
-    const QFileInfo info(path);
-    return kind == EntryKind::Files ? info.isFile() : info.isDir();
-}
-
 QString withSeparator(const QString& folder)
 {
     return folder.endsWith(pathSeparator()) ? folder : folder + pathSeparator();
 }
 
+// The kinds one reading keeps: a kind whose list is null is not wanted.
+struct Wanted
+{
+    QStringList* subfolders = nullptr;
+    QString subfolderPattern;
+    QStringList* files = nullptr;
+    QString filePattern;
+};
+
+// How a reading ended.
+struct ReadEnd
+{
+    std::error_code error;
+    bool stopped = false;
+};
+
 #ifdef Q_OS_UNIX
 
-bool isKind(mode_t mode, EntryKind kind)
+// Reads the folder with readdir: the entry's kind comes with its name, so entries of no wanted kind are
+// passed over before their names are even decoded, and a plain file or folder needs no look-up. A link or
+// an entry of unknown kind is looked up once, whichever kinds are wanted.
+ReadEnd readFolder(const QString& folder, const Wanted& wanted, const WorkGoesOn& goOn)
 {
-    return kind == EntryKind::Files ? S_ISREG(mode) : S_ISDIR(mode);
-}
-
-// Reads the folder with readdir: the entry's kind comes with its name, so most entries of the other
-// kind are passed over before their names are even decoded.
-FolderEntries readFolder(const QString& folder, EntryKind kind, const QString& pattern)
-{
-    FolderEntries result;
+    ReadEnd end;
     const QByteArray encodedFolder = QFile::encodeName(folder);
     DIR* dir = ::opendir(encodedFolder.constData());
     if (!dir) {
-        result.error = std::error_code(errno, std::generic_category());
-        return result;
+        end.error = std::error_code(errno, std::generic_category());
+        return end;
     }
-    const bool anyName = everyName(pattern);
+    const bool anySubfolder = everyName(wanted.subfolderPattern);
+    const bool anyFile = everyName(wanted.filePattern);
     const QString prefix = withSeparator(folder);
-    const qsizetype folderLength = encodedFolder.size() + 1;
+    const qsizetype prefixLength = QFile::encodeName(prefix).size();
+    GoOnChecks checks(goOn);
     for (;;) {
+        if (!checks.goOn()) {
+            end.stopped = true;
+            break;
+        }
         errno = 0;
         const dirent* entry = ::readdir(dir);
         if (!entry) {
             if (errno != 0)
-                result.error = std::error_code(errno, std::generic_category());
+                end.error = std::error_code(errno, std::generic_category());
             break;
         }
         const unsigned char type = entry->d_type;
         const bool link = type == DT_LNK || type == DT_UNKNOWN;
-        if (!link && type != (kind == EntryKind::Files ? DT_REG : DT_DIR))
+        bool asSubfolder = wanted.subfolders && (link || type == DT_DIR);
+        bool asFile = wanted.files && (link || type == DT_REG);
+        if (!asSubfolder && !asFile)
             continue;
         const qsizetype length = qsizetype(std::strlen(entry->d_name));
         if ((length == 1 && entry->d_name[0] == '.') || (length == 2 && std::strcmp(entry->d_name, "..") == 0))
             continue;
         const QString name = QString::fromLocal8Bit(QByteArrayView(entry->d_name, length));
-        if (!anyName && !WildcardMatch(name, pattern))
+        asSubfolder = asSubfolder && (anySubfolder || WildcardMatch(name, wanted.subfolderPattern));
+        asFile = asFile && (anyFile || WildcardMatch(name, wanted.filePattern));
+        if (!asSubfolder && !asFile)
             continue;
-        bool wanted = true;
-        if (name.contains(QChar::ReplacementCharacter) || folderLength + length > LongestPathLookedUp) {
-            wanted = isKindAt(prefix + name, kind);
+        if (name.contains(QChar::ReplacementCharacter) || prefixLength + length > LongestPathLookedUp) {
+            // Looked up by the path callers will use.
+            const QFileInfo info(prefix + name);
+            asSubfolder = asSubfolder && info.isDir();
+            asFile = asFile && info.isFile();
         } else if (link) {
             struct stat target;
-            wanted = ::fstatat(::dirfd(dir), entry->d_name, &target, 0) == 0 && isKind(target.st_mode, kind);
+            const bool found = ::fstatat(::dirfd(dir), entry->d_name, &target, 0) == 0;
+            asSubfolder = asSubfolder && found && S_ISDIR(target.st_mode);
+            asFile = asFile && found && S_ISREG(target.st_mode);
         }
-        if (wanted)
-            result.names.append(name);
+        if (asSubfolder)
+            wanted.subfolders->append(name);
+        if (asFile)
+            wanted.files->append(name);
     }
     ::closedir(dir);
-    return result;
+    return end;
 }
 
 #else
 
 // Reads the folder with the standard library where readdir is not at hand.
-FolderEntries readFolder(const QString& folder, EntryKind kind, const QString& pattern)
+ReadEnd readFolder(const QString& folder, const Wanted& wanted, const WorkGoesOn& goOn)
 {
     namespace fs = std::filesystem;
-    FolderEntries result;
-    fs::directory_iterator it(fs::path(folder.toStdWString()), result.error);
-    const bool anyName = everyName(pattern);
+    ReadEnd end;
+    fs::directory_iterator it(fs::path(folder.toStdWString()), end.error);
+    const bool anySubfolder = everyName(wanted.subfolderPattern);
+    const bool anyFile = everyName(wanted.filePattern);
     const QString prefix = withSeparator(folder);
-    for (; !result.error && it != fs::directory_iterator(); it.increment(result.error)) {
+    GoOnChecks checks(goOn);
+    for (; !end.error && it != fs::directory_iterator(); it.increment(end.error)) {
+        if (!checks.goOn()) {
+            end.stopped = true;
+            break;
+        }
         const QString name = QString::fromStdWString(it->path().filename().native());
-        if (!anyName && !WildcardMatch(name, pattern))
+        bool asSubfolder = wanted.subfolders && (anySubfolder || WildcardMatch(name, wanted.subfolderPattern));
+        bool asFile = wanted.files && (anyFile || WildcardMatch(name, wanted.filePattern));
+        if (!asSubfolder && !asFile)
             continue;
-        std::error_code ec; // a dangling link or a vanished entry is of no kind
-        const bool fits = it->path().native().size() <= std::size_t(LongestPathLookedUp);
-        const bool wanted = !fits ? isKindAt(prefix + name, kind)
-            : kind == EntryKind::Files ? it->is_regular_file(ec) : it->is_directory(ec);
-        if (wanted)
-            result.names.append(name);
+        if (it->path().native().size() > std::size_t(LongestPathLookedUp)) {
+            // Looked up by the path callers will use.
+            const QFileInfo info(prefix + name);
+            asSubfolder = asSubfolder && info.isDir();
+            asFile = asFile && info.isFile();
+        } else {
+            std::error_code ec; // a dangling link or a vanished entry is of no kind
+            asSubfolder = asSubfolder && it->is_directory(ec);
+            asFile = asFile && it->is_regular_file(ec);
+        }
+        if (asSubfolder)
+            wanted.subfolders->append(name);
+        if (asFile)
+            wanted.files->append(name);
     }
-    return result;
+    return end;
 }
 
 #endif
+
+void takeEnd(FolderEntries& entries, const ReadEnd& end)
+{
+    entries.error = end.error;
+    entries.stopped = end.stopped;
+}
 
 } // namespace
 
@@ -139,9 +182,29 @@ bool FolderEntries::accessDenied() const
     return error == std::errc::permission_denied || error == std::errc::operation_not_permitted;
 }
 
-FolderEntries ReadFolderEntries(const QString& folder, EntryKind kind, const QString& pattern)
+FolderEntries ReadFolderEntries(const QString& folder, EntryKind kind, const QString& pattern, const WorkGoesOn& goOn)
 {
-    return readFolder(folder, kind, pattern);
+    FolderEntries result;
+    Wanted wanted;
+    if (kind == EntryKind::Files) {
+        wanted.files = &result.names;
+        wanted.filePattern = pattern;
+    } else {
+        wanted.subfolders = &result.names;
+        wanted.subfolderPattern = pattern;
+    }
+    takeEnd(result, readFolder(folder, wanted, goOn));
+    return result;
+}
+
+FolderContents ReadFolderContents(const QString& folder, const QString& filePattern, const WorkGoesOn& goOn)
+{
+    FolderContents contents;
+    const Wanted wanted{&contents.subfolders.names, QStringLiteral("*"), &contents.files.names, filePattern};
+    const ReadEnd end = readFolder(folder, wanted, goOn);
+    takeEnd(contents.subfolders, end);
+    takeEnd(contents.files, end);
+    return contents;
 }
 
 } // namespace ostrand

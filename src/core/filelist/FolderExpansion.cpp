@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "core/filelist/FolderExpansion.h"
 
+#include <optional>
+#include <utility>
+
 #include "core/common/FileAttributes.h"
 #include "core/common/Paths.h"
 #include "core/filelist/FileListing.h"
@@ -22,19 +25,23 @@ bool isHiddenArchiveFile(const QString& path, const QString& name)
     return AttributesOf(path) == (Attribute::Hidden | Attribute::Archive);
 }
 
-// The kept files of one folder, as full normalized paths. The listing has already kept only files that
-// can be opened, so each path is not looked up again for that. A name holds no separator, so normalizing
-// the folder part once gives the same paths as normalizing each whole path.
-QStringList filesOf(const QString& folder, const QStringList& names)
+// The kept files of one folder, as full normalized paths, or std::nullopt when told to stop on the way.
+// The listing has already kept only files that can be opened, so each path is not looked up again for
+// that. A name holds no separator, so normalizing the folder part once gives the same paths as
+// normalizing each whole path. Each name is let go as soon as its path is made.
+std::optional<QStringList> filesOf(const QString& folder, QStringList names, const WorkGoesOn& goOn)
 {
     const QString joined = folder + pathSeparator();
     const QString normalized = NormalizePath(joined);
     QStringList paths;
     paths.reserve(names.size());
-    for (const QString& name : names) {
-        if (name.startsWith(QLatin1Char('~')) || isHiddenArchiveFile(joined + name, name))
-            continue;
-        paths.append(normalized + name);
+    GoOnChecks checks(goOn);
+    for (QString& name : names) {
+        if (!checks.goOn())
+            return std::nullopt;
+        if (!name.startsWith(QLatin1Char('~')) && !isHiddenArchiveFile(joined + name, name))
+            paths.append(normalized + name);
+        name = QString();
     }
     return paths;
 }
@@ -50,17 +57,33 @@ void CollectFilesInTree(const QString& folder, const QString& pattern, ScanHost&
                         const FolderFilesReceiver& receive)
 {
     QStringList folders{folder + pathSeparator()};
-    GetSubDirectories2016(folders, true, host);
+    ScannedFolderFiles scanned;
+    GetSubDirectories2016(folders, true, host, pattern, scanned);
     Pacer pacer(host);
+    const WorkGoesOn goOn = [&pacer] { return pacer.yield(); };
     for (QString entry : std::as_const(folders)) {
         if (host.stopRequested())
             return;
+        // The scan read most folders already and kept their files; any other folder is read now.
+        std::optional<FolderEntries> kept;
+        if (const auto found = scanned.find(entry); found != scanned.end()) {
+            kept = std::move(found.value());
+            scanned.erase(found);
+        }
         entry.chop(1); // the trailing separator
-        const Result<QStringList> names = GetFilesInFolder(entry, pattern);
-        if (names)
-            receive(entry, filesOf(entry, names.value()));
-        else
-            receive(entry, Failure{names.error()});
+        FolderEntries files = kept ? std::move(*kept) : ReadFolderEntries(entry, EntryKind::Files, pattern, goOn);
+        if (files.stopped)
+            return;
+        if (files.listingFailed()) {
+            receive(entry, Failure{files.errorText()});
+        } else {
+            if (!SortInListingOrder(files.names, goOn))
+                return;
+            const std::optional<QStringList> paths = filesOf(entry, std::move(files.names), goOn);
+            if (!paths)
+                return;
+            receive(entry, *paths);
+        }
         if (!pacer.yield())
             return;
     }

@@ -29,9 +29,12 @@ using FolderFilesReceiver = std::function<void(const QString& folder, const Resu
 // arguments do: the folder and its expandable subfolders are scanned breadth-first (GetSubDirectories2016,
 // whose failures go to the host's error report); then, folder by folder in that order, the openable
 // files matching `pattern` are taken in listing order, leaving out names that begin with "~" and hidden
-// files (attribute value 34), and each path is normalized. `receive` is called once for every folder of
-// the scan (without its trailing separator), so a window can append each batch and stay live; the host
-// is yielded to between folders and can stop the expansion.
+// files (attribute value 34), and each path is normalized. Each folder is read once: the scan keeps the
+// files of the folders it reads, and only a folder it did not read is read for its files. `receive` is
+// called once for every folder of the scan (without its trailing separator), so a window can append each
+// batch and stay live; the host is yielded to between folders and, time-sliced, while a large folder is
+// read and its files are taken, and can stop the expansion at any of those points (a folder whose files
+// were not all taken is not delivered).
 void CollectFilesInTree(const QString& folder, const QString& pattern, ScanHost& host,
                         const FolderFilesReceiver& receive);
 

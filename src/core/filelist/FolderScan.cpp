@@ -66,6 +66,13 @@ class FolderScan
 public:
     explicit FolderScan(ScanHost& host) : m_operation(host, LocationTag::getSubDirectories()), m_pacer(host) {}
 
+    // Keeps the files matching `pattern` of every folder read to its end in `files`.
+    void keepFiles(const QString& pattern, ScannedFolderFiles& files)
+    {
+        m_filePattern = pattern;
+        m_files = &files;
+    }
+
     void run(QStringList& list, bool recurse)
     {
         QStringList level = readLevel(list, nullptr);
@@ -114,7 +121,9 @@ private:
                 continue;
             bool dropped = false;
             m_operation.step(StepReadSubfolders, [&]() -> Status {
-                FolderEntries subfolders = ReadFolderEntries(dir, EntryKind::Subfolders);
+                FolderEntries subfolders = readSubfolders(dir);
+                if (subfolders.stopped)
+                    return Status::success(); // the scan has ended
                 SortInListingOrder(subfolders.names);
                 for (const QString& name : std::as_const(subfolders.names)) {
                     if (!yield())
@@ -139,6 +148,19 @@ private:
             }
         }
         return found;
+    }
+
+    // The subfolders of a folder, and the files kept along from the same reading when they are wanted.
+    // The reading yields on the way and stops when the scan ends.
+    FolderEntries readSubfolders(const QString& dir)
+    {
+        const WorkGoesOn goOn = [this] { return yield(); };
+        if (!m_files)
+            return ReadFolderEntries(dir, EntryKind::Subfolders, QStringLiteral("*"), goOn);
+        FolderContents contents = ReadFolderContents(dir, m_filePattern, goOn);
+        if (!contents.files.error && !contents.files.stopped)
+            m_files->insert(dir, std::move(contents.files));
+        return std::move(contents.subfolders);
     }
 
     // Appends the expandable folders of a level that was not read itself.
@@ -168,6 +190,8 @@ private:
 
     GuardedOperation m_operation;
     Pacer m_pacer;
+    QString m_filePattern;
+    ScannedFolderFiles* m_files = nullptr;
 };
 
 } // namespace
@@ -181,6 +205,14 @@ bool IsExpandableFolder(const QString& folder)
 void GetSubDirectories2016(QStringList& list, bool recurse, ScanHost& host)
 {
     FolderScan(host).run(list, recurse);
+}
+
+void GetSubDirectories2016(QStringList& list, bool recurse, ScanHost& host, const QString& filePattern,
+                           ScannedFolderFiles& files)
+{
+    FolderScan scan(host);
+    scan.keepFiles(filePattern, files);
+    scan.run(list, recurse);
 }
 
 } // namespace ostrand

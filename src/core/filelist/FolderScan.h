@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
+#include "core/filelist/FolderEntries.h"
 #include "core/filelist/ScanHost.h"
 
 namespace ostrand {
@@ -27,5 +29,15 @@ bool IsExpandableFolder(const QString& folder);
 // failures go to the host's error report and the scan carries on. The scan yields to the host while it
 // works and ends early when the host asks it to stop, leaving `list` with the levels completed by then.
 void GetSubDirectories2016(QStringList& list, bool recurse, ScanHost& host);
+
+// The files a scan kept from the folders it read, for the file listing that follows it: by folder entry
+// (with its trailing separator), the files of every folder the scan read to its end, as ReadFolderContents
+// gave them.
+using ScannedFolderFiles = QHash<QString, FolderEntries>;
+
+// The same scan, keeping from each folder's reading the files that match `filePattern`, so that listing
+// them needs no second reading. A folder that was not read, or not to its end, has no files kept.
+void GetSubDirectories2016(QStringList& list, bool recurse, ScanHost& host, const QString& filePattern,
+                           ScannedFolderFiles& files);
 
 } // namespace ostrand
