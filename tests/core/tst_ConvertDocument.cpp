@@ -275,7 +275,11 @@ void tst_ConvertDocument::progressRisesToHundred()
     QCOMPARE(values.last(), 100);
     for (qsizetype i = 1; i < values.size(); ++i)
         QVERIFY2(values.at(i) >= values.at(i - 1), "progress went back");
-    QCOMPARE(host.events.count(QStringLiteral("yield")), values.size()); // each value is followed by a yield
+    // Each value is followed by a yield (reading and writing may yield more, without a value).
+    for (qsizetype i = 0; i < host.events.size(); ++i) {
+        if (host.events.at(i).startsWith(QLatin1String("value:")))
+            QCOMPARE(host.events.value(i + 1), QStringLiteral("yield"));
+    }
 
     test::RecordingRunHost small;
     convert("a\nb\n", QStringLiteral(","), &small);

@@ -146,22 +146,18 @@ const char* findPattern(const char* begin, const char* end, const char* pattern,
     return end;
 }
 
-qsizetype countOccurrences(const char* data, qsizetype size, const char* pattern, qsizetype patternSize)
-{
-    qsizetype count = 0;
-    const char* end = data + size;
-    for (const char* p = findPattern(data, end, pattern, patternSize); p != end;
-         p = findPattern(p + patternSize, end, pattern, patternSize))
-        ++count;
-    return count;
-}
-
 bool isValidUtf8(const char* data, qsizetype size)
 {
+    Utf8Check check;
+    return check.add(data, size) && check.complete();
+}
+
+bool Utf8Check::add(const char* data, qsizetype size)
+{
     const auto* s = reinterpret_cast<const unsigned char*>(data);
-    std::uint64_t state = kAccept;
+    std::uint64_t state = m_state;
     qsizetype i = 0;
-    while (i < size) {
+    while (i < size && state != kReject) {
 #if defined(__SSE2__)
         if (state == kAccept && size - i >= 16 && _mm_movemask_epi8(_mm_loadu_si128(block(data + i))) == 0) {
             i += 16;
@@ -171,10 +167,9 @@ bool isValidUtf8(const char* data, qsizetype size)
         const qsizetype chunkEnd = qMin(size, i + 16);
         for (; i < chunkEnd; ++i)
             state = (kUtf8Transitions[s[i]] >> state) & 63;
-        if (state == kReject)
-            return false;
     }
-    return state == kAccept;
+    m_state = state;
+    return state != kReject;
 }
 
 } // namespace ostrand

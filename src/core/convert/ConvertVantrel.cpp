@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/ConvertVantrel.h"
 
+#include <QElapsedTimer>
+
 #include "core/app/GuardedOperation.h"
 #include "core/convert/HtmlDocument.h"
+#include "core/convert/LargeBuffer.h"
 #include "core/convert/OutputFile.h"
 #include "core/convert/SourceText.h"
 
@@ -10,16 +13,49 @@ namespace ostrand {
 
 namespace {
 
+constexpr qint64 kSliceMs = 10;
+
 Status noDocument()
 {
     return Failure{QStringLiteral("The document could not be started")};
 }
+
+// Gives the host's event loop a turn about every 10 ms of work, whichever pass is running, and remembers a
+// stop the host asked for after a turn.
+class EventTurns
+{
+public:
+    explicit EventTurns(ConversionHost& host) : m_host(host) { m_clock.start(); }
+
+    // A turn now; false once the host asks to stop.
+    bool now()
+    {
+        m_host.yieldToEvents();
+        m_clock.restart();
+        m_stopped = m_host.stopRequested();
+        return !m_stopped;
+    }
+    // A turn when about 10 ms have passed since the last one; false once the host asks to stop.
+    bool due() { return m_stopped ? false : m_clock.elapsed() < kSliceMs || now(); }
+    // The break the slices of a long pass are offered.
+    SliceBreak slices()
+    {
+        return [this] { return due(); };
+    }
+    bool stopped() const { return m_stopped; }
+
+private:
+    ConversionHost& m_host;
+    QElapsedTimer m_clock;
+    bool m_stopped = false;
+};
 
 } // namespace
 
 std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourcePath, const QString& delimiter)
 {
     GuardedOperation op(host, LocationTag::convertVantrel());
+    EventTurns turns(host);
 
     QByteArray header;
     op.step(112, [&] {
@@ -31,30 +67,36 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     // An unreadable source is reported and counts as empty text: the document still gets its header and footer.
     QByteArray text;
     op.step(114, [&]() -> Status {
-        Result<QByteArray> read = ReadCSVText(sourcePath);
+        Result<QByteArray> read = ReadCSVText(sourcePath, turns.slices());
+        if (turns.stopped())
+            return Status::success();
         if (!read)
             return Failure{read.error()};
         text = std::move(read.value());
         return Status::success();
     });
+    if (turns.stopped())
+        return std::nullopt;
 
     std::optional<HtmlDocument> document;
-    op.step(116, [&] { document.emplace(header, text, delimiter.toUtf8()); });
+    op.step(116, [&] { document = HtmlDocument::start(header, text, delimiter.toUtf8(), turns.slices()); });
+    if (turns.stopped())
+        return std::nullopt;
 
     bool stopped = false;
     op.step(120, [&]() -> Status {
         if (!document)
             return noDocument();
-        stopped = !document->appendRows([&host](int percent) {
+        stopped = !document->appendRows([&](int percent) {
             host.setProgressValue(percent);
-            host.yieldToEvents();
-            return !host.stopRequested();
+            return turns.now();
         });
         return Status::success();
     });
     if (stopped)
         return std::nullopt;
-    text = QByteArray();
+    // The document no longer needs the text: its memory goes back before the document is written.
+    releaseLargeBuffer(text, turns.slices());
 
     op.step(142, [&]() -> Status {
         if (!document)
@@ -73,12 +115,20 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
         outputPath = OutputPath(sourcePath, mode, folder, outputName);
     });
 
-    // A failed write ends the conversion; any earlier document at the path stays as it was.
+    // A failed write ends the conversion; any earlier document at the path stays as it was. So does a
+    // stop during the write, which is no failure to report.
+    bool stoppedWriting = false;
     const bool written = op.step(168, [&]() -> Status {
         if (!document)
             return noDocument();
-        return writeDocument(outputPath, document->takeFileBytes(), sourcePath);
+        QByteArray bytes = document->takeFileBytes();
+        const Status status = writeDocument(outputPath, bytes, sourcePath, turns.slices());
+        stoppedWriting = !status.ok() && turns.stopped();
+        releaseLargeBuffer(bytes, turns.slices());
+        return stoppedWriting ? Status::success() : status;
     });
+    if (stoppedWriting)
+        return std::nullopt;
     if (!written) {
         op.end();
         return std::nullopt;

@@ -53,32 +53,62 @@ QByteArray documentHeader(qint64 textColor, const QString& borderWidth, qint64 b
            QByteArrayLiteral("'><tbody>\r\n");
 }
 
-HtmlDocument::HtmlDocument(const QByteArray& header, const QByteArray& text, const QByteArray& delimiter)
-    : m_text(text), m_delimiter(delimiter)
+std::optional<HtmlDocument> HtmlDocument::start(const QByteArray& header, const QByteArray& text,
+                                                const QByteArray& delimiter, const SliceBreak& pause)
+{
+    HtmlDocument document(text, delimiter);
+    if (!document.count(header, pause))
+        return std::nullopt;
+    return document;
+}
+
+HtmlDocument::HtmlDocument(const QByteArray& text, const QByteArray& delimiter) : m_text(text), m_delimiter(delimiter)
 {
     // A delimiter holding a carriage return or a line feed never occurs in a line once those are gone.
     if (m_delimiter.contains('\r') || m_delimiter.contains('\n'))
         m_delimiter.clear();
-    const qsizetype size = text.size();
-    const char firstDelimiterByte = m_delimiter.size() == 1 ? m_delimiter.front() : '\n';
-    const ByteCounts counts = countBytes(text.constData(), size, '\n', '\r', firstDelimiterByte);
-    const qsizetype lineFeeds = counts.first;
-    const qsizetype carriageReturns = counts.second;
-    m_lineCount = carriageReturns == size ? 0 : lineFeeds + 1;
+}
 
+bool HtmlDocument::count(const QByteArray& header, const SliceBreak& pause)
+{
+    const char* data = m_text.constData();
+    const qsizetype size = m_text.size();
+    const qsizetype delimiterSize = m_delimiter.size();
+    const char firstDelimiterByte = delimiterSize == 1 ? m_delimiter.front() : '\n';
+    qsizetype lineFeeds = 0;
+    qsizetype carriageReturns = 0;
     qsizetype delimiters = 0;
-    if (m_delimiter.size() == 1)
-        delimiters = counts.third;
-    else if (m_delimiter.size() > 1)
-        delimiters = countOccurrences(text.constData(), size, m_delimiter.constData(), m_delimiter.size());
+    // Where the next delimiter of two or more bytes may begin: an occurrence that begins in one slice may
+    // end in the next.
+    const char* nextDelimiter = data;
+    const bool counted = inSlices(size, pause, [&](qsizetype begin, qsizetype end) {
+        const ByteCounts counts = countBytes(data + begin, end - begin, '\n', '\r', firstDelimiterByte);
+        lineFeeds += counts.first;
+        carriageReturns += counts.second;
+        if (delimiterSize == 1)
+            delimiters += counts.third;
+        if (delimiterSize > 1) {
+            const char* limit = data + qMin(size, end + delimiterSize - 1);
+            for (const char* hit = findPattern(nextDelimiter, limit, m_delimiter.constData(), delimiterSize);
+                 hit != limit; hit = findPattern(nextDelimiter, limit, m_delimiter.constData(), delimiterSize)) {
+                ++delimiters;
+                nextDelimiter = hit + delimiterSize;
+            }
+            nextDelimiter = qMax(nextDelimiter, data + end);
+        }
+    });
+    if (!counted)
+        return false;
+    m_lineCount = carriageReturns == size ? 0 : lineFeeds + 1;
 
     // Exact for text whose carriage returns all stand at line ends; otherwise an estimate that appendRow
     // corrects should carriage returns inside a line join new delimiters.
-    const qsizetype content = size - lineFeeds - carriageReturns - delimiters * m_delimiter.size();
+    const qsizetype content = size - lineFeeds - carriageReturns - delimiters * delimiterSize;
     const qsizetype estimate = header.size() + m_lineCount * kRowTagsSize + (delimiters + m_lineCount) * kCellTagsSize +
                                qMax<qsizetype>(content, 0) + documentFooter().size() + 2;
     resizeForWriting(m_buffer, estimate);
     append(header.constData(), header.size());
+    return true;
 }
 
 bool HtmlDocument::appendRows(const LineProgress& progress)
@@ -105,6 +135,7 @@ bool HtmlDocument::appendRows(const LineProgress& progress)
             }
         }
     }
+    m_text = QByteArray();
     return m_lineCount == 0 || progress(100);
 }
 

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QByteArray>
 #include <QString>
+
+#include "core/convert/WorkSlices.h"
 
 namespace ostrand {
 
@@ -36,11 +39,14 @@ using LineProgress = std::function<bool(int percent)>;
 class HtmlDocument
 {
 public:
-    // Reserves room for the header, the rows of the UTF-8 text cut at the delimiter, the footer and the
-    // closing CR LF, and starts the document with the header.
-    HtmlDocument(const QByteArray& header, const QByteArray& text, const QByteArray& delimiter);
+    // Counts the lines and delimiters of the UTF-8 text in slices, offering a break between them; then
+    // reserves room for the header, the rows, the footer and the closing CR LF, and starts the document
+    // with the header. Empty when a break ended the counting.
+    static std::optional<HtmlDocument> start(const QByteArray& header, const QByteArray& text,
+                                             const QByteArray& delimiter, const SliceBreak& pause = {});
 
-    // Appends one row per non-empty line of the text; false when progress asked to stop.
+    // Appends one row per non-empty line of the text, then lets the text go; false when progress asked to
+    // stop.
     bool appendRows(const LineProgress& progress);
     // Appends the footer.
     void appendFooter();
@@ -48,6 +54,8 @@ public:
     QByteArray takeFileBytes();
 
 private:
+    HtmlDocument(const QByteArray& text, const QByteArray& delimiter);
+    bool count(const QByteArray& header, const SliceBreak& pause);
     void appendRow(const char* begin, const char* end);
     void append(const char* data, qsizetype size);
     void ensureRoom(qsizetype size);

@@ -1,11 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/OutputFile.h"
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <system_error>
 
 #include <QFileInfo>
 #include <QSaveFile>
+
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#endif
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace ostrand {
 
@@ -16,6 +25,91 @@ bool isSameFile(const QString& a, const QString& b)
 {
     std::error_code error;
     return std::filesystem::equivalent(QFileInfo(a).filesystemFilePath(), QFileInfo(b).filesystemFilePath(), error);
+}
+
+// The bytes written between two breaks: a few milliseconds of copying, and at most a few tens of
+// milliseconds for the disk to take them.
+constexpr qint64 kWriteChunk = 2 * 1024 * 1024;
+
+// Sends each written chunk on to the disk at once and waits for the chunk before the previous one, so
+// that waiting for the disk is spread over the chunks instead of falling on the final sync. Where the
+// system offers no such control it does nothing and the final sync does all the waiting.
+class FlushBehind
+{
+public:
+    explicit FlushBehind(int fd) : m_fd(fd) {}
+
+    // The chunk [offset, offset + size) was written.
+    void written(qint64 offset, qint64 size)
+    {
+        start(offset, size);
+        if (m_pending == 2)
+            waitFor(m_oldest);
+        else
+            ++m_pending;
+        m_oldest = m_newer;
+        m_newer = {offset, size};
+    }
+
+    // Waits for the oldest chunk still on its way; false when none is left.
+    bool waitForOldest()
+    {
+        if (m_pending == 0)
+            return false;
+        waitFor(m_pending == 2 ? m_oldest : m_newer);
+        if (m_pending == 2)
+            m_oldest = m_newer;
+        --m_pending;
+        return true;
+    }
+
+private:
+    struct Range
+    {
+        qint64 offset = 0;
+        qint64 size = 0;
+    };
+
+    // Errors are left to the final sync, which reports them.
+    void start([[maybe_unused]] qint64 offset, [[maybe_unused]] qint64 size)
+    {
+#ifdef Q_OS_LINUX
+        if (m_fd >= 0)
+            ::sync_file_range(m_fd, offset, size, SYNC_FILE_RANGE_WRITE);
+#endif
+    }
+    void waitFor([[maybe_unused]] Range range)
+    {
+#ifdef Q_OS_LINUX
+        if (m_fd >= 0)
+            ::sync_file_range(m_fd, range.offset, range.size,
+                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+#endif
+    }
+
+    int m_fd;
+    int m_pending = 0; // chunks started and not yet waited for: 0, 1 or 2
+    Range m_oldest;    // the older of two pending chunks
+    Range m_newer;     // the newest pending chunk
+};
+
+// Runs a call that may block for long (a sync that waits for the disk's cache, a rename that frees the
+// blocks of a large earlier document) on a worker thread, offering breaks meanwhile so the program stays live.
+// Once a break has said stop, no more are offered and the call is waited for; stopped tells the caller.
+// Without a worker thread to be had, the call runs here.
+template <class Call> auto offeringBreaks(Call call, const SliceBreak& pause, bool& stopped)
+{
+    std::future<decltype(call())> result;
+    try {
+        result = std::async(std::launch::async, call);
+    } catch (const std::system_error&) {
+        return call();
+    }
+    while (result.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready) {
+        if (!stopped && !offerBreak(pause))
+            stopped = true;
+    }
+    return result.get();
 }
 
 Failure writeFailure(const QString& path, const QString& reason)
@@ -52,7 +146,7 @@ QString OutputPath(const QString& sourcePath, OutputMode mode, const QString& ou
     return QString();
 }
 
-Status writeDocument(const QString& path, const QByteArray& bytes, const QString& sourcePath)
+Status writeDocument(const QString& path, const QByteArray& bytes, const QString& sourcePath, const SliceBreak& pause)
 {
     if (path.isEmpty())
         return Failure{QStringLiteral("No output folder is chosen: the document has nowhere to go")};
@@ -60,13 +154,48 @@ Status writeDocument(const QString& path, const QByteArray& bytes, const QString
         return writeFailure(path, QStringLiteral("It is the source file itself, which is never overwritten"));
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return writeFailure(path, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    const auto stopped = [&] {
         file.cancelWriting();
-        return writeFailure(path, reason);
+        return writeFailure(path, QStringLiteral("The write was stopped"));
+    };
+    FlushBehind flushBehind(file.handle());
+    const qint64 size = bytes.size();
+    for (qint64 offset = 0; offset < size; offset += kWriteChunk) {
+        if (offset > 0 && !offerBreak(pause))
+            return stopped();
+        const qint64 chunk = qMin(kWriteChunk, size - offset);
+        if (file.write(bytes.constData() + offset, chunk) != chunk) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            return writeFailure(path, reason);
+        }
+        flushBehind.written(offset, chunk);
     }
+    // What is still on its way to the disk is waited for a chunk at a time, with a break after each.
+    while (size > kWriteChunk && flushBehind.waitForOldest()) {
+        if (!offerBreak(pause))
+            return stopped();
+    }
+#ifdef Q_OS_UNIX
+    // The final sync and the rename run beside the breaks. A stop during the sync still writes nothing; once
+    // the document is being put in place, it is put in place.
+    if (size > kWriteChunk) {
+        bool stop = false;
+        const int fd = file.handle();
+#ifdef Q_OS_LINUX
+        offeringBreaks([fd] { return ::fdatasync(fd); }, pause, stop); // a failure shows again in commit()
+#else
+        offeringBreaks([fd] { return ::fsync(fd); }, pause, stop);
+#endif
+        if (stop)
+            return stopped();
+        if (!offeringBreaks([&file] { return file.commit(); }, pause, stop))
+            return writeFailure(path, file.errorString());
+        return Status::success();
+    }
+#endif
     if (!file.commit())
         return writeFailure(path, file.errorString());
     return Status::success();

@@ -7,6 +7,7 @@
 #include "core/common/Paths.h"
 #include "core/common/Result.h"
 #include "core/convert/ConversionOptions.h"
+#include "core/convert/WorkSlices.h"
 
 namespace ostrand {
 
@@ -26,6 +27,13 @@ QString OutputPath(const QString& sourcePath, OutputMode mode, const QString& ou
 // Writes the bytes to the path atomically (a temporary file in the target folder, then put in place): a
 // failed write leaves any earlier file untouched and nothing half-written. Refuses, writing nothing, an
 // empty path and a path that names the source file itself (links resolved).
-Status writeDocument(const QString& path, const QByteArray& bytes, const QString& sourcePath);
+//
+// Large documents are written in chunks with a break offered between two of them; where the system allows,
+// each chunk is sent on to the disk as soon as it is written, so that no single wait for the disk, the
+// final sync included, covers more than a couple of chunks; the final sync and the rename go on while
+// breaks are offered. A break that ends the write before the document is put in place removes the temporary
+// file and fails, leaving the path as it was; once it is being put in place, the write completes.
+Status writeDocument(const QString& path, const QByteArray& bytes, const QString& sourcePath,
+                     const SliceBreak& pause = {});
 
 } // namespace ostrand

@@ -59,7 +59,7 @@ QString readFailure(const QString& path, const QString& reason)
 
 } // namespace
 
-QByteArray utf16LeToUtf8(const char* data, qsizetype size)
+QByteArray utf16LeToUtf8(const char* data, qsizetype size, const SliceBreak& pause)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(data);
     const qsizetype units = (size + 1) / 2;
@@ -73,68 +73,94 @@ QByteArray utf16LeToUtf8(const char* data, qsizetype size)
     };
     qsizetype u = 0;
     while (u < units) {
-        // Four ASCII code units at a time: every high byte zero and every low byte below 80.
-        if (units - u >= 4 && 2 * u + 8 <= size) {
-            quint64 word;
-            std::memcpy(&word, s + 2 * u, 8);
-            if ((word & 0xFF80FF80FF80FF80ULL) == 0) {
-                out[0] = static_cast<char>(s[2 * u]);
-                out[1] = static_cast<char>(s[2 * u + 2]);
-                out[2] = static_cast<char>(s[2 * u + 4]);
-                out[3] = static_cast<char>(s[2 * u + 6]);
-                out += 4;
-                u += 4;
-                continue;
+        if (u > 0 && !offerBreak(pause))
+            return QByteArray();
+        // A pair of surrogates may end one unit past the slice.
+        const qsizetype sliceEnd = qMin(units, u + kWorkSliceBytes / 2);
+        while (u < sliceEnd) {
+            // Four ASCII code units at a time: every high byte zero and every low byte below 80.
+            if (units - u >= 4 && 2 * u + 8 <= size) {
+                quint64 word;
+                std::memcpy(&word, s + 2 * u, 8);
+                if ((word & 0xFF80FF80FF80FF80ULL) == 0) {
+                    out[0] = static_cast<char>(s[2 * u]);
+                    out[1] = static_cast<char>(s[2 * u + 2]);
+                    out[2] = static_cast<char>(s[2 * u + 4]);
+                    out[3] = static_cast<char>(s[2 * u + 6]);
+                    out += 4;
+                    u += 4;
+                    continue;
+                }
             }
-        }
-        const char16_t unit = unitAt(u);
-        if (unit < 0xD800 || unit > 0xDFFF) {
-            out = putUtf8(out, unit);
-            ++u;
-        } else if (unit <= 0xDBFF && u + 1 < units && unitAt(u + 1) >= 0xDC00 && unitAt(u + 1) <= 0xDFFF) {
-            const char32_t c = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(unitAt(u + 1)) - 0xDC00);
-            out = putUtf8(out, c);
-            u += 2;
-        } else {
-            out = putUtf8(out, 0xFFFD);
-            ++u;
+            const char16_t unit = unitAt(u);
+            if (unit < 0xD800 || unit > 0xDFFF) {
+                out = putUtf8(out, unit);
+                ++u;
+            } else if (unit <= 0xDBFF && u + 1 < units && unitAt(u + 1) >= 0xDC00 && unitAt(u + 1) <= 0xDFFF) {
+                const char32_t c = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(unitAt(u + 1)) - 0xDC00);
+                out = putUtf8(out, c);
+                u += 2;
+            } else {
+                out = putUtf8(out, 0xFFFD);
+                ++u;
+            }
         }
     }
     result.resize(out - result.constData());
     return result;
 }
 
-QByteArray windows1252ToUtf8(const char* data, qsizetype size)
+QByteArray windows1252ToUtf8(const char* data, qsizetype size, const SliceBreak& pause)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(data);
     qsizetype length = 0;
-    for (qsizetype i = 0; i < size; ++i)
-        length += s[i] < 0x80 ? 1 : utf8Length(windows1252CodePoint(s[i]));
+    const bool measured = inSlices(size, pause, [&](qsizetype begin, qsizetype end) {
+        for (qsizetype i = begin; i < end; ++i)
+            length += s[i] < 0x80 ? 1 : utf8Length(windows1252CodePoint(s[i]));
+    });
+    if (!measured || !offerBreakAfter(size, pause))
+        return QByteArray();
     QByteArray result;
     resizeForWriting(result, length);
     char* out = result.data();
-    for (qsizetype i = 0; i < size; ++i) {
-        if (s[i] < 0x80)
-            *out++ = static_cast<char>(s[i]);
-        else
-            out = putUtf8(out, windows1252CodePoint(s[i]));
-    }
-    return result;
+    const bool converted = inSlices(size, pause, [&](qsizetype begin, qsizetype end) {
+        for (qsizetype i = begin; i < end; ++i) {
+            if (s[i] < 0x80)
+                *out++ = static_cast<char>(s[i]);
+            else
+                out = putUtf8(out, windows1252CodePoint(s[i]));
+        }
+    });
+    return converted ? result : QByteArray();
 }
 
-QByteArray decodeSourceBytes(QByteArray bytes)
+QByteArray decodeSourceBytes(QByteArray bytes, const SliceBreak& pause)
 {
     if (bytes.isEmpty())
         return bytes;
     const auto first = static_cast<unsigned char>(bytes.front());
-    if (first == 0xFF || first == 0xFE)
-        return utf16LeToUtf8(bytes.constData(), bytes.size());
-    if (isValidUtf8(bytes.constData(), bytes.size()))
+    if (first == 0xFF || first == 0xFE) {
+        QByteArray text = utf16LeToUtf8(bytes.constData(), bytes.size(), pause);
+        releaseLargeBuffer(bytes, pause);
+        return text;
+    }
+    Utf8Check check;
+    bool valid = true;
+    const bool checked = inSlices(bytes.size(), pause, [&](qsizetype begin, qsizetype end) {
+        valid = valid && check.add(bytes.constData() + begin, end - begin);
+    });
+    if (!checked)
+        return QByteArray();
+    if (valid && check.complete())
         return bytes;
-    return windows1252ToUtf8(bytes.constData(), bytes.size());
+    if (!offerBreakAfter(bytes.size(), pause))
+        return QByteArray();
+    QByteArray text = windows1252ToUtf8(bytes.constData(), bytes.size(), pause);
+    releaseLargeBuffer(bytes, pause);
+    return text;
 }
 
-Result<QByteArray> ReadCSVText(const QString& path)
+Result<QByteArray> ReadCSVText(const QString& path, const SliceBreak& pause)
 {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
@@ -154,17 +180,22 @@ Result<QByteArray> ReadCSVText(const QString& path)
     resizeForWriting(bytes, file.size());
     qsizetype filled = 0;
     while (filled < bytes.size()) {
-        const qint64 got = file.read(bytes.data() + filled, bytes.size() - filled);
+        if (filled > 0 && !offerBreak(pause))
+            return QByteArray();
+        const qint64 got = file.read(bytes.data() + filled, qMin(bytes.size() - filled, kWorkSliceBytes));
         if (got < 0)
             return Failure{readFailure(path, file.errorString())};
         if (got == 0)
             break; // the file shrank since its length was taken
         filled += got;
     }
+    file.close();
     bytes.resize(filled);
     if (bytes.isEmpty())
         return emptyFileText();
-    return decodeSourceBytes(std::move(bytes));
+    if (!offerBreakAfter(bytes.size(), pause))
+        return QByteArray();
+    return decodeSourceBytes(std::move(bytes), pause);
 }
 
 } // namespace ostrand

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "core/common/Result.h"
+#include "core/convert/WorkSlices.h"
 
 namespace ostrand {
 
@@ -14,24 +15,26 @@ inline QByteArray emptyFileText()
     return QByteArrayLiteral("empty file");
 }
 
-// Reads a whole source file with one read of its length and returns its text as UTF-8 (decodeSourceBytes).
+// Reads a whole source file into one buffer of its length and returns its text as UTF-8 (decodeSourceBytes).
 // A zero-byte file gives emptyFileText(). Fails, with the platform's description, when the path is missing,
 // is not a regular file (a folder, FIFO or device is refused at once, never opened), or cannot be read.
-Result<QByteArray> ReadCSVText(const QString& path);
+// Reading and decoding offer a break between slices; when one ends the read, the text is empty.
+Result<QByteArray> ReadCSVText(const QString& path, const SliceBreak& pause = {});
 
 // The text of a source's bytes, as UTF-8:
 //  - a first byte FF or FE: UTF-16 little-endian (utf16LeToUtf8), the byte order mark kept;
 //  - otherwise valid UTF-8 as it stands (a UTF-8 byte order mark stays the first character);
 //  - otherwise Windows-1252 (windows1252ToUtf8).
-// Takes the bytes by value so that valid UTF-8 is passed on without a copy.
-QByteArray decodeSourceBytes(QByteArray bytes);
+// Takes the bytes by value so that valid UTF-8 is passed on without a copy. Offers a break between slices;
+// when one ends the decoding, the text is empty.
+QByteArray decodeSourceBytes(QByteArray bytes, const SliceBreak& pause = {});
 
 // UTF-16 little-endian to UTF-8: an odd last byte is one more code unit with a zero high byte, and an
-// unpaired surrogate becomes U+FFFD.
-QByteArray utf16LeToUtf8(const char* data, qsizetype size);
+// unpaired surrogate becomes U+FFFD. Empty when a break ended it.
+QByteArray utf16LeToUtf8(const char* data, qsizetype size, const SliceBreak& pause = {});
 
 // Windows-1252 to UTF-8; its five undefined bytes 81, 8D, 8F, 90 and 9D become U+0081 ... U+009D, so no
-// byte is lost.
-QByteArray windows1252ToUtf8(const char* data, qsizetype size);
+// byte is lost. Empty when a break ended it.
+QByteArray windows1252ToUtf8(const char* data, qsizetype size, const SliceBreak& pause = {});
 
 } // namespace ostrand
