@@ -7,7 +7,7 @@ arrow over a small list, centred, since a pointer made from an icon has its hot 
 Run from anywhere; the file is written to resources/beside/.
 """
 import os
-import struct
+from iconfile import image_file_bytes
 
 # '.' or ' ' transparent, 'X' outline, 'o' fill, '=' list line. 32 columns wide, centred on (16, 16).
 ARROWS = [
@@ -59,24 +59,7 @@ def pixel(x, y):
 
 
 def icon_bytes():
-    colour = bytearray()
-    mask = bytearray()
-    for y in reversed(range(SIZE)):  # bottom-up rows
-        bits = 0
-        for x in range(SIZE):
-            p = pixel(x, y)
-            if p is None:
-                colour += bytes((0, 0, 0, 0))
-                bits |= 1 << (SIZE - 1 - x)
-            else:
-                r, g, b, a = p
-                colour += bytes((b, g, r, a))
-        mask += struct.pack(">I", bits)
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 32, 0, len(colour) + len(mask), 0, 0, 0, 0)
-    image = header + colour + mask
-    directory = struct.pack("<HHH", 0, 1, 1)  # type 1: icon
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 32, len(image), 6 + 16)  # planes 1, 32 bits
-    return directory + entry + image
+    return image_file_bytes(SIZE, pixel)
 
 
 def main():

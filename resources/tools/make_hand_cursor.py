@@ -6,7 +6,7 @@ A 32x32 Windows cursor file with one 32-bit image (alpha included) and its AND m
 tip of the pointing finger. Run from anywhere; the file is written to resources/beside/.
 """
 import os
-import struct
+from iconfile import image_file_bytes
 
 # '.' transparent, 'X' outline, 'o' fill. The hot spot is the top of the finger.
 HAND = [
@@ -45,24 +45,7 @@ def pixel(x, y):
 
 
 def cursor_bytes():
-    colour = bytearray()
-    mask = bytearray()
-    for y in reversed(range(SIZE)):  # bottom-up rows
-        bits = 0
-        for x in range(SIZE):
-            p = pixel(x, y)
-            if p is None:
-                colour += bytes((0, 0, 0, 0))
-                bits |= 1 << (SIZE - 1 - x)
-            else:
-                r, g, b, a = p
-                colour += bytes((b, g, r, a))
-        mask += struct.pack(">I", bits)
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 32, 0, len(colour) + len(mask), 0, 0, 0, 0)
-    image = header + colour + mask
-    directory = struct.pack("<HHH", 0, 2, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, HOT_SPOT[0], HOT_SPOT[1], len(image), 6 + 16)
-    return directory + entry + image
+    return image_file_bytes(SIZE, pixel, HOT_SPOT)
 
 
 def main():
