@@ -18,19 +18,6 @@ namespace {
 const QByteArray kEmptyDocument = "<html><title></title><body><table width='100%' style='color:#000000' border='1' "
                                   "bgcolor='#FFFFFF'><tbody>\r\n</body></html>\r\n";
 
-// Every file and folder under a root, with the bytes of each file: what a test compares before and after.
-QMap<QString, QByteArray> snapshot(const QString& root)
-{
-    QMap<QString, QByteArray> entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        entries.insert(path.mid(root.size()), it.fileInfo().isFile() ? test::TempTree::readFile(path) : "<folder>");
-    }
-    return entries;
-}
-
 } // namespace
 
 class tst_ConvertFailures : public QObject
@@ -117,7 +104,7 @@ void tst_ConvertFailures::writeFailuresWriteNothing()
     const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a,b\n");
     tree.makeFolder(QStringLiteral("taken/a.htm"));
     tree.makeFolder(QStringLiteral("out"));
-    const auto before = snapshot(tree.root());
+    const auto before = test::TempTree::snapshot(tree.root());
     test::RecordingRunHost host;
     host.options.OutputMode = OutputMode(mode);
     host.options.OutputFolder = folder.isEmpty() ? QString() : tree.path(folder);
@@ -126,7 +113,7 @@ void tst_ConvertFailures::writeFailuresWriteNothing()
 
     QCOMPARE(host.reportLines(), QList<int>{168});
     QVERIFY(!host.reports.first().description.isEmpty());
-    QCOMPARE(snapshot(tree.root()), before);
+    QCOMPARE(test::TempTree::snapshot(tree.root()), before);
 }
 
 void tst_ConvertFailures::sourceIsNeverItsOwnOutput_data()
@@ -145,7 +132,7 @@ void tst_ConvertFailures::sourceIsNeverItsOwnOutput()
     tree.writeFile(QStringLiteral("data.csv"), "keep,me\r\n");
     QVERIFY(QFile::link(tree.path(QStringLiteral("data.csv")), tree.path(QStringLiteral("data.htm"))));
     QVERIFY(QFile::link(tree.root(), tree.path(QStringLiteral("linked"))));
-    const auto before = snapshot(tree.root());
+    const auto before = test::TempTree::snapshot(tree.root());
     test::RecordingRunHost host;
     host.options.OutputMode = OutputMode::ChosenFolder;
     host.options.OutputFolder = tree.root();
@@ -155,7 +142,7 @@ void tst_ConvertFailures::sourceIsNeverItsOwnOutput()
     QCOMPARE(host.reportLines(), QList<int>{168});
     QVERIFY2(host.reports.first().description.contains(QLatin1String("source file itself")),
              qPrintable(host.reports.first().description));
-    QCOMPARE(snapshot(tree.root()), before);
+    QCOMPARE(test::TempTree::snapshot(tree.root()), before);
 }
 
 void tst_ConvertFailures::failedWriteKeepsTheEarlierDocument()
@@ -169,7 +156,7 @@ void tst_ConvertFailures::failedWriteKeepsTheEarlierDocument()
         test::TempTree::readFile(ConvertVantrel(host, source, QStringLiteral(",")).value_or(QString()));
     QVERIFY(earlier.contains("<td>short</td>"));
     tree.writeFile(QStringLiteral("a.csv"), QByteArray(100000, 'x'));
-    const auto before = snapshot(tree.root());
+    const auto before = test::TempTree::snapshot(tree.root());
 
     // A file size limit holds for root too: the new document cannot be written past 4 KiB.
     rlimit saved{};
@@ -186,7 +173,7 @@ void tst_ConvertFailures::failedWriteKeepsTheEarlierDocument()
     QCOMPARE(host.reportLines(), QList<int>{168});
     QVERIFY2(host.reports.first().description.contains(QLatin1String("a.htm")),
              qPrintable(host.reports.first().description));
-    QCOMPARE(snapshot(tree.root()), before);
+    QCOMPARE(test::TempTree::snapshot(tree.root()), before);
     QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("a.htm"))), earlier);
 #else
     QSKIP("file size limits are a POSIX feature");

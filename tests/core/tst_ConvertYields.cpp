@@ -16,19 +16,6 @@ namespace {
 // Well over the size of one slice of reading, decoding or writing.
 constexpr qsizetype kLargeSize = 9 * 1024 * 1024 + 123;
 
-// Every file and folder under a root, with the bytes of each file: what a test compares before and after.
-QMap<QString, QByteArray> snapshot(const QString& root)
-{
-    QMap<QString, QByteArray> entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        entries.insert(path.mid(root.size()), it.fileInfo().isFile() ? test::TempTree::readFile(path) : "<folder>");
-    }
-    return entries;
-}
-
 // Lines of CSV text adding up to at least the given size.
 QByteArray csvLines(qsizetype size, const QByteArray& line = "alpha,beta,gamma,delta\r\n")
 {
@@ -173,13 +160,13 @@ void tst_ConvertYields::stopDuringTheWritingKeepsTheEarlierFile()
 {
     test::TempTree tree;
     const QString path = tree.writeFile(QStringLiteral("a.htm"), "earlier");
-    const auto before = snapshot(tree.root());
+    const auto before = test::TempTree::snapshot(tree.root());
     const QByteArray bytes = repeated("<", "<tr>\r\n<td>x</td></tr>\r\n", 3 * kLargeSize);
     int breaks = 0;
     const Status status = writeDocument(path, bytes, tree.path(QStringLiteral("a.csv")), [&] { return ++breaks < 2; });
     QVERIFY(!status.ok());
     QCOMPARE(breaks, 2);
-    QCOMPARE(snapshot(tree.root()), before);
+    QCOMPARE(test::TempTree::snapshot(tree.root()), before);
 }
 
 void tst_ConvertYields::largeConversionYieldsBeforeTheRowsAndWhileWriting()
@@ -218,11 +205,11 @@ void tst_ConvertYields::stopWhileReadingWritesNothing()
     host.options.OutputMode = OutputMode::SourceFolder;
     host.onYield = [&host] { host.stop = true; };
     tree.writeFile(QStringLiteral("a.csv"), csvLines(kLargeSize));
-    const auto before = snapshot(tree.root());
+    const auto before = test::TempTree::snapshot(tree.root());
     QVERIFY(!ConvertVantrel(host, tree.path(QStringLiteral("a.csv")), QStringLiteral(",")));
     // The conversion ends at the first yield, before any row.
     QCOMPARE(host.events, QStringList{QStringLiteral("yield")});
-    QCOMPARE(snapshot(tree.root()), before);
+    QCOMPARE(test::TempTree::snapshot(tree.root()), before);
 }
 
 void tst_ConvertYields::stopWhileWritingKeepsTheEarlierDocument()
@@ -234,7 +221,7 @@ void tst_ConvertYields::stopWhileWritingKeepsTheEarlierDocument()
     const auto earlier = ConvertVantrel(first, source, QStringLiteral(","));
     QVERIFY(earlier);
     tree.writeFile(QStringLiteral("a.csv"), csvLines(kLargeSize));
-    const auto before = snapshot(tree.root());
+    const auto before = test::TempTree::snapshot(tree.root());
 
     SlowOutputHost host;
     host.options.OutputMode = OutputMode::SourceFolder;
@@ -243,7 +230,7 @@ void tst_ConvertYields::stopWhileWritingKeepsTheEarlierDocument()
     QCOMPARE(host.reports.size(), 0);
     QVERIFY(host.outputModeRead);
     QCOMPARE(host.events.last(), QStringLiteral("yield"));
-    QCOMPARE(snapshot(tree.root()), before);
+    QCOMPARE(test::TempTree::snapshot(tree.root()), before);
 }
 
 QTEST_GUILESS_MAIN(tst_ConvertYields)

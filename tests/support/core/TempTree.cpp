@@ -2,6 +2,7 @@
 #include "support/core/TempTree.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -37,6 +38,18 @@ QByteArray TempTree::readFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+QMap<QString, QByteArray> TempTree::snapshot(const QString& root)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        entries.insert(path.mid(root.size()), it.fileInfo().isFile() ? readFile(path) : QByteArrayLiteral("<folder>"));
+    }
+    return entries;
 }
 
 } // namespace ostrand::test

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -22,6 +23,8 @@ public:
     // Creates a folder (and its parents) and returns its full path.
     QString makeFolder(const QString& relative) const;
     static QByteArray readFile(const QString& path);
+    // Every file and folder under a root with the bytes of each file: what a test compares before and after.
+    static QMap<QString, QByteArray> snapshot(const QString& root);
 
 private:
     QTemporaryDir m_dir;
