@@ -506,6 +506,8 @@ fi
     echo
     for line in "${notes[@]}"; do echo "- $line"; done
 } >"$results"
+# The documents and floor files (about 2 GB at full scale) are not kept; the workloads are, for the next run.
+rm -rf "$out" "$tmp"
 echo
 echo "== results (also in $results), $(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.0f", b - a }') s"
 cat "$results"
