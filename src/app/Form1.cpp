@@ -109,11 +109,11 @@ void setWhiteBackground(QWidget* widget)
     widget->setPalette(palette);
 }
 
-QWidget* createControl(const ControlSpec& spec, QWidget* container)
+QWidget* createControl(const ControlSpec& row, QWidget* container)
 {
-    const QString caption = QString::fromUtf8(spec.caption);
+    const QString caption = QString::fromUtf8(row.caption);
     QWidget* widget = nullptr;
-    switch (spec.kind) {
+    switch (row.kind) {
     case ControlKind::List: {
         auto* list = new FileListView(container);
         list->setToolTip(QString::fromUtf8(kListToolTip));
@@ -152,11 +152,11 @@ QWidget* createControl(const ControlSpec& spec, QWidget* container)
         break;
     }
     }
-    widget->setObjectName(QString::fromUtf8(spec.name));
-    widget->setGeometry(twips(spec.left), twips(spec.top), twips(spec.width), twips(spec.height));
+    widget->setObjectName(QString::fromUtf8(row.name));
+    widget->setGeometry(twips(row.left), twips(row.top), twips(row.width), twips(row.height));
     // A label shows its whole caption: where this font draws it wider than its box, the box grows to the right
     // into the gap before the next control.
-    if (spec.kind == ControlKind::Label && widget->sizeHint().width() > widget->width())
+    if (row.kind == ControlKind::Label && widget->sizeHint().width() > widget->width())
         widget->resize(widget->sizeHint().width(), widget->height());
     return widget;
 }
@@ -193,9 +193,9 @@ void Form1::createControls()
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    for (const ControlSpec& spec : kControls) {
-        QWidget* container = *spec.container ? control<QWidget>(spec.container) : this;
-        createControl(spec, container);
+    for (const ControlSpec& row : kControls) {
+        QWidget* container = *row.container ? control<QWidget>(row.container) : this;
+        createControl(row, container);
     }
 
     ListView1 = control<FileListView>("ListView1");
