@@ -24,16 +24,6 @@ Text%20Color=255
 Output%20Folder=$out_dir/
 CONF
 
-# A display number that no other X server holds.
-display=
-for n in $(seq 90 189); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || fail "no free display"
-
 xvfb_pid=
 app_pid=
 cleanup() {
@@ -43,13 +33,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$out_dir/xvfb.log" 2>&1 &
+# Xvfb picks a display number no other X server holds and writes it once it accepts connections; -noreset
+# keeps it from resetting (and refusing connections for a moment) when the probe below disconnects.
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$out_dir/display" >"$out_dir/xvfb.log" 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 50); do
-    xdpyinfo -display "$display" >/dev/null 2>&1 && break
+for _ in $(seq 100); do
+    [ -s "$out_dir/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$out_dir/xvfb.log")"
     sleep 0.1
 done
-xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb did not start on $display"
+[ -s "$out_dir/display" ] || fail "Xvfb did not start"
+display=":$(tr -d '[:space:]' <"$out_dir/display")"
+xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
 
 env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$display" XDG_CONFIG_HOME="$out_dir/config" \
     HOME="$out_dir/home" "$bin_dir/ostrand" >"$out_dir/ostrand.log" 2>&1 &
