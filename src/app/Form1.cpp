@@ -23,6 +23,7 @@
 #include "core/common/Paths.h"
 #include "core/convert/ConversionRun.h"
 #include "filelist/FileListFillers.h"
+#include "filelist/FileListHost.h"
 #include "filelist/FileListView.h"
 #include "options/AppearanceOptions.h"
 #include "options/ColorSwatch.h"
@@ -166,10 +167,52 @@ Status failed(const QString& description)
     return Failure{description};
 }
 
+// The window as the list's fillers see it.
+class WindowFileListHost final : public FileListHost
+{
+public:
+    explicit WindowFileListHost(Form1& form) : m_form(form) {}
+
+    FileListView& fileList() override { return *m_form.ListView1; }
+    SettingsStore& settings() override { return m_form.settings(); }
+    QString programFolder() const override { return m_form.programFolder(); }
+    QString applicationTitle() const override { return m_form.applicationTitle(); }
+
+    QStringList openFileNames(const QString& title, const QString& filter) override
+    {
+        return m_form.dialogs().openFileNames(title, filter);
+    }
+    QString inputText(const QString& prompt, const QString& defaultText) override
+    {
+        return m_form.dialogs().inputText(prompt, m_form.applicationTitle(), defaultText);
+    }
+    QString browseForFolder(const QString& title, const QString& startFolder) override
+    {
+        return m_form.dialogs().browseForFolder(title, startFolder);
+    }
+    void showMessage(const QString& text) override { m_form.showMessage(text); }
+    bool question(const QString& text) override { return m_form.dialogs().question(text, m_form.applicationTitle()); }
+    void openFolderInFileManager(const QString& path) override { m_form.dialogs().openFolderInFileManager(path); }
+
+    bool isBusy() const override { return m_form.pointer().isBusy(); }
+    void setBusyPointer(bool busy) override { m_form.setBusyPointer(busy); }
+
+    void ReportError(const QString& description, const QString& tag, int line) override
+    {
+        m_form.ReportError(description, tag, line);
+    }
+    void yieldToEvents() override { m_form.yieldToEvents(); }
+    bool stopRequested() const override { return m_form.isClosing(); }
+
+private:
+    Form1& m_form;
+};
+
 } // namespace
 
 Form1::Form1(QSettings& settings, Dialogs& dialogs, const QString& programFolder, QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_dialogs(dialogs), m_programFolder(programFolder)
+    : QWidget(parent), m_settings(settings), m_dialogs(dialogs), m_programFolder(programFolder),
+      m_fileListHost(std::make_unique<WindowFileListHost>(*this))
 {
     createControls();
     connectHandlers();
@@ -244,7 +287,8 @@ void Form1::connectHandlers()
     for (QPushButton* button :
          {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7, PushButton8})
         m_pointer->handOnMouseMove(button);
-    ConnectFileList(*this);
+    m_pointer->resetOnMouseMove(ListView1->viewport()); // moves over the list give the default pointer
+    ConnectFileList(*m_fileListHost);
 
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
@@ -438,7 +482,7 @@ void Form1::ReportError(const QString& description, const QString& tag, int line
 
 void Form1::PushButton1_Click()
 {
-    AddFilesByDialog(*this);
+    AddFilesByDialog(*m_fileListHost);
 }
 
 void Form1::PushButton2_Click()
@@ -448,7 +492,7 @@ void Form1::PushButton2_Click()
 
 void Form1::PushButton3_Click()
 {
-    LoadSampleFiles(*this);
+    LoadSampleFiles(*m_fileListHost);
 }
 
 void Form1::PushButton4_Click()
@@ -459,7 +503,7 @@ void Form1::PushButton4_Click()
 
 void Form1::PushButton5_Click()
 {
-    AddAllFilesInFolder(*this);
+    AddAllFilesInFolder(*m_fileListHost);
 }
 
 void Form1::PushButton6_Click()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <memory>
+
 #include <QCoreApplication>
 #include <QString>
 #include <QWidget>
@@ -21,6 +23,7 @@ namespace ostrand {
 
 class CaptionProgressBar;
 class Dialogs;
+class FileListHost;
 class FileListView;
 class FocusLossCheck;
 class PointerScheme;
@@ -137,6 +140,7 @@ private:
     Dialogs& m_dialogs;
     QString m_programFolder;
     PointerScheme* m_pointer = nullptr;
+    std::unique_ptr<FileListHost> m_fileListHost; // what the list's fillers see of the window
     FocusLossCheck* m_focusChecks = nullptr;
     QString m_applicationTitle;
     bool m_Converting = false; // a run is on: a second "Start Converting" does nothing

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "filelist/FileListFillers.h"
 
-#include "app/Dialogs.h"
-#include "app/Form1.h"
 #include "core/app/GuardedOperation.h"
 #include "core/common/Paths.h"
+#include "filelist/FileListHost.h"
 #include "filelist/FileListView.h"
 
 namespace ostrand {
@@ -56,20 +55,20 @@ qsizetype FileDialogResultLength(const QStringList& paths)
     return length + 1;
 }
 
-void AddFilesByDialog(Form1& form)
+void AddFilesByDialog(FileListHost& host)
 {
-    GuardedOperation add(form, LocationTag::pushButton1());
+    GuardedOperation add(host, LocationTag::pushButton1());
 
     QStringList chosen;
-    add.step(102, [&] { chosen = form.dialogs().openFileNames(dialogTitle(), csvFilter()); });
+    add.step(102, [&] { chosen = host.openFileNames(dialogTitle(), csvFilter()); });
     if (FileDialogResultLength(chosen) > MaxFileDialogResult) {
-        form.showMessage(tooManyFilesText());
+        host.showMessage(tooManyFilesText());
         return;
     }
     if (add.test(104, [&] { return chosen.isEmpty(); })) // cancelled
         return;
     if (add.test(106, [&] { return chosen.size() == 1; })) {
-        add.step(108, [&] { form.ListView1->AppendEntry(chosen.first()); });
+        add.step(108, [&] { host.fileList().AppendEntry(chosen.first()); });
         return;
     }
     add.step(110, [&] {
@@ -77,7 +76,7 @@ void AddFilesByDialog(Form1& form)
         paths.reserve(chosen.size());
         for (const QString& path : std::as_const(chosen))
             paths.append(joinedPath(path));
-        form.ListView1->AppendEntries(paths);
+        host.fileList().AppendEntries(paths);
     });
 }
 

@@ -1,21 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "filelist/FileListFillers.h"
 
-#include "app/Form1.h"
 #include "core/common/Paths.h"
 #include "core/filelist/FolderExpansion.h"
+#include "filelist/FileListHost.h"
 #include "filelist/FileListView.h"
-#include "filelist/WindowScanHost.h"
 
 namespace ostrand {
 
-void AddDroppedPaths(Form1& form, const QStringList& paths)
+void AddDroppedPaths(FileListHost& host, const QStringList& paths)
 {
-    FileListView* list = form.ListView1;
-    WindowScanHost host(form);
+    FileListView* list = &host.fileList();
     QStringList files; // dropped files since the last folder, appended together
     for (const QString& path : paths) {
-        if (form.isClosing())
+        if (host.stopRequested())
             break;
         if (!IsFolder(path)) {
             files.append(path); // as received: no checks, no normalizing

@@ -6,27 +6,26 @@
 
 namespace ostrand {
 
-class Form1;
+class FileListHost;
 
 // Ties ListView1 to its window: removal waits while the window is busy, the drag pointer comes from
-// drag.ico beside the program, mouse moves over the list give the window its default pointer, and drops
-// go to AddDroppedPaths.
-void ConnectFileList(Form1& form);
+// drag.ico beside the program, and drops go to AddDroppedPaths.
+void ConnectFileList(FileListHost& host);
 
 // "Add CSV File(s)": the files picked in the file dialog, one as returned, several joined from their
 // folder and names; a selection too long for the dialog's result is refused with a message.
-void AddFilesByDialog(Form1& form);
+void AddFilesByDialog(FileListHost& host);
 
 // "Add All CSV File(s) In Folder": asks for an extension and a folder, then appends every matching file
 // of the folder's tree, folder by folder, under the busy pointer.
-void AddAllFilesInFolder(Form1& form);
+void AddAllFilesInFolder(FileListHost& host);
 
 // A drop on the list: each file as received, each folder as every file of its tree, in the dropped order.
-void AddDroppedPaths(Form1& form, const QStringList& paths);
+void AddDroppedPaths(FileListHost& host, const QStringList& paths);
 
 // "Load Sample/Example Files": the files of the Samples folder beside the program that are not listed
 // yet, then the offer to open that folder.
-void LoadSampleFiles(Form1& form);
+void LoadSampleFiles(FileListHost& host);
 
 // The longest result the file dialog holds, in characters.
 inline constexpr qsizetype MaxFileDialogResult = 30000;

@@ -1,20 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "filelist/FileListFillers.h"
 
-#include "app/Form1.h"
-#include "app/PointerScheme.h"
 #include "core/common/Paths.h"
+#include "filelist/FileListHost.h"
 #include "filelist/FileListView.h"
 
 namespace ostrand {
 
-void ConnectFileList(Form1& form)
+void ConnectFileList(FileListHost& host)
 {
-    FileListView* list = form.ListView1;
-    list->setBusyTest([&form] { return form.pointer().isBusy(); });
-    list->setDragPointerFile(form.programFolder() + pathSeparator() + QStringLiteral("drag.ico"));
-    form.pointer().resetOnMouseMove(list->viewport());
-    list->setDropHandler([&form](const QStringList& paths) { AddDroppedPaths(form, paths); });
+    FileListView& list = host.fileList();
+    list.setBusyTest([&host] { return host.isBusy(); });
+    list.setDragPointerFile(host.programFolder() + pathSeparator() + QStringLiteral("drag.ico"));
+    list.setDropHandler([&host](const QStringList& paths) { AddDroppedPaths(host, paths); });
 }
 
 } // namespace ostrand

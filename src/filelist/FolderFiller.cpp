@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "filelist/FileListFillers.h"
 
-#include "app/Dialogs.h"
-#include "app/Form1.h"
-#include "app/PointerScheme.h"
 #include "core/app/GuardedOperation.h"
 #include "core/filelist/FolderExpansion.h"
+#include "core/settings/SettingsStore.h"
+#include "filelist/FileListHost.h"
 #include "filelist/FileListView.h"
-#include "filelist/WindowScanHost.h"
 
 namespace ostrand {
 
@@ -29,34 +27,34 @@ QString browserTitle()
 class BusyPointerScope
 {
 public:
-    explicit BusyPointerScope(PointerScheme& pointer) : m_pointer(pointer), m_wasBusy(pointer.isBusy())
+    explicit BusyPointerScope(FileListHost& host) : m_host(host), m_wasBusy(host.isBusy())
     {
-        m_pointer.setPointer(MousePointer::Busy);
+        m_host.setBusyPointer(true);
     }
     ~BusyPointerScope()
     {
         if (!m_wasBusy)
-            m_pointer.setPointer(MousePointer::Default);
+            m_host.setBusyPointer(false);
     }
     BusyPointerScope(const BusyPointerScope&) = delete;
     BusyPointerScope& operator=(const BusyPointerScope&) = delete;
 
 private:
-    PointerScheme& m_pointer;
+    FileListHost& m_host;
     bool m_wasBusy;
 };
 
 } // namespace
 
-void AddAllFilesInFolder(Form1& form)
+void AddAllFilesInFolder(FileListHost& host)
 {
-    GuardedOperation add(form, LocationTag::pushButton5());
-    SettingsStore& settings = form.settings();
+    GuardedOperation add(host, LocationTag::pushButton5());
+    SettingsStore& settings = host.settings();
 
     QString extension;
     add.step(100, [&] { extension = settings.read(SettingKey::extension()); });
     QString answer;
-    add.step(102, [&] { answer = form.dialogs().inputText(extensionPrompt(), form.applicationTitle(), extension); });
+    add.step(102, [&] { answer = host.inputText(extensionPrompt(), extension); });
     if (add.test(104, [&] { return !answer.isEmpty(); }))
         add.step(104, [&] { settings.WriteSetting(SettingKey::extension(), answer); });
     if (add.test(106, [&] { return answer.isEmpty(); })) // also a cancelled input box
@@ -65,20 +63,19 @@ void AddAllFilesInFolder(Form1& form)
     QString startFolder;
     add.step(108, [&] { startFolder = settings.read(SettingKey::lastFolder()); });
     QString folder;
-    add.step(110, [&] { folder = form.dialogs().browseForFolder(browserTitle(), startFolder); });
+    add.step(110, [&] { folder = host.browseForFolder(browserTitle(), startFolder); });
     if (add.test(112, [&] { return folder.isEmpty(); }))
         return;
     add.step(114, [&] { settings.WriteSetting(SettingKey::lastFolder(), folder); });
 
     // 116 to 122: the tree is scanned under the hourglass and each folder's files are appended as they
     // arrive, so the list grows while the window stays live.
-    const BusyPointerScope busy(form.pointer());
-    WindowScanHost host(form);
+    const BusyPointerScope busy(host);
     add.step(118, [&] {
         CollectFilesInTree(folder, PatternForExtension(answer), host,
                            [&](const QString&, const Result<QStringList>& paths) {
                                if (paths)
-                                   form.ListView1->AppendEntries(paths.value());
+                                   host.fileList().AppendEntries(paths.value());
                                else
                                    add.fail(120, paths.error());
                            });

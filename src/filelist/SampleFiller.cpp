@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "filelist/FileListFillers.h"
 
-#include "app/Dialogs.h"
-#include "app/Form1.h"
 #include "core/app/GuardedOperation.h"
 #include "core/common/Paths.h"
 #include "core/filelist/FileListing.h"
 #include "core/filelist/FolderExpansion.h"
+#include "filelist/FileListHost.h"
 #include "filelist/FileListView.h"
 
 namespace ostrand {
@@ -21,11 +20,11 @@ QString openFolderQuestion()
 
 } // namespace
 
-void LoadSampleFiles(Form1& form)
+void LoadSampleFiles(FileListHost& host)
 {
     // A failing step ends the click; what was appended before it stays.
-    GuardedOperation load(form, LocationTag::pushButton3());
-    const QString folder = form.programFolder() + pathSeparator() + QStringLiteral("Samples");
+    GuardedOperation load(host, LocationTag::pushButton3());
+    const QString folder = host.programFolder() + pathSeparator() + QStringLiteral("Samples");
 
     QStringList names;
     const bool listed = load.step(100, [&]() -> Status {
@@ -41,18 +40,18 @@ void LoadSampleFiles(Form1& form)
     const bool appended = load.step(102, [&] {
         for (const QString& name : std::as_const(names)) {
             const QString path = folder + pathSeparator() + name;
-            if (!form.ListView1->IsInFileList(path))
-                form.ListView1->AppendEntry(path);
+            if (!host.fileList().IsInFileList(path))
+                host.fileList().AppendEntry(path);
         }
     });
     if (!appended)
         return;
 
     bool open = false;
-    if (!load.step(104, [&] { open = form.dialogs().question(openFolderQuestion(), form.applicationTitle()); }))
+    if (!load.step(104, [&] { open = host.question(openFolderQuestion()); }))
         return;
     if (open)
-        load.step(106, [&] { form.dialogs().openFolderInFileManager(folder + pathSeparator()); });
+        load.step(106, [&] { host.openFolderInFileManager(folder + pathSeparator()); });
 }
 
 } // namespace ostrand
