@@ -41,6 +41,8 @@ void tst_Wildcard::match_data()
     row("? in the extension", u"x.csv", u"*.c?v", true);
     row("several stars backtrack", u"aXbYbc", u"a*b*c", true);
     row("several stars fail", u"abcb", u"a*b*c", false);
+    row("trailing star after a full match", u"data", u"data*", true);
+    row("trailing star after the extension", u"a.c", u"*.c*", true);
     row("stars only", u"x", u"***", true);
     row("star alone", u"any name at all", u"*", true);
     row("literal name", u"Data.CSV", u"data.csv", true);

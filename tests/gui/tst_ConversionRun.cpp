@@ -62,6 +62,7 @@ private slots:
     void optionsAreReadAtTheMomentOfUse();
     void failureInOneFileIsReportedAndTheRunGoesOn();
     void closingDuringARunStopsAtOnceAndWritesNothingMore();
+    void addAllDuringARunLeavesTheListLocked();
 
 private:
     void recordBar(Form1& form);
@@ -281,10 +282,11 @@ void tst_ConversionRun::failureInOneFileIsReportedAndTheRunGoesOn()
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports.first().title, QStringLiteral("Application Error"));
     QCOMPARE(reports.first().icon, QStringLiteral("Warning"));
-    QVERIFY2(
-        reports.first().text.contains(QStringLiteral("\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
-                                                     "Please email screenshot of this message to ")),
-        qPrintable(reports.first().text));
+    QCOMPARE(reports.first().text,
+             QStringLiteral("Cannot write ") + m_out +
+                 QStringLiteral("/b.htm: Filename refers to a directory\r\n"
+                                "in Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
+                                "Please email screenshot of this message to support@ostrand.app"));
     QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
     QCOMPARE(m_fixture->dialogs.calls.last().kind, DialogKind::Message);
     QVERIFY(QFile::exists(m_out + QStringLiteral("/a.htm")));
@@ -310,6 +312,40 @@ void tst_ConversionRun::closingDuringARunStopsAtOnceAndWritesNothingMore()
     QVERIFY(!form.isConverting());
     QCOMPARE(QDir(m_out).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.htm")});
     QCOMPARE(m_fixture->dialogs.calls.size(), 0);
+}
+
+void tst_ConversionRun::addAllDuringARunLeavesTheListLocked()
+{
+    Form1& form = m_fixture->openShown();
+    QStringList listed;
+    for (const char* name : {"a", "b", "c"}) {
+        const QString file = QStringLiteral("in/%1.csv").arg(QLatin1String(name));
+        listed.append(m_fixture->tree().writeFile(file, "1\n"));
+    }
+    form.ListView1->AppendEntries(listed);
+    listed.append(m_fixture->tree().writeFile(QStringLiteral("more/x.csv"), "2\n"));
+    m_fixture->dialogs.queueInput(QStringLiteral("csv"));
+    m_fixture->dialogs.queueFolder(m_fixture->tree().path(QStringLiteral("more")));
+
+    // At the run's first yield the user adds a folder with "Add All"; once it is done, the list is still
+    // the run's: the Delete key and "Clear List" do nothing.
+    MousePointer afterAddAll = MousePointer::Default;
+    QTimer::singleShot(0, &form, [&] {
+        form.PushButton5->click();
+        afterAddAll = form.pointer().pointer();
+        form.ListView1->selectEntry(1);
+        QTest::keyClick(form.ListView1, Qt::Key_Delete);
+        form.PushButton7->click();
+    });
+    form.PushButton2->click();
+
+    QCOMPARE(afterAddAll, MousePointer::Busy);
+    QCOMPARE(form.ListView1->entries(), listed);
+    QCOMPARE(m_fixture->dialogs.callsOf(DialogKind::ErrorReport).size(), 0);
+    QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(QDir(m_out).entryList(QDir::Files),
+             (QStringList{QStringLiteral("a.htm"), QStringLiteral("b.htm"), QStringLiteral("c.htm")}));
+    QCOMPARE(form.pointer().pointer(), MousePointer::Default);
 }
 
 QTEST_MAIN(tst_ConversionRun)
