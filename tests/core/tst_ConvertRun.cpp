@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <QtTest>
 
+#include <algorithm>
+
 #include "core/convert/ConversionRun.h"
 #include "support/core/RecordingRunHost.h"
 #include "support/core/TempTree.h"
@@ -10,6 +12,12 @@ using namespace ostrand;
 namespace {
 
 const QString kDone = QStringLiteral("Done.");
+
+QByteArray document(const QByteArray& rows, const QByteArray& border = "1")
+{
+    return "<html><title></title><body><table width='100%' style='color:#000000' border='" + border +
+           "' bgcolor='#FFFFFF'><tbody>\r\n" + rows + "</body></html>\r\n";
+}
 
 } // namespace
 
@@ -46,17 +54,47 @@ void tst_ConvertRun::twoFiles()
 
     const QString a = tree.path(QStringLiteral("out/a.htm"));
     const QString b = tree.path(QStringLiteral("out/b.htm"));
-    // Each file of two lines ("x\n" and the empty piece after it) moves the bar itself: 50 after its
-    // first line, 100 at its end, yielding each time.
-    const QStringList ownProgress = {QStringLiteral("value:50"), QStringLiteral("yield"), QStringLiteral("value:100"),
-                                     QStringLiteral("yield")};
-    QStringList expected = {QStringLiteral("busy:1"), QStringLiteral("value:50"),
-                            QStringLiteral("text:Processing: a.csv"), QStringLiteral("yield")};
-    expected << ownProgress << QStringLiteral("written:") + a << QStringLiteral("value:100")
-             << QStringLiteral("text:Processing: b.csv") << QStringLiteral("yield");
-    expected << ownProgress << QStringLiteral("written:") + b << QStringLiteral("busy:0") << QStringLiteral("value:0")
-             << QStringLiteral("text:Progress Bar") << QStringLiteral("message:Done.");
-    QCOMPARE(host.events, expected);
+    // What the window shows, in order: the hourglass, each file's name and its document, then the default
+    // pointer, the idle bar and "Done.".
+    QStringList shown;
+    for (const QString& event : std::as_const(host.events)) {
+        if (!event.startsWith(u"value:") && event != u"yield")
+            shown.append(event);
+    }
+    QCOMPARE(shown, (QStringList{QStringLiteral("busy:1"), QStringLiteral("text:Processing: a.csv"),
+                                 QStringLiteral("written:") + a, QStringLiteral("text:Processing: b.csv"),
+                                 QStringLiteral("written:") + b, QStringLiteral("busy:0"),
+                                 QStringLiteral("text:Progress Bar"), QStringLiteral("message:Done.")}));
+    // The bar shows each file's share of the list before it, then grows with the file's lines to 100, and
+    // the window has its turn while each file is converted; at the end the bar is back at 0.
+    QList<int> barBeforeFile;
+    QList<QList<int>> barDuringFile;
+    QList<int> yieldsDuringFile;
+    int bar = -1;
+    bool inFile = false;
+    for (const QString& event : std::as_const(host.events)) {
+        if (event.startsWith(u"text:Processing: ")) {
+            barBeforeFile.append(bar);
+            barDuringFile.append(QList<int>());
+            yieldsDuringFile.append(0);
+            inFile = true;
+        } else if (event.startsWith(u"written:")) {
+            inFile = false;
+        } else if (event.startsWith(u"value:")) {
+            bar = event.mid(6).toInt();
+            if (inFile)
+                barDuringFile.last().append(bar);
+        } else if (event == u"yield" && inFile) {
+            ++yieldsDuringFile.last();
+        }
+    }
+    QCOMPARE(barBeforeFile, (QList<int>{50, 100}));
+    for (qsizetype i = 0; i < barDuringFile.size(); ++i) {
+        QVERIFY2(yieldsDuringFile.at(i) > 0, qPrintable(QString::number(i)));
+        QVERIFY(std::is_sorted(barDuringFile.at(i).cbegin(), barDuringFile.at(i).cend()));
+        QCOMPARE(barDuringFile.at(i).value(barDuringFile.at(i).size() - 1, -1), 100);
+    }
+    QCOMPARE(bar, 0);
     QCOMPARE(host.written, (QStringList{a, b}));
     QCOMPARE(host.reports.size(), 0);
     QVERIFY(!converting);
@@ -169,7 +207,7 @@ void tst_ConvertRun::delimiterResolvedBeforeEachFile()
     host.otherText = other;
     bool converting = false;
     RunConversion(host, converting);
-    QVERIFY(test::TempTree::readFile(tree.path(QStringLiteral("a.htm"))).contains("<tr>\r\n" + cells + "</tr>\r\n"));
+    QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("a.htm"))), document("<tr>\r\n" + cells + "</tr>\r\n"));
 }
 
 void tst_ConvertRun::optionsChangedDuringTheRunApplyToLaterFiles()
@@ -178,37 +216,43 @@ void tst_ConvertRun::optionsChangedDuringTheRunApplyToLaterFiles()
     test::RecordingRunHost host;
     host.entries = {tree.writeFile(QStringLiteral("a.csv"), "x;y\n"), tree.writeFile(QStringLiteral("b.csv"), "x;y\n")};
     host.options.OutputMode = OutputMode::SourceFolder;
-    int yields = 0;
-    // The second yield is the first file's own progress: by then its delimiter was resolved.
+    // The user changes the options while the first file is converted, once the bar has moved with its lines.
     host.onYield = [&] {
-        if (++yields == 2) {
+        const qsizetype named = host.events.indexOf(QStringLiteral("text:Processing: a.csv"));
+        qsizetype moved = host.events.size() - 1;
+        while (moved > named && !host.events.at(moved).startsWith(u"value:"))
+            --moved;
+        if (named >= 0 && moved > named && host.written.isEmpty()) {
             host.delimiter = DelimiterOption::Semicolon;
             host.options.BorderWidth = QStringLiteral("5");
         }
     };
     bool converting = false;
     RunConversion(host, converting);
-    const QByteArray a = test::TempTree::readFile(tree.path(QStringLiteral("a.htm")));
-    const QByteArray b = test::TempTree::readFile(tree.path(QStringLiteral("b.htm")));
-    QVERIFY(a.contains("border='1'") && a.contains("<td>x;y</td>"));
-    QVERIFY(b.contains("border='5'") && b.contains("<td>x</td><td>y</td>"));
+    QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("a.htm"))), document("<tr>\r\n<td>x;y</td></tr>\r\n"));
+    QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("b.htm"))),
+             document("<tr>\r\n<td>x</td><td>y</td></tr>\r\n", "5"));
 }
 
 void tst_ConvertRun::entriesAddedDuringTheRunAreNotVisited()
 {
     test::TempTree tree;
     test::RecordingRunHost host;
-    host.entries = {tree.writeFile(QStringLiteral("a.csv"), "a\n")};
-    const QString late = tree.writeFile(QStringLiteral("late.csv"), "b\n");
+    host.entries = {tree.writeFile(QStringLiteral("a.csv"), "a\n"), tree.writeFile(QStringLiteral("b.csv"), "b\n")};
+    const QString late = tree.writeFile(QStringLiteral("late.csv"), "c\n");
     host.options.OutputMode = OutputMode::SourceFolder;
     host.onYield = [&] {
-        if (host.entries.size() == 1)
+        if (host.entries.size() == 2)
             host.entries.append(late);
     };
     bool converting = false;
     RunConversion(host, converting);
-    QCOMPARE(host.written, QStringList{tree.path(QStringLiteral("a.htm"))});
-    QVERIFY(host.events.contains(QStringLiteral("value:50"))); // one of two entries, counted again
+    QCOMPARE(host.written, (QStringList{tree.path(QStringLiteral("a.htm")), tree.path(QStringLiteral("b.htm"))}));
+    // The entries are counted again for each file's share: b is the second of three.
+    qsizetype shown = host.events.indexOf(QStringLiteral("text:Processing: b.csv"));
+    while (shown > 0 && !host.events.at(shown).startsWith(u"value:"))
+        --shown;
+    QCOMPARE(host.events.at(shown), QStringLiteral("value:66"));
 }
 
 void tst_ConvertRun::stopEndsTheRunWithoutWriting()

@@ -71,7 +71,9 @@ void tst_CoreOptions::parseColor()
     if (valid)
         QCOMPARE(parsed.value(), value);
     else
-        QVERIFY(parsed.error().contains(text));
+        QCOMPARE(parsed.error(), QStringLiteral("\"") + text +
+                                     QStringLiteral("\" is not a colour: give a colour number (red + 256*green + "
+                                                    "65536*blue) or #RRGGBB"));
 }
 
 QTEST_GUILESS_MAIN(tst_CoreOptions)
