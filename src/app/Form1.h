@@ -36,10 +36,9 @@ class Form1 : public QWidget, public RunHost
     Q_OBJECT
 
 public:
-    // The settings and the dialogs are not owned; the program folder is where the skin and the hand
-    // pointer are looked up.
-    Form1(QSettings& settings, Dialogs& dialogs, const QString& programFolder = QCoreApplication::applicationDirPath(),
-          QWidget* parent = nullptr);
+    // The settings and the dialogs are not owned; the program folder is where the skin, the pointer images and
+    // the samples are looked up.
+    Form1(QSettings& settings, Dialogs& dialogs, const QString& programFolder, QWidget* parent = nullptr);
     ~Form1() override;
 
     SettingsStore& settings() { return m_settings; }

@@ -1,25 +1,63 @@
 // SPDX-License-Identifier: MIT
-// ostrand: the desktop program. Opens the main window over the user's settings store; closing it ends
-// the program.
+// ostrand: the desktop program. `ostrand [OPTIONS] [PATH...]` opens the main window over the user's settings
+// store and adds each PATH to the list as a drop would; closing the window ends the program.
+#include <cstdio>
 #include <memory>
 
 #include <QApplication>
 #include <QSettings>
+#include <QTimer>
 
+#include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "app/QtDialogs.h"
+#include "core/common/ProgramFolder.h"
 #include "core/settings/SettingsStore.h"
+
+namespace {
+
+QStringList argumentsOf(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+// Help and version go to stdout, bad usage to stderr; the window is not opened for any of them.
+int answerWithoutWindow(const ostrand::CommandLine& line)
+{
+    const bool bad = line.action == ostrand::CommandLine::Action::BadUsage;
+    std::fputs(line.text.toLocal8Bit().constData(), bad ? stderr : stdout);
+    return bad ? 2 : 0;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    using Action = ostrand::CommandLine::Action;
+    // Decided before the application object exists, so help and version need no display.
+    ostrand::CommandLine line = ostrand::ParseCommandLine(argumentsOf(argc, argv), true);
+    if (line.action != Action::OpenWindow && line.action != Action::Undecided)
+        return answerWithoutWindow(line);
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ostrand"));
     QApplication::setApplicationVersion(QStringLiteral(OSTRAND_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("app.ostrand.Ostrand"));
+    if (line.action == Action::Undecided) {
+        line = ostrand::ParseCommandLine(QApplication::arguments());
+        if (line.action != Action::OpenWindow)
+            return answerWithoutWindow(line);
+    }
 
     const std::unique_ptr<QSettings> settings = ostrand::SettingsStore::openUserSettings();
     ostrand::QtDialogs dialogs;
-    ostrand::Form1 window(*settings, dialogs);
+    ostrand::Form1 window(*settings, dialogs, ostrand::LocateProgramFolder(QApplication::applicationDirPath()));
     dialogs.setOwner(&window);
     window.show();
+    // The paths arrive once the window runs, as a drop on the list would.
+    QTimer::singleShot(0, &window, [&window, paths = line.paths] { ostrand::AddCommandLinePaths(window, paths); });
     return application.exec();
 }

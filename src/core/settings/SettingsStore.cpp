@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -46,7 +47,9 @@ const SettingDefault* findSettingDefault(const QString& key)
     return nullptr;
 }
 
-SettingsStore::SettingsStore(QSettings& settings) : m_settings(settings) {}
+SettingsStore::SettingsStore(QSettings& settings) : m_settings(settings)
+{
+}
 
 std::unique_ptr<QSettings> SettingsStore::openUserSettings()
 {
@@ -113,10 +116,14 @@ Result<qint64> SettingsStore::readColor(const QString& key, qint64 defaultValue)
 
 Result<QString> SettingsStore::desktopFolder()
 {
+    // A fresh home folder has no desktop folder yet: the documents then go to the home folder itself.
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (desktop.isEmpty())
+    if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
+        return desktop + pathSeparator();
+    const QString home = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+    if (home.isEmpty())
         return Failure{QStringLiteral("The desktop folder could not be found")};
-    return desktop + pathSeparator();
+    return home.endsWith(pathSeparator()) ? home : home + pathSeparator();
 }
 
 } // namespace ostrand

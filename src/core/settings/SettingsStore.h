@@ -66,7 +66,8 @@ public:
     static Result<bool> parseYesNo(const QString& text);
     static Result<qint64> parseColorNumber(const QString& text);
 
-    // The user's desktop folder followed by one separator; fails when the platform names none.
+    // The user's desktop folder followed by one separator, or the home folder when there is no desktop
+    // folder; fails when the platform names neither.
     static Result<QString> desktopFolder();
 
 private:
