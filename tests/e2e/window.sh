@@ -59,7 +59,13 @@ for _ in $(seq 100); do
 done
 [ -n "$window" ] || fail "no window titled Ostrand"
 
-geometry=$(DISPLAY="$display" xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
+# The window may be found before it has taken its size: give it a moment.
+geometry=
+for _ in $(seq 50); do
+    geometry=$(DISPLAY="$display" xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
+    [ "$geometry" = "536x554" ] && break
+    sleep 0.1
+done
 [ "$geometry" = "536x554" ] || fail "window is $geometry, not 536x554"
 
 sleep 0.5
