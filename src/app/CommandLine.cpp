@@ -106,7 +106,7 @@ void AddCommandLinePaths(Form1& form, const QStringList& paths)
         dropped.append(QDir::current().absoluteFilePath(local));
     }
     if (!dropped.isEmpty())
-        AddDroppedPaths(form, dropped);
+        AddDroppedPaths(form.fileListHost(), dropped);
 }
 
 } // namespace ostrand

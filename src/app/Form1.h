@@ -48,6 +48,8 @@ public:
     // The caption of every message box that names no title of its own.
     const QString& applicationTitle() const { return m_applicationTitle; }
     const QString& programFolder() const { return m_programFolder; }
+    // What the file list's fillers see of the window.
+    FileListHost& fileListHost() { return *m_fileListHost; }
     // True once the window has been closed: long operations stop and show nothing more.
     bool isClosing() const { return m_closing; }
     bool isConverting() const { return m_Converting; }
