@@ -5,7 +5,7 @@
 
 namespace ostrand {
 
-// The program's icon: a sheet with a small table on it, drawn at the usual icon sizes.
+// The program's icon: a sheet with a small table on it, the same as in the icon theme, at every size.
 QIcon applicationIcon();
 
 } // namespace ostrand

@@ -12,13 +12,16 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include "app/AccessibleControls.h"
 #include "app/AppIcon.h"
 #include "app/ApplicationTitle.h"
 #include "app/CaptionProgressBar.h"
 #include "app/CursorFile.h"
 #include "app/Dialogs.h"
+#include "app/Legibility.h"
 #include "app/PointerScheme.h"
 #include "app/Skin.h"
+#include "app/WindowPlacement.h"
 #include "core/app/GuardedOperation.h"
 #include "core/common/Paths.h"
 #include "core/convert/ConversionRun.h"
@@ -105,9 +108,7 @@ QFont arialBold(qreal pointSize)
 
 void setWhiteBackground(QWidget* widget)
 {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    widget->setPalette(palette);
+    forceLightColours(widget);
 }
 
 QWidget* createControl(const ControlSpec& row, QWidget* container)
@@ -233,8 +234,7 @@ void Form1::createControls()
     setWhiteBackground(this);
     setAutoFillBackground(true);
     setFixedSize(twips(kClientWidth), twips(kClientHeight));
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    placeOnItsScreen(*this);
 
     for (const ControlSpec& row : kControls) {
         QWidget* container = *row.container ? control<QWidget>(row.container) : this;
@@ -270,6 +270,7 @@ void Form1::createControls()
     Option7 = control<QRadioButton>("Option7");
     PushButton2 = control<QPushButton>("PushButton2");
     ProgressBar1 = control<CaptionProgressBar>("ProgressBar1");
+    describeControls(*this);
 
     // The state before start-up.
     Option1->setChecked(true);

@@ -9,15 +9,15 @@
 #include <QLabel>
 #include <QRadioButton>
 
+#include "app/Legibility.h"
+
 namespace ostrand {
 
 namespace {
 
 void setBackground(QWidget* widget, const QColor& color)
 {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, color);
-    widget->setPalette(palette);
+    followPaletteColours(widget, color);
 }
 
 } // namespace

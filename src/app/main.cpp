@@ -5,12 +5,14 @@
 #include <memory>
 
 #include <QApplication>
+#include <QLocale>
 #include <QSettings>
 #include <QTimer>
 
 #include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "app/QtDialogs.h"
+#include "app/QtTranslations.h"
 #include "core/common/ProgramFolder.h"
 #include "core/settings/SettingsStore.h"
 
@@ -51,6 +53,9 @@ int main(int argc, char* argv[])
         if (line.action != Action::OpenWindow)
             return answerWithoutWindow(line);
     }
+
+    // The standard dialogs speak the user's language; the window's own texts stay as they are.
+    ostrand::installQtTranslations(application, QLocale::system());
 
     const std::unique_ptr<QSettings> settings = ostrand::SettingsStore::openUserSettings();
     ostrand::QtDialogs dialogs;

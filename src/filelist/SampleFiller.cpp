@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "filelist/FileListFillers.h"
 
+#include <QFileInfo>
+
 #include "core/app/GuardedOperation.h"
 #include "core/common/Paths.h"
 #include "core/filelist/FileListing.h"
 #include "core/filelist/FolderExpansion.h"
+#include "core/filelist/SampleCopy.h"
 #include "filelist/FileListHost.h"
 #include "filelist/FileListView.h"
 
@@ -24,10 +27,16 @@ void LoadSampleFiles(FileListHost& host)
 {
     // A failing step ends the click; what was appended before it stays.
     GuardedOperation load(host, LocationTag::pushButton3());
-    const QString folder = host.programFolder() + pathSeparator() + QStringLiteral("Samples");
+    const QString shipped = host.programFolder() + pathSeparator() + QStringLiteral("Samples");
 
+    // Samples that cannot be converted where they are (a read-only install) are used from the user's copy.
+    QString folder = shipped;
     QStringList names;
     const bool listed = load.step(100, [&]() -> Status {
+        const Result<QString> usable = UsableSampleFolder(shipped, QFileInfo(shipped).isWritable(), UserSampleFolder());
+        if (!usable)
+            return Failure{usable.error()};
+        folder = usable.value();
         const Result<QStringList> found = GetFilesInFolder(folder, EveryFilePattern());
         if (!found)
             return Failure{found.error()};

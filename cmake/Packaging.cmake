@@ -1,0 +1,23 @@
+# SPDX-License-Identifier: MIT
+# The Debian package (scripts/package.sh): everything `cmake --install` lays out under /usr, with the shared
+# libraries' packages computed by dpkg-shlibdeps and what the window needs at run time besides: the Qt
+# platform plugins and the Arial-metric font its fixed layout is designed for.
+set(CPACK_PACKAGE_NAME ostrand)
+set(CPACK_PACKAGE_VENDOR Kelvadine)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CSV to HTML table converter for the desktop and the shell")
+set(CPACK_PACKAGE_DESCRIPTION "Ostrand turns CSV files into HTML documents, one table per file: collect files in \
+a list, choose the delimiter, the table's border and colours and where the documents go, then convert them all. \
+ostrand-convert does the same conversion from a shell.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Kelvadine <packages@ostrand.app>")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://ostrand.app/)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+# Qt's own translations let the standard dialogs speak the user's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+include(CPack)

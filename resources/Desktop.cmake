@@ -1,0 +1,38 @@
+# SPDX-License-Identifier: MIT
+# What makes Ostrand a desktop application, all named by its application id: the menu entry, the icon in the
+# hicolor theme, the AppStream metainfo, and the man pages made from each program's --help.
+set(OSTRAND_APP_ID app.ostrand.Ostrand)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/desktop/${OSTRAND_APP_ID}.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/desktop/${OSTRAND_APP_ID}.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/icons/${OSTRAND_APP_ID}.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/icons/hicolor/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+
+find_program(OSTRAND_HELP2MAN help2man)
+find_program(OSTRAND_GZIP gzip)
+if(OSTRAND_HELP2MAN AND OSTRAND_GZIP AND TARGET ostrand AND TARGET ostrand-convert)
+    set(man_dir ${CMAKE_BINARY_DIR}/man)
+    set(OSTRAND_MAN_PAGES)
+    foreach(program IN ITEMS ostrand ostrand-convert)
+        if(program STREQUAL "ostrand")
+            set(summary "convert CSV files into HTML table documents (desktop program)")
+        else()
+            set(summary "convert CSV files into HTML table documents from a shell")
+        endif()
+        set(page ${man_dir}/${program}.1)
+        add_custom_command(OUTPUT ${page}.gz
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
+            COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
+                ${OSTRAND_HELP2MAN} --no-info --section=1 --name=${summary}
+                --output=${page} $<TARGET_FILE:${program}>
+            COMMAND ${OSTRAND_GZIP} -9nf ${page}
+            DEPENDS ${program} VERBATIM)
+        list(APPEND OSTRAND_MAN_PAGES ${page}.gz)
+    endforeach()
+    add_custom_target(ostrand_man_pages ALL DEPENDS ${OSTRAND_MAN_PAGES})
+    install(FILES ${OSTRAND_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+    message(WARNING "help2man or gzip not found: the man pages are not made (scripts/setup.sh installs them)")
+endif()
