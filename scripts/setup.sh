@@ -9,6 +9,8 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev
     xvfb xauth xdotool x11-utils imagemagick fonts-liberation
     time coreutils
+    help2man desktop-file-utils appstream librsvg2-bin qt6-translations-l10n
+    mmdebstrap dpkg-dev file
 )
 
 missing=()
