@@ -25,13 +25,13 @@
 #include "core/app/GuardedOperation.h"
 #include "core/common/Paths.h"
 #include "core/convert/ConversionRun.h"
+#include "core/options/NumericEntry.h"
 #include "filelist/FileListFillers.h"
 #include "filelist/FileListHost.h"
 #include "filelist/FileListView.h"
 #include "options/AppearanceOptions.h"
 #include "options/ColorSwatch.h"
 #include "options/FocusLossCheck.h"
-#include "options/NumericEntry.h"
 #include "options/OutputFolder.h"
 
 namespace ostrand {

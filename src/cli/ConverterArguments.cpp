@@ -1,147 +1,285 @@
 // SPDX-License-Identifier: MIT
 #include "cli/ConverterArguments.h"
 
-#include <algorithm>
-#include <iterator>
-#include <utility>
+#include <QCommandLineParser>
+#include <QSet>
 
 #include "core/options/ColorNumber.h"
+#include "core/options/NumericEntry.h"
 
 namespace ostrand {
 
 QString converterUsage()
 {
-    return QStringLiteral(
-        "ostrand-convert [OPTIONS] PATH...\n"
-        "  Converts each PATH into its .htm table document exactly as the desktop program's\n"
-        "  \"Start Converting\" does for a file list holding the same paths.\n"
-        "  PATH: a file, taken as given (no extension, existence or \"~\" test). A folder is scanned like a\n"
-        "        folder dropped on the file list (every openable file of it and its usable subfolders, in\n"
-        "        level order); with --extension EXT only files matching \"*.\" + EXT, like \"Add All\".\n"
-        "  Delimiter, one of (default --comma):\n"
-        "    --comma | --comma-space | --semicolon | --tab | --other TEXT   (TEXT may be empty or long)\n"
-        "  Appearance:\n"
-        "    --border TEXT               the border width, written as given (default \"1\")\n"
-        "    --text-color COLOR          a colour number (red + 256*green + 65536*blue) or #RRGGBB (default 0)\n"
-        "    --background-color COLOR    (default 16777215)\n"
-        "  Output (default --next-to-source):\n"
-        "    --output-dir DIR            every document goes into DIR; DIR must be an existing folder,\n"
-        "                                otherwise \"Folder does not exist. Please select another folder.\"\n"
-        "                                and exit status 2\n"
-        "    --next-to-source            each document goes beside its source\n"
-        "  Other:\n"
-        "    --extension EXT             with folder PATHs: only files matching \"*.\" + EXT\n"
-        "    --saved-settings            start from the choices the desktop program saved; options given win\n"
-        "    --quiet                     no progress display\n"
-        "    --help, --version\n"
-        "  stdout: the path of each written document, one a line. stderr: each failure as the error report\n"
-        "  text, and a progress display (files done, current file, percent) when stderr is a terminal.\n"
-        "  Exit status: 0 every document written; 1 at least one failure reported; 2 bad usage (unknown\n"
-        "  option, no PATH, missing output folder).\n");
+    return QStringLiteral("Usage: ostrand-convert [OPTION]... PATH...\n"
+                          "Convert CSV files into HTML table documents: one .htm document per file,\n"
+                          "one table row per non-empty line, one cell per field.\n"
+                          "\n"
+                          "Each PATH is a file, a folder (every file of it and of its subfolders, see\n"
+                          "--extension), or - for standard input, whose document then goes to standard\n"
+                          "output. A PATH that does not exist is reported and writes nothing. Sources\n"
+                          "may be UTF-8, UTF-16 with a byte order mark, or Windows-1252; documents are\n"
+                          "UTF-8 with CR LF line ends. Without the document options below, a document\n"
+                          "is byte for byte the one the Ostrand window writes: every line is cut at\n"
+                          "every delimiter, quotes are ordinary characters and nothing is escaped.\n"
+                          "\n"
+                          "Delimiter (one of them; default --comma):\n"
+                          "      --comma                fields are separated by \",\"\n"
+                          "      --comma-space          by \", \" (a comma and a space)\n"
+                          "      --semicolon            by \";\"\n"
+                          "      --tab                  by a tab\n"
+                          "  -d, --other=TEXT           by TEXT, any text of any length (empty: one\n"
+                          "                             cell per line)\n"
+                          "\n"
+                          "Table:\n"
+                          "      --border=WIDTH         border width, a number (default 1)\n"
+                          "      --text-color=COLOR     text colour, #RRGGBB or a colour number\n"
+                          "                             (red + 256*green + 65536*blue); default #000000\n"
+                          "      --background-color=COLOR\n"
+                          "                             background colour; default #FFFFFF\n"
+                          "\n"
+                          "Document options (off unless given; the window never uses them, and they\n"
+                          "change the document):\n"
+                          "      --escape-html          write & < > \" ' in fields as HTML entities, so\n"
+                          "                             that markup in the data shows as text\n"
+                          "      --rfc4180              read quoted fields as RFC 4180 defines them: a\n"
+                          "                             field that starts with \" ends at the next lone \",\n"
+                          "                             delimiters and line breaks inside belong to it,\n"
+                          "                             \"\" inside is one \", and the enclosing quotes are\n"
+                          "                             removed; a quote that is never closed is kept as\n"
+                          "                             text to the end of its line. Carriage returns and\n"
+                          "                             a byte order mark at the start are dropped\n"
+                          "\n"
+                          "Output (one of them; default --next-to-source):\n"
+                          "  -o, --output-dir=DIR       write every document into DIR, an existing folder\n"
+                          "      --next-to-source       write each document beside its source, named\n"
+                          "                             after it with .htm in place of its extension\n"
+                          "  -z, --null                 end each path printed on standard output with a\n"
+                          "                             NUL character instead of a newline (xargs -0)\n"
+                          "\n"
+                          "Other options:\n"
+                          "  -e, --extension=EXT        in folder PATHs, convert only files named *.EXT\n"
+                          "      --saved-settings       start from the choices the Ostrand window saved;\n"
+                          "                             the options given here win\n"
+                          "      --full-reports         print each failure as the window's full error\n"
+                          "                             report instead of one line\n"
+                          "  -q, --quiet                draw no progress display\n"
+                          "  -h, --help                 display this help and exit\n"
+                          "  -V, --version              output version information and exit\n"
+                          "\n"
+                          "Standard output lists the path of each document written, one a line (unless\n"
+                          "a document goes there itself). Standard error has one line per failure,\n"
+                          "\"ostrand-convert: PATH: DESCRIPTION (WHERE, line N)\", and, on a terminal, a\n"
+                          "progress display (files done of all, current file, its share). The PATHs\n"
+                          "after a failure are still converted; an earlier document is never replaced\n"
+                          "by a failed write.\n"
+                          "\n"
+                          "Exit status:\n"
+                          "  0    every document was written\n"
+                          "  1    at least one failure was reported\n"
+                          "  2    bad usage: an unknown option, conflicting options, a bad value, no\n"
+                          "       PATH, or an output folder that does not exist\n"
+                          "  130  stopped by an interrupt (SIGINT, Ctrl-C)\n"
+                          "  143  stopped by SIGTERM\n"
+                          "\n"
+                          "Examples:\n"
+                          "  ostrand-convert --semicolon --border 2 -o ~/tables exports/\n"
+                          "        Convert every file under exports/ into ~/tables, cutting at \";\".\n"
+                          "  printf 'a,\"b<c\"\\n' | ostrand-convert --rfc4180 --escape-html - > t.htm\n"
+                          "        Convert quoted data from a pipe into one document on standard output.\n");
 }
 
 namespace {
 
+const QString kStdin = standardStreamPath();
+
+// The delimiter switches in the order of the window's option buttons.
 const std::pair<QLatin1String, DelimiterOption> kDelimiterSwitches[] = {
-    {QLatin1String("--comma"), DelimiterOption::Comma},
-    {QLatin1String("--comma-space"), DelimiterOption::CommaSpace},
-    {QLatin1String("--semicolon"), DelimiterOption::Semicolon},
-    {QLatin1String("--tab"), DelimiterOption::Tab},
+    {QLatin1String("comma"), DelimiterOption::Comma},
+    {QLatin1String("comma-space"), DelimiterOption::CommaSpace},
+    {QLatin1String("semicolon"), DelimiterOption::Semicolon},
+    {QLatin1String("tab"), DelimiterOption::Tab},
+    {QLatin1String("other"), DelimiterOption::Other},
 };
 
-const QLatin1String kValueOptions[] = {
-    QLatin1String("--other"),      QLatin1String("--border"),
-    QLatin1String("--text-color"), QLatin1String("--background-color"),
-    QLatin1String("--output-dir"), QLatin1String("--extension"),
-};
-
-// Sets a switch; false when there is no such switch.
-bool applySwitch(ConverterArguments& parsed, const QString& name)
+// Every option with its short name (if any) first, as the parser knows them.
+QList<QCommandLineOption> converterOptions()
 {
-    for (const auto& [option, delimiter] : kDelimiterSwitches) {
-        if (name == option) {
-            parsed.delimiterOption = delimiter;
-            return true;
-        }
-    }
-    if (name == QLatin1String("--next-to-source"))
-        parsed.outputMode = OutputMode::SourceFolder;
-    else if (name == QLatin1String("--saved-settings"))
-        parsed.savedSettings = true;
-    else if (name == QLatin1String("--quiet"))
-        parsed.quiet = true;
-    else if (name == QLatin1String("--help"))
-        parsed.help = true;
-    else if (name == QLatin1String("--version"))
-        parsed.version = true;
-    else
-        return false;
-    return true;
+    const auto value = [](const QStringList& names, const char* valueName) {
+        return QCommandLineOption(names, QString(), QLatin1String(valueName));
+    };
+    const auto flag = [](const QStringList& names) { return QCommandLineOption(names); };
+    return {
+        flag({QStringLiteral("comma")}),
+        flag({QStringLiteral("comma-space")}),
+        flag({QStringLiteral("semicolon")}),
+        flag({QStringLiteral("tab")}),
+        value({QStringLiteral("d"), QStringLiteral("other")}, "TEXT"),
+        value({QStringLiteral("border")}, "WIDTH"),
+        value({QStringLiteral("text-color")}, "COLOR"),
+        value({QStringLiteral("background-color")}, "COLOR"),
+        flag({QStringLiteral("escape-html")}),
+        flag({QStringLiteral("rfc4180")}),
+        value({QStringLiteral("o"), QStringLiteral("output-dir")}, "DIR"),
+        flag({QStringLiteral("next-to-source")}),
+        flag({QStringLiteral("z"), QStringLiteral("null")}),
+        value({QStringLiteral("e"), QStringLiteral("extension")}, "EXT"),
+        flag({QStringLiteral("saved-settings")}),
+        flag({QStringLiteral("full-reports")}),
+        flag({QStringLiteral("q"), QStringLiteral("quiet")}),
+        flag({QStringLiteral("h"), QStringLiteral("help")}),
+        flag({QStringLiteral("V"), QStringLiteral("version")}),
+    };
 }
 
-// Sets an option that takes a value; a description when the value is bad.
-QString applyValue(ConverterArguments& parsed, const QString& name, const QString& value)
+// "--name", the way a user would write the option.
+QString spelled(const QString& name)
 {
-    if (name == QLatin1String("--other")) {
-        parsed.delimiterOption = DelimiterOption::Other;
-        parsed.otherText = value;
-    } else if (name == QLatin1String("--border")) {
-        parsed.borderWidth = value;
-    } else if (name == QLatin1String("--output-dir")) {
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// The one value of an option; a failure when it was given twice with different values.
+Result<std::optional<QString>> singleValue(const QCommandLineParser& parser, const QString& name)
+{
+    const QStringList values = parser.values(name);
+    if (values.isEmpty())
+        return std::optional<QString>();
+    if (QSet<QString>(values.cbegin(), values.cend()).size() > 1)
+        return Failure{QStringLiteral("option '--%1' is given twice with different values").arg(name)};
+    return std::optional<QString>(values.constFirst());
+}
+
+Result<std::optional<qint64>> colorValue(const QCommandLineParser& parser, const QString& name)
+{
+    const Result<std::optional<QString>> text = singleValue(parser, name);
+    if (!text)
+        return Failure{text.error()};
+    if (!text.value())
+        return std::optional<qint64>();
+    const Result<qint64> color = parseColor(*text.value());
+    if (!color)
+        return Failure{QStringLiteral("option '--%1': %2").arg(name, color.error())};
+    return std::optional<qint64>(color.value());
+}
+
+// The delimiter, from at most one of the delimiter options.
+Status readDelimiter(const QCommandLineParser& parser, ConverterArguments& parsed)
+{
+    QString chosen;
+    for (const auto& [name, option] : kDelimiterSwitches) {
+        if (!parser.isSet(name))
+            continue;
+        if (!chosen.isEmpty())
+            return Failure{QStringLiteral("options '--%1' and '--%2' cannot be used together: give one delimiter")
+                               .arg(chosen, name)};
+        chosen = name;
+        parsed.delimiterOption = option;
+    }
+    const Result<std::optional<QString>> other = singleValue(parser, QStringLiteral("other"));
+    if (!other)
+        return Failure{other.error()};
+    if (other.value())
+        parsed.otherText = *other.value();
+    return Status::success();
+}
+
+Status readOutput(const QCommandLineParser& parser, ConverterArguments& parsed)
+{
+    const Result<std::optional<QString>> folder = singleValue(parser, QStringLiteral("output-dir"));
+    if (!folder)
+        return Failure{folder.error()};
+    if (folder.value() && parser.isSet(QStringLiteral("next-to-source")))
+        return Failure{QStringLiteral("options '--output-dir' and '--next-to-source' cannot be used together: "
+                                      "give one place for the documents")};
+    if (folder.value()) {
         parsed.outputMode = OutputMode::ChosenFolder;
-        parsed.outputFolder = value;
-    } else if (name == QLatin1String("--extension")) {
-        parsed.extension = value;
-    } else {
-        const Result<qint64> color = parseColor(value);
-        if (!color)
-            return color.error();
-        (name == QLatin1String("--text-color") ? parsed.textColor : parsed.backgroundColor) = color.value();
+        parsed.outputFolder = *folder.value();
+    } else if (parser.isSet(QStringLiteral("next-to-source"))) {
+        parsed.outputMode = OutputMode::SourceFolder;
     }
-    return QString();
+    parsed.nullEnded = parser.isSet(QStringLiteral("null"));
+    return Status::success();
 }
 
-bool takesValue(const QString& name)
+Status readAppearance(const QCommandLineParser& parser, ConverterArguments& parsed)
 {
-    return std::find(std::begin(kValueOptions), std::end(kValueOptions), name) != std::end(kValueOptions);
+    const Result<std::optional<QString>> border = singleValue(parser, QStringLiteral("border"));
+    if (!border)
+        return Failure{border.error()};
+    if (border.value() && !IsNumericEntry(*border.value()))
+        return Failure{QStringLiteral("option '--border': \"%1\" is not a number").arg(*border.value())};
+    parsed.borderWidth = border.value();
+    const Result<std::optional<qint64>> text = colorValue(parser, QStringLiteral("text-color"));
+    if (!text)
+        return Failure{text.error()};
+    parsed.textColor = text.value();
+    const Result<std::optional<qint64>> background = colorValue(parser, QStringLiteral("background-color"));
+    if (!background)
+        return Failure{background.error()};
+    parsed.backgroundColor = background.value();
+    return Status::success();
+}
+
+// Standard input stands alone: its document goes to standard output, where no path list can go.
+Status checkStandardStream(const ConverterArguments& parsed)
+{
+    if (!parsed.paths.contains(kStdin))
+        return Status::success();
+    if (parsed.paths.size() > 1)
+        return Failure{QStringLiteral("the PATH '-' (standard input) cannot be given with other PATHs")};
+    const char* option = parsed.outputMode == OutputMode::ChosenFolder   ? "--output-dir"
+                         : parsed.outputMode == OutputMode::SourceFolder ? "--next-to-source"
+                         : parsed.nullEnded                              ? "--null"
+                                                                         : nullptr;
+    if (option)
+        return Failure{QStringLiteral("option '%1' cannot be used with the PATH '-': its document goes to "
+                                      "standard output")
+                           .arg(QLatin1String(option))};
+    return Status::success();
 }
 
 } // namespace
 
 Result<ConverterArguments> parseConverterArguments(const QStringList& arguments)
 {
-    ConverterArguments parsed;
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
-        if (optionsEnded || !argument.startsWith(QLatin1String("--"))) {
-            parsed.paths.append(argument);
-            continue;
-        }
-        if (argument == QLatin1String("--")) {
-            optionsEnded = true;
-            continue;
-        }
-        const qsizetype equals = argument.indexOf(QLatin1Char('='));
-        const QString name = equals < 0 ? argument : argument.left(equals);
-        if (!takesValue(name)) {
-            if (!applySwitch(parsed, name))
-                return Failure{QStringLiteral("unknown option '%1'").arg(argument)};
-            if (equals >= 0)
-                return Failure{QStringLiteral("option '%1' takes no value").arg(name)};
-            continue;
-        }
-        QString value;
-        if (equals >= 0)
-            value = argument.mid(equals + 1);
-        else if (i + 1 < arguments.size())
-            value = arguments.at(++i); // taken whatever it looks like: "--other --" is a valid delimiter
-        else
-            return Failure{QStringLiteral("option '%1' needs a value").arg(name)};
-        const QString problem = applyValue(parsed, name, value);
-        if (!problem.isEmpty())
-            return Failure{QStringLiteral("option '%1': %2").arg(name, problem)};
+    const QList<QCommandLineOption> options = converterOptions();
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    parser.addOptions(options);
+    if (!parser.parse(QStringList{QStringLiteral("ostrand-convert")} + arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty())
+            return Failure{QStringLiteral("unknown option '%1'").arg(spelled(unknown.constFirst()))};
+        // Qt's own sentence ("Missing value after '--other'.") in the style of the other messages.
+        QString text = parser.errorText();
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+        if (!text.isEmpty())
+            text[0] = text.at(0).toLower();
+        return Failure{text};
     }
+
+    ConverterArguments parsed;
+    parsed.help = parser.isSet(QStringLiteral("help"));
+    parsed.version = parser.isSet(QStringLiteral("version"));
+    parsed.paths = parser.positionalArguments();
+    for (const Status& status :
+         {readDelimiter(parser, parsed), readAppearance(parser, parsed), readOutput(parser, parsed)}) {
+        if (!status)
+            return Failure{status.error()};
+    }
+    const Result<std::optional<QString>> extension = singleValue(parser, QStringLiteral("extension"));
+    if (!extension)
+        return Failure{extension.error()};
+    parsed.extension = extension.value();
+    parsed.flags.escapeHtml = parser.isSet(QStringLiteral("escape-html"));
+    parsed.flags.rfc4180 = parser.isSet(QStringLiteral("rfc4180"));
+    parsed.savedSettings = parser.isSet(QStringLiteral("saved-settings"));
+    parsed.fullReports = parser.isSet(QStringLiteral("full-reports"));
+    parsed.quiet = parser.isSet(QStringLiteral("quiet"));
+    if (const Status status = checkStandardStream(parsed); !status)
+        return Failure{status.error()};
     return parsed;
 }
 

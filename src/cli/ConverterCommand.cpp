@@ -1,16 +1,26 @@
 // SPDX-License-Identifier: MIT
 #include "cli/ConverterCommand.h"
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
+#include <QFileInfo>
 #include <QSettings>
 
 #include "cli/ConverterArguments.h"
-#include "cli/ConverterHost.h"
+#include "cli/StandardStreams.h"
+#include "cli/TerminalText.h"
 #include "core/common/Paths.h"
 #include "core/convert/ConversionRun.h"
+#include "core/convert/ConvertText.h"
 #include "core/filelist/FolderExpansion.h"
+#include "core/options/Delimiter.h"
 #include "core/settings/SettingsStore.h"
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace ostrand {
 
@@ -19,7 +29,9 @@ namespace {
 constexpr int kAllWritten = 0;
 constexpr int kFailures = 1;
 constexpr int kBadUsage = 2;
-constexpr int kStopped = 130;
+constexpr int kSignalBase = 128;
+constexpr int kStdinDescriptor = 0;
+constexpr int kStdoutDescriptor = 1;
 
 const QString kProgram = QStringLiteral("ostrand-convert");
 
@@ -27,6 +39,21 @@ void say(QTextStream& err, const QString& text)
 {
     err << kProgram << ": " << text << '\n';
     err.flush();
+}
+
+// Why an explicit PATH names nothing: the system's description, or an empty text when it exists.
+QString missingReason(const QString& path)
+{
+    if (path.isEmpty())
+        return QString::fromLocal8Bit(std::strerror(ENOENT));
+#ifdef Q_OS_UNIX
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return QString();
+#else
+    return QFileInfo::exists(path) ? QString() : QString::fromLocal8Bit(std::strerror(ENOENT));
+#endif
 }
 
 int usageError(QTextStream& err, const QString& text)
@@ -117,20 +144,28 @@ ConverterHost::Choices choicesFor(const ConverterArguments& arguments, QTextStre
         choices.options.OutputMode = *arguments.outputMode;
         choices.options.OutputFolder = arguments.outputFolder;
     }
+    choices.options.Flags = arguments.flags;
     return choices;
 }
 
 } // namespace
 
 std::atomic<bool> ConverterCommand::s_stopRequested{false};
+std::atomic<int> ConverterCommand::s_stopSignal{0};
 
-ConverterCommand::ConverterCommand(bool stderrIsTerminal) : m_stderrIsTerminal(stderrIsTerminal)
+ConverterCommand::ConverterCommand(ConverterTerminal terminal) : m_terminal(std::move(terminal))
 {
 }
 
-void ConverterCommand::requestStop() noexcept
+void ConverterCommand::requestStop(int signal) noexcept
 {
+    s_stopSignal = signal;
     s_stopRequested = true;
+}
+
+int ConverterCommand::stoppedStatus()
+{
+    return kSignalBase + s_stopSignal;
 }
 
 int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextStream& err)
@@ -152,28 +187,49 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
     if (args.paths.isEmpty())
         return usageError(err, QStringLiteral("no PATH given"));
 
-    const ConverterHost::Choices choices = choicesFor(args, err);
+    ConverterHost::Choices choices = choicesFor(args, err);
+    const QString delimiter = ResolveDelimiter(choices.delimiterOption, choices.otherText);
+    if (args.flags.rfc4180 && delimiter.contains(QLatin1Char('"')))
+        return usageError(err, QStringLiteral("option '--rfc4180' cannot be used with a delimiter that holds '\"'"));
+    const bool standardInput = args.paths == QStringList{standardStreamPath()};
+    if (standardInput)
+        choices.options.OutputMode = OutputMode::SourceFolder; // the document goes to stdout, never to a folder
     if (choices.options.OutputMode != OutputMode::SourceFolder && !IsFolder(choices.options.OutputFolder)) {
-        err << "Folder does not exist. Please select another folder.\n";
-        err.flush();
+        const QString folder = choices.options.OutputFolder;
+        say(err, (m_terminal.stderrIsTerminal ? quotedForTerminal(folder) : folder) +
+                     QStringLiteral(": Folder does not exist. Please select another folder."));
         return kBadUsage;
     }
 
     s_stopRequested = false;
-    ConverterHost host(choices, out, err, m_stderrIsTerminal && !args.quiet, s_stopRequested);
-    // A folder PATH stands for the files of its tree, as a folder dropped on the file list does.
+    ConverterOutput output;
+    output.showProgress = m_terminal.stderrIsTerminal && !args.quiet;
+    output.fullReports = args.fullReports;
+    output.nullEnded = args.nullEnded;
+    ConverterHost host(choices, out, err, m_terminal, output, s_stopRequested);
+    if (standardInput)
+        return convertStandardInput(host, out);
+
+    // A folder PATH stands for the files of its tree, as a folder dropped on the file list does; a PATH that
+    // names nothing is a failure of its own and writes nothing.
     FolderScanHost scanHost(host, s_stopRequested);
     const QString pattern = args.extension ? PatternForExtension(*args.extension) : EveryFilePattern();
+    bool foldersGiven = false;
     for (const QString& path : args.paths) {
         if (s_stopRequested)
             break;
-        if (IsFolder(path))
+        if (const QString reason = missingReason(path); !reason.isEmpty()) {
+            host.reportFailure(path, reason);
+        } else if (IsFolder(path)) {
+            foldersGiven = true;
+            host.setSubject(path);
             host.appendEntries(CollectFilesInTree(path, pattern, scanHost));
-        else
+        } else {
             host.appendEntries({path});
+        }
     }
-    if (host.entryCount() == 0 && !s_stopRequested)
-        say(err, QStringLiteral("no files to convert in the given folders"));
+    if (host.entryCount() == 0 && foldersGiven && !s_stopRequested)
+        host.say(QStringLiteral("no files to convert in the given folders"));
     if (host.entryCount() > 0 && !s_stopRequested) {
         bool converting = false;
         RunConversion(host, converting);
@@ -181,10 +237,47 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
     }
 
     if (s_stopRequested)
-        return kStopped;
+        return stoppedStatus();
     if (!host.refusal().isEmpty())
         return kBadUsage;
     return host.failures() == 0 ? kAllWritten : kFailures;
+}
+
+// "-": the CSV comes from standard input and its document goes to standard output.
+int ConverterCommand::convertStandardInput(ConverterHost& host, QTextStream& out)
+{
+    const QString path = standardStreamPath();
+    if (m_terminal.stdinIsTerminal)
+        host.say(QStringLiteral("reading CSV from the terminal; end it with Ctrl-D on a line of its own"));
+    Result<QByteArray> bytes = readWholeStream(kStdinDescriptor, s_stopRequested);
+    if (s_stopRequested)
+        return stoppedStatus();
+    if (!bytes) {
+        host.reportFailure(path, bytes.error());
+        return kFailures;
+    }
+    host.appendEntries({path});
+    host.entry(1);
+    const std::optional<QByteArray> document = ConvertSourceBytes(
+        host, std::move(bytes.value()), ResolveDelimiter(host.delimiterOption(), host.otherDelimiterText()));
+    host.clearProgress();
+    if (s_stopRequested || !document)
+        return stoppedStatus();
+    out.flush();
+    Status written;
+    if (out.device()) {
+        written = writeWholeStream(kStdoutDescriptor, *document, s_stopRequested);
+    } else {
+        out << QString::fromUtf8(*document);
+        out.flush();
+    }
+    if (s_stopRequested)
+        return stoppedStatus();
+    if (!written) {
+        host.reportFailure(path, written.error());
+        return kFailures;
+    }
+    return kAllWritten;
 }
 
 } // namespace ostrand

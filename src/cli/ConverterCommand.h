@@ -6,25 +6,34 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include "cli/ConverterHost.h"
+
 namespace ostrand {
 
 // ostrand-convert: turns its arguments into a file list and options, runs the conversion run over them and
-// answers with an exit status (0 every document written, 1 a failure reported, 2 bad usage, 130 stopped).
+// answers with an exit status (0 every document written, 1 a failure reported, 2 bad usage, 128 plus the
+// signal's number when a signal stopped it).
 class ConverterCommand
 {
 public:
-    // stderrIsTerminal: show the progress display there (unless --quiet).
-    explicit ConverterCommand(bool stderrIsTerminal = false);
+    explicit ConverterCommand(ConverterTerminal terminal = {});
 
-    // Runs one command line (without the program name), writing to the given streams.
+    // Runs one command line (without the program name), writing to the given streams. The PATH "-" reads
+    // the process's standard input and writes its document to out's device (or to out itself when it has
+    // none).
     int run(const QStringList& arguments, QTextStream& out, QTextStream& err);
 
-    // Asks a run in progress to stop before its next document is written; safe in a signal handler.
-    static void requestStop() noexcept;
+    // Asks a run in progress to stop at its next turn, writing no further document; the exit status is then
+    // 128 + signal. Safe in a signal handler.
+    static void requestStop(int signal) noexcept;
 
 private:
-    bool m_stderrIsTerminal;
+    int convertStandardInput(ConverterHost& host, QTextStream& out);
+    static int stoppedStatus();
+
+    ConverterTerminal m_terminal;
     static std::atomic<bool> s_stopRequested;
+    static std::atomic<int> s_stopSignal;
 };
 
 } // namespace ostrand

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "cli/TerminalText.h"
 #include "core/app/ErrorReport.h"
 #include "core/common/Paths.h"
 
@@ -11,24 +12,60 @@ namespace ostrand {
 namespace {
 
 constexpr qint64 kRedrawMs = 100;
+const QString kProgram = QStringLiteral("ostrand-convert");
+const QString kEllipsis = QStringLiteral("...");
+
+// "Vantrel2021/08/31.modCSV.ConvertVantrel" of the stored tag "in Vantrel2021/08/31.modCSV.ConvertVantrel ".
+QString plainTag(const QString& tag)
+{
+    QString plain = tag.trimmed();
+    if (plain.startsWith(QLatin1String("in ")))
+        plain.remove(0, 3);
+    return plain;
+}
 
 } // namespace
 
-ConverterHost::ConverterHost(Choices choices, QTextStream& out, QTextStream& err, bool showProgress,
-                             const std::atomic<bool>& stop)
-    : m_choices(std::move(choices)), m_out(out), m_err(err), m_showProgress(showProgress), m_stop(stop)
+ConverterHost::ConverterHost(Choices choices, QTextStream& out, QTextStream& err, ConverterTerminal terminal,
+                             ConverterOutput output, const std::atomic<bool>& stop)
+    : m_choices(std::move(choices)), m_out(out), m_err(err), m_terminal(std::move(terminal)), m_output(output),
+      m_stop(stop)
 {
+}
+
+QString ConverterHost::errName(const QString& path) const
+{
+    return m_terminal.stderrIsTerminal || path.isEmpty() ? quotedForTerminal(path) : path;
+}
+
+void ConverterHost::say(const QString& text)
+{
+    clearProgress();
+    m_err << kProgram << ": " << text << '\n';
+    m_err.flush();
+}
+
+void ConverterHost::reportFailure(const QString& path, const QString& text)
+{
+    ++m_failures;
+    say(errName(path) + QStringLiteral(": ") + (m_terminal.stderrIsTerminal ? escapedForTerminal(text) : text));
 }
 
 void ConverterHost::ReportError(const QString& description, const QString& tag, int line)
 {
+    if (!m_output.fullReports) {
+        const QString subject = m_current > 0 ? m_entries.at(m_current - 1) : m_subject;
+        reportFailure(subject, QStringLiteral("%1 (%2, line %3)").arg(description, plainTag(tag)).arg(line));
+        return;
+    }
     ++m_failures;
     clearProgress();
     QString text = ErrorReportText(description, tag, line);
-    if (m_showProgress) {
+    if (m_terminal.stderrIsTerminal) {
         // On a terminal a bare carriage return would overwrite the line; show the breaks as the box does.
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        text = escapedForTerminal(text, true);
     }
     m_err << text << '\n';
     m_err.flush();
@@ -44,7 +81,7 @@ void ConverterHost::setProgressValue(int value)
 QString ConverterHost::entry(qsizetype index)
 {
     m_current = index;
-    m_currentName = FileNameOf(m_entries.at(index - 1));
+    m_currentName = quotedForTerminal(FileNameOf(m_entries.at(index - 1)));
     m_percent = 0;
     drawProgress(index == 1);
     return m_entries.at(index - 1);
@@ -55,33 +92,54 @@ void ConverterHost::showMessage(const QString& text)
     if (text == QLatin1String("Done."))
         return;
     m_refusal = text;
-    clearProgress();
-    m_err << text << '\n';
-    m_err.flush();
+    say(text);
 }
 
 void ConverterHost::documentWritten(const QString& path)
 {
-    ++m_documents;
-    m_out << path << '\n';
+    clearProgress();
+    if (m_output.nullEnded)
+        m_out << path << QChar(0);
+    else
+        m_out << (m_terminal.stdoutIsTerminal ? quotedForTerminal(path) : path) << '\n';
     m_out.flush();
+}
+
+QString ConverterHost::progressLine(int columns) const
+{
+    const QString count = QStringLiteral("%1/%2 ").arg(m_current).arg(m_entries.size());
+    const QString share = QStringLiteral(" %1%").arg(m_percent);
+    const QString line = count + m_currentName + share;
+    if (columns <= 0 || terminalWidth(line) <= columns)
+        return line;
+    // Too wide: the name gives way first, keeping its end (the file name, not its folder).
+    const int room = columns - terminalWidth(count) - terminalWidth(share) - kEllipsis.size();
+    if (room <= 0)
+        return cutToWidth(line, columns);
+    QString tail;
+    const QList<uint> codePoints = m_currentName.toUcs4();
+    for (auto it = codePoints.crbegin(); it != codePoints.crend(); ++it) {
+        const char32_t c = *it;
+        const QString character = QString::fromUcs4(&c, 1);
+        if (terminalWidth(character + tail) > room)
+            break;
+        tail.prepend(character);
+    }
+    return count + kEllipsis + tail + share;
 }
 
 void ConverterHost::drawProgress(bool force)
 {
-    if (!m_showProgress)
+    if (!m_output.showProgress || m_current == 0)
         return;
     if (!force && m_sinceDraw.isValid() && m_sinceDraw.elapsed() < kRedrawMs)
         return;
     m_sinceDraw.start();
+    // The last column stays free: a line that fills the terminal would wrap on some terminals, and each redraw
+    // would then add a line.
+    const int columns = m_terminal.columns ? m_terminal.columns() - 1 : 0;
     // Carriage return, the line, then "erase to the end of the line".
-    m_err << '\r'
-          << QStringLiteral("[%1/%2 done] %3 %4%")
-                 .arg(m_current - 1)
-                 .arg(m_entries.size())
-                 .arg(m_currentName)
-                 .arg(m_percent)
-          << "\x1b[K";
+    m_err << '\r' << progressLine(columns) << "\x1b[K";
     m_err.flush();
     m_progressShown = true;
 }

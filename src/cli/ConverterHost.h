@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 
 #include <QElapsedTimer>
 #include <QString>
@@ -12,8 +13,27 @@
 
 namespace ostrand {
 
+// What ostrand-convert knows of the streams it writes to.
+struct ConverterTerminal
+{
+    bool stdinIsTerminal = false;
+    bool stdoutIsTerminal = false;
+    bool stderrIsTerminal = false;
+    // The columns of the terminal on stderr, asked at each redraw (the window may be resized); 0 unknown.
+    std::function<int()> columns;
+};
+
+// How the converter writes what it has to say.
+struct ConverterOutput
+{
+    bool showProgress = false; // a progress display on stderr (a terminal, no --quiet)
+    bool fullReports = false;  // each failure as the window's report text instead of one line
+    bool nullEnded = false;    // each written path ends with NUL instead of a line feed
+};
+
 // The conversion run's host for ostrand-convert: a fixed file list and fixed options taken from the
-// arguments; written documents go to stdout, error reports and the progress display to stderr.
+// arguments; written documents go to stdout, failures and the progress display to stderr. Names shown on a
+// terminal have their control characters quoted.
 class ConverterHost : public RunHost
 {
 public:
@@ -24,18 +44,23 @@ public:
         QString otherText;
     };
 
-    // With showProgress, stderr is a terminal: a one-line progress display is kept up to date there, and
-    // bare carriage returns of error reports are shown as line breaks.
-    ConverterHost(Choices choices, QTextStream& out, QTextStream& err, bool showProgress,
-                  const std::atomic<bool>& stop);
+    ConverterHost(Choices choices, QTextStream& out, QTextStream& err, ConverterTerminal terminal,
+                  ConverterOutput output, const std::atomic<bool>& stop);
 
     // The file list, filled before the run.
     void appendEntries(const QStringList& paths) { m_entries.append(paths); }
+    // What a failure reported outside a file's conversion is about (the folder being scanned).
+    void setSubject(const QString& path) { m_subject = path; }
 
     int failures() const { return m_failures; }
-    int documents() const { return m_documents; }
     // A message the run refused with ("Folder does not exist..."); empty when it did not refuse.
     const QString& refusal() const { return m_refusal; }
+
+    // Says one line on stderr about a path, "ostrand-convert: PATH: TEXT", clearing the progress display
+    // first; counts it as a failure.
+    void reportFailure(const QString& path, const QString& text);
+    // Says one line on stderr, "ostrand-convert: TEXT".
+    void say(const QString& text);
 
     // ErrorReporter
     void ReportError(const QString& description, const QString& tag, int line) override;
@@ -46,6 +71,7 @@ public:
     qint64 backgroundColor() override { return m_choices.options.BackgroundColor; }
     OutputMode outputMode() override { return m_choices.options.OutputMode; }
     QString outputFolder() override { return m_choices.options.OutputFolder; }
+    DocumentFlags documentFlags() override { return m_choices.options.Flags; }
     void setProgressValue(int value) override;
     void yieldToEvents() override { drawProgress(false); }
     bool stopRequested() override { return m_stop; }
@@ -65,16 +91,20 @@ public:
 
 private:
     void drawProgress(bool force);
+    QString progressLine(int columns) const;
+    // A path as stderr shows it.
+    QString errName(const QString& path) const;
 
     Choices m_choices;
     QStringList m_entries;
     QTextStream& m_out;
     QTextStream& m_err;
-    bool m_showProgress;
+    ConverterTerminal m_terminal;
+    ConverterOutput m_output;
     const std::atomic<bool>& m_stop;
     int m_failures = 0;
-    int m_documents = 0;
     QString m_refusal;
+    QString m_subject;
 
     qsizetype m_current = 0; // the entry being converted, from 1
     QString m_currentName;

@@ -5,10 +5,9 @@
 
 #include <QSettings>
 
-#include "cli/ConverterArguments.h"
 #include "cli/ConverterCommand.h"
-#include "core/app/ErrorReport.h"
 #include "core/settings/SettingsStore.h"
+#include "support/core/ProgramRun.h"
 #include "support/core/TempTree.h"
 
 using namespace ostrand;
@@ -57,6 +56,7 @@ private slots:
     void helpAndVersion();
     void options_data();
     void options();
+    void failuresAreReportedAndCounted_data();
     void failuresAreReportedAndCounted();
     void folderPaths();
     void savedSettingsWithCommandLineWinning();
@@ -106,11 +106,10 @@ void tst_ConverterCommand::exampleThroughTheProgram()
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
-    QCOMPARE(program.readAllStandardOutput(), QByteArray("out/a.htm\nout/gone.htm\n"));
-    QCOMPARE(program.readAllStandardError(),
-             ErrorReportText(QStringLiteral("Cannot read gone.csv: File not found"), LocationTag::convertVantrel(), 114)
-                     .toUtf8() +
-                 '\n');
+    // A PATH that names nothing is one line on stderr and writes nothing.
+    QCOMPARE(program.readAllStandardOutput(), QByteArray("out/a.htm\n"));
+    QCOMPARE(program.readAllStandardError(), QByteArray("ostrand-convert: gone.csv: No such file or directory\n"));
+    QCOMPARE(QDir(tree.path(QStringLiteral("out"))).entryList(QDir::Files), QStringList{QStringLiteral("a.htm")});
     QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("out/a.htm"))), kExample);
 }
 
@@ -118,35 +117,64 @@ void tst_ConverterCommand::badUsage_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
+    const QString a = QStringLiteral("a.csv");
     QTest::newRow("no PATH") << QStringList{QStringLiteral("--comma")} << QStringLiteral("no PATH given");
-    QTest::newRow("unknown option") << QStringList{QStringLiteral("--colour"), QStringLiteral("a.csv")}
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--colour"), a}
                                     << QStringLiteral("unknown option '--colour'");
-    QTest::newRow("value missing") << QStringList{QStringLiteral("a.csv"), QStringLiteral("--other")}
-                                   << QStringLiteral("option '--other' needs a value");
-    QTest::newRow("value on a switch") << QStringList{QStringLiteral("--tab=x"), QStringLiteral("a.csv")}
-                                       << QStringLiteral("option '--tab' takes no value");
-    QTest::newRow("bad colour") << QStringList{QStringLiteral("--text-color"), QStringLiteral("blue"),
-                                               QStringLiteral("a.csv")}
-                                << QStringLiteral("\"blue\" is not a colour");
-    QTest::newRow("missing output folder")
-        << QStringList{QStringLiteral("--output-dir"), QStringLiteral("missing"), QStringLiteral("a.csv")}
-        << QStringLiteral("Folder does not exist. Please select another folder.\n");
+    QTest::newRow("unknown short option")
+        << QStringList{QStringLiteral("-x"), a} << QStringLiteral("unknown option '-x'");
+    QTest::newRow("value missing") << QStringList{a, QStringLiteral("--other")}
+                                   << QStringLiteral("missing value after '--other'");
+    QTest::newRow("value on a switch") << QStringList{QStringLiteral("--tab=x"), a}
+                                       << QStringLiteral("unexpected value after '--tab'");
+    QTest::newRow("bad colour") << QStringList{QStringLiteral("--text-color"), QStringLiteral("blue"), a}
+                                << QStringLiteral("option '--text-color': \"blue\" is not a colour: give a colour "
+                                                  "number (red + 256*green + 65536*blue) or #RRGGBB");
+    QTest::newRow("border not numeric") << QStringList{QStringLiteral("--border"), QStringLiteral("abc"), a}
+                                        << QStringLiteral("option '--border': \"abc\" is not a number");
+    QTest::newRow("border empty") << QStringList{QStringLiteral("--border="), a}
+                                  << QStringLiteral("option '--border': \"\" is not a number");
+    QTest::newRow("two delimiters") << QStringList{QStringLiteral("--tab"), QStringLiteral("--comma"), a}
+                                    << QStringLiteral("options '--comma' and '--tab' cannot be used together: give "
+                                                      "one delimiter");
+    QTest::newRow("switch and other") << QStringList{QStringLiteral("-d:"), QStringLiteral("--semicolon"), a}
+                                      << QStringLiteral("options '--semicolon' and '--other' cannot be used "
+                                                        "together: give one delimiter");
+    QTest::newRow("other twice") << QStringList{QStringLiteral("--other=;"), QStringLiteral("-d"), QStringLiteral(":"),
+                                                a}
+                                 << QStringLiteral("option '--other' is given twice with different values");
+    QTest::newRow("two places") << QStringList{QStringLiteral("-o"), QStringLiteral("."),
+                                               QStringLiteral("--next-to-source"), a}
+                                << QStringLiteral("options '--output-dir' and '--next-to-source' cannot be used "
+                                                  "together: give one place for the documents");
+    QTest::newRow("stdin with a folder") << QStringList{QStringLiteral("-"), QStringLiteral("-o.")}
+                                         << QStringLiteral("option '--output-dir' cannot be used with the PATH "
+                                                           "'-': its document goes to standard output");
+    QTest::newRow("stdin with -z") << QStringList{QStringLiteral("-z"), QStringLiteral("-")}
+                                   << QStringLiteral("option '--null' cannot be used with the PATH '-': its "
+                                                     "document goes to standard output");
+    QTest::newRow("stdin and a file") << QStringList{QStringLiteral("-"), a}
+                                      << QStringLiteral("the PATH '-' (standard input) cannot be given with other "
+                                                        "PATHs");
+    QTest::newRow("quoting with a quote delimiter")
+        << QStringList{QStringLiteral("--rfc4180"), QStringLiteral("--other"), QStringLiteral("\",\""), a}
+        << QStringLiteral("option '--rfc4180' cannot be used with a delimiter that holds '\"'");
 }
 
 void tst_ConverterCommand::badUsage()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
+    // Through the real program: a typo never creates a file.
+    if (test::programPath(QStringLiteral("ostrand-convert")).isEmpty())
+        QSKIP("OSTRAND_BIN_DIR is not set (CTest sets it)");
     test::TempTree tree;
-    const QString source = tree.writeFile(QStringLiteral("a.csv"), "a\n");
-    for (QString& argument : arguments) {
-        if (argument == QLatin1String("a.csv") || argument == QLatin1String("missing"))
-            argument = tree.path(argument);
-    }
-    const Outcome outcome = convert(arguments);
-    QCOMPARE(outcome.status, 2);
-    QCOMPARE(outcome.out, QString());
-    QVERIFY2(outcome.err.contains(message), qPrintable(outcome.err));
+    tree.writeFile(QStringLiteral("a.csv"), "a\n");
+    const test::ProgramRun run = test::runProgram(QStringLiteral("ostrand-convert"), arguments, tree.root());
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(QString::fromUtf8(run.err), QStringLiteral("ostrand-convert: ") + message +
+                                             QStringLiteral("\nTry 'ostrand-convert --help' for more information.\n"));
     QCOMPARE(QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("a.csv")});
 }
@@ -162,18 +190,100 @@ void tst_ConverterCommand::badUsageThroughTheProgram()
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitCode(), 2);
     QCOMPARE(program.readAllStandardOutput(), QByteArray());
-    QCOMPARE(program.readAllStandardError(), QByteArray("Folder does not exist. Please select another folder.\n"));
+    QCOMPARE(program.readAllStandardError(),
+             QByteArray("ostrand-convert: /no/such/dir: Folder does not exist. Please select another folder.\n"));
 }
 
 void tst_ConverterCommand::helpAndVersion()
 {
-    const Outcome help = convert({QStringLiteral("--help")});
-    QCOMPARE(help.status, 0);
-    QCOMPARE(help.out, converterUsage());
-    QVERIFY(help.out.startsWith(QLatin1String("ostrand-convert [OPTIONS] PATH...\n")));
-    const Outcome version = convert({QStringLiteral("--version")});
-    QCOMPARE(version.status, 0);
-    QCOMPARE(version.out, QStringLiteral("ostrand-convert " OSTRAND_VERSION "\n"));
+    // The help a shell user reads (and the man page is made from), written out here as it must read.
+    const QString expected = QString::fromUtf8(R"help(Usage: ostrand-convert [OPTION]... PATH...
+Convert CSV files into HTML table documents: one .htm document per file,
+one table row per non-empty line, one cell per field.
+
+Each PATH is a file, a folder (every file of it and of its subfolders, see
+--extension), or - for standard input, whose document then goes to standard
+output. A PATH that does not exist is reported and writes nothing. Sources
+may be UTF-8, UTF-16 with a byte order mark, or Windows-1252; documents are
+UTF-8 with CR LF line ends. Without the document options below, a document
+is byte for byte the one the Ostrand window writes: every line is cut at
+every delimiter, quotes are ordinary characters and nothing is escaped.
+
+Delimiter (one of them; default --comma):
+      --comma                fields are separated by ","
+      --comma-space          by ", " (a comma and a space)
+      --semicolon            by ";"
+      --tab                  by a tab
+  -d, --other=TEXT           by TEXT, any text of any length (empty: one
+                             cell per line)
+
+Table:
+      --border=WIDTH         border width, a number (default 1)
+      --text-color=COLOR     text colour, #RRGGBB or a colour number
+                             (red + 256*green + 65536*blue); default #000000
+      --background-color=COLOR
+                             background colour; default #FFFFFF
+
+Document options (off unless given; the window never uses them, and they
+change the document):
+      --escape-html          write & < > " ' in fields as HTML entities, so
+                             that markup in the data shows as text
+      --rfc4180              read quoted fields as RFC 4180 defines them: a
+                             field that starts with " ends at the next lone ",
+                             delimiters and line breaks inside belong to it,
+                             "" inside is one ", and the enclosing quotes are
+                             removed; a quote that is never closed is kept as
+                             text to the end of its line. Carriage returns and
+                             a byte order mark at the start are dropped
+
+Output (one of them; default --next-to-source):
+  -o, --output-dir=DIR       write every document into DIR, an existing folder
+      --next-to-source       write each document beside its source, named
+                             after it with .htm in place of its extension
+  -z, --null                 end each path printed on standard output with a
+                             NUL character instead of a newline (xargs -0)
+
+Other options:
+  -e, --extension=EXT        in folder PATHs, convert only files named *.EXT
+      --saved-settings       start from the choices the Ostrand window saved;
+                             the options given here win
+      --full-reports         print each failure as the window's full error
+                             report instead of one line
+  -q, --quiet                draw no progress display
+  -h, --help                 display this help and exit
+  -V, --version              output version information and exit
+
+Standard output lists the path of each document written, one a line (unless
+a document goes there itself). Standard error has one line per failure,
+"ostrand-convert: PATH: DESCRIPTION (WHERE, line N)", and, on a terminal, a
+progress display (files done of all, current file, its share). The PATHs
+after a failure are still converted; an earlier document is never replaced
+by a failed write.
+
+Exit status:
+  0    every document was written
+  1    at least one failure was reported
+  2    bad usage: an unknown option, conflicting options, a bad value, no
+       PATH, or an output folder that does not exist
+  130  stopped by an interrupt (SIGINT, Ctrl-C)
+  143  stopped by SIGTERM
+
+Examples:
+  ostrand-convert --semicolon --border 2 -o ~/tables exports/
+        Convert every file under exports/ into ~/tables, cutting at ";".
+  printf 'a,"b<c"\n' | ostrand-convert --rfc4180 --escape-html - > t.htm
+        Convert quoted data from a pipe into one document on standard output.
+)help");
+    for (const QString& option : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+        const Outcome help = convert({option, QStringLiteral("--tab")});
+        QCOMPARE(help.status, 0);
+        QCOMPARE(help.out, expected);
+    }
+    for (const QString& option : {QStringLiteral("--version"), QStringLiteral("-V")}) {
+        const Outcome version = convert({option});
+        QCOMPARE(version.status, 0);
+        QCOMPARE(version.out, QStringLiteral("ostrand-convert " OSTRAND_VERSION "\n"));
+    }
 }
 
 void tst_ConverterCommand::options_data()
@@ -193,8 +303,10 @@ void tst_ConverterCommand::options_data()
                                    << QByteArray("<td>a,b</td><td>c, d::e\td</td>");
     QTest::newRow("other empty") << QStringList{QStringLiteral("--other"), QString()}
                                  << QByteArray("<td>a,b;c, d::e\td</td>");
-    QTest::newRow("last delimiter wins") << QStringList{QStringLiteral("--tab"), QStringLiteral("--semicolon")}
-                                         << QByteArray("<td>a,b</td><td>c, d::e\td</td>");
+    QTest::newRow("other, short") << QStringList{QStringLiteral("-d::")}
+                                  << QByteArray("<td>a,b;c, d</td><td>e\td</td>");
+    QTest::newRow("same delimiter twice") << QStringList{QStringLiteral("--tab"), QStringLiteral("--tab")}
+                                          << QByteArray("<td>a,b;c, d::e</td><td>d</td>");
     QTest::newRow("border") << QStringList{QStringLiteral("--border"), QStringLiteral("12")}
                             << QByteArray("border='12'");
     QTest::newRow("colour numbers") << QStringList{QStringLiteral("--text-color"), QStringLiteral("65280"),
@@ -217,20 +329,33 @@ void tst_ConverterCommand::options()
     QVERIFY2(document.contains(expected), document.constData());
 }
 
+void tst_ConverterCommand::failuresAreReportedAndCounted_data()
+{
+    QTest::addColumn<bool>("fullReports");
+    QTest::newRow("one line") << false;
+    QTest::newRow("the window's report") << true;
+}
+
 void tst_ConverterCommand::failuresAreReportedAndCounted()
 {
+    QFETCH(bool, fullReports);
     test::TempTree tree;
     const QString good = tree.writeFile(QStringLiteral("a.csv"), "a\n");
     const QString page = tree.writeFile(QStringLiteral("page.htm"), "keep\n");
-    const Outcome outcome = convert({QStringLiteral("--quiet"), page, good});
+    QStringList arguments{QStringLiteral("--quiet"), page, good};
+    if (fullReports)
+        arguments.prepend(QStringLiteral("--full-reports"));
+    const Outcome outcome = convert(arguments);
     QCOMPARE(outcome.status, 1);
     QCOMPARE(outcome.out, tree.path(QStringLiteral("a.htm\n")));
-    QCOMPARE(outcome.err,
-             ErrorReportText(QStringLiteral("Cannot write %1: It is the source file itself, which is never "
-                                            "overwritten")
-                                 .arg(page),
-                             LocationTag::convertVantrel(), 168) +
-                 QLatin1Char('\n'));
+    const QString description =
+        QStringLiteral("Cannot write %1: It is the source file itself, which is never overwritten").arg(page);
+    const QString expected =
+        fullReports ? description + QStringLiteral("\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
+                                                   "Please email screenshot of this message to support@ostrand.app\n")
+                    : QStringLiteral("ostrand-convert: %1: %2 (Vantrel2021/08/31.modCSV.ConvertVantrel, line 168)\n")
+                          .arg(page, description);
+    QCOMPARE(outcome.err, expected);
     QCOMPARE(test::TempTree::readFile(page), QByteArray("keep\n"));
 }
 

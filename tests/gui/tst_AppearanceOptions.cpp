@@ -4,8 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "core/options/NumericEntry.h"
 #include "options/ColorSwatch.h"
-#include "options/NumericEntry.h"
 #include "support/gui/WindowFixture.h"
 
 using namespace ostrand;

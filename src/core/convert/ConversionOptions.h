@@ -8,11 +8,18 @@
 namespace ostrand {
 
 // Where the documents go.
-enum class OutputMode
-{
+enum class OutputMode {
     None, // neither option selected: the output path is empty and the write fails
     ChosenFolder,
     SourceFolder
+};
+
+// How a document treats the text of its fields. Both are off unless asked for: the desktop program never sets
+// them, so its documents are always cut and copied as they stand.
+struct DocumentFlags
+{
+    bool escapeHtml = false; // & < > " ' in a field become entities
+    bool rfc4180 = false;    // quoted fields as RFC 4180 defines them
 };
 
 // A snapshot of the values one file's conversion reads. The desktop program never keeps one: it reads its
@@ -25,6 +32,7 @@ struct ConversionOptions
     qint64 BackgroundColor = 16777215;
     ostrand::OutputMode OutputMode = ostrand::OutputMode::SourceFolder;
     QString OutputFolder;
+    DocumentFlags Flags;
 };
 
 // What one file's conversion asks of the program that runs it. Each option is read at the moment the
@@ -37,6 +45,8 @@ public:
     virtual qint64 backgroundColor() = 0;
     virtual OutputMode outputMode() = 0;
     virtual QString outputFolder() = 0;
+    // Read when the document is started; the window keeps the plain document.
+    virtual DocumentFlags documentFlags() { return {}; }
 
     // The share of the current file's lines handled so far, 0 to 100.
     virtual void setProgressValue(int value) = 0;
@@ -47,15 +57,7 @@ public:
 };
 
 // The delimiter option buttons, in their order of precedence (Comma first); None when none is selected.
-enum class DelimiterOption
-{
-    None = 0,
-    Comma = 1,
-    CommaSpace = 2,
-    Semicolon = 3,
-    Tab = 4,
-    Other = 5
-};
+enum class DelimiterOption { None = 0, Comma = 1, CommaSpace = 2, Semicolon = 3, Tab = 4, Other = 5 };
 
 // What the conversion run asks of the program that runs it, on top of one file's needs. Entries are
 // numbered from 1 and read live, so entries appended during a run can be seen but lie beyond the bound.

@@ -79,7 +79,9 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
         return std::nullopt;
 
     std::optional<HtmlDocument> document;
-    op.step(116, [&] { document = HtmlDocument::start(header, text, delimiter.toUtf8(), turns.slices()); });
+    op.step(116, [&] {
+        document = HtmlDocument::start(header, text, delimiter.toUtf8(), turns.slices(), host.documentFlags());
+    });
     if (turns.stopped())
         return std::nullopt;
 

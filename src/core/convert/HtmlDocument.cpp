@@ -36,6 +36,53 @@ const char* findByte(const char* begin, const char* end, char c)
     return hit ? static_cast<const char*>(hit) : end;
 }
 
+// The entity of each character that markup gives a meaning to; null for every other byte.
+struct Entities
+{
+    const char* text[256] = {};
+    qsizetype size[256] = {};
+    constexpr Entities()
+    {
+        text[int('&')] = "&amp;";
+        size[int('&')] = 5;
+        text[int('<')] = "&lt;";
+        size[int('<')] = 4;
+        text[int('>')] = "&gt;";
+        size[int('>')] = 4;
+        text[int('"')] = "&quot;";
+        size[int('"')] = 6;
+        text[int('\'')] = "&#39;";
+        size[int('\'')] = 5;
+    }
+};
+constexpr Entities kEntities;
+
+const char* entityOf(char c)
+{
+    return kEntities.text[static_cast<unsigned char>(c)];
+}
+
+// What escaping adds to a run of bytes.
+qsizetype escapingGrowth(const char* begin, const char* end)
+{
+    qsizetype growth = 0;
+    for (const char* p = begin; p != end; ++p) {
+        const qsizetype size = kEntities.size[static_cast<unsigned char>(*p)];
+        growth += size > 0 ? size - 1 : 0;
+    }
+    return growth;
+}
+
+// The first lone double quote in [begin, end), pairs of quotes passed over; end when there is none.
+const char* findClosingQuote(const char* begin, const char* end)
+{
+    for (const char* q = findByte(begin, end, '"'); q != end; q = findByte(q + 2, end, '"')) {
+        if (q + 1 == end || q[1] != '"')
+            return q;
+    }
+    return end;
+}
+
 } // namespace
 
 QString ColorToHTML(qint64 value)
@@ -54,19 +101,24 @@ QByteArray documentHeader(qint64 textColor, const QString& borderWidth, qint64 b
 }
 
 std::optional<HtmlDocument> HtmlDocument::start(const QByteArray& header, const QByteArray& text,
-                                                const QByteArray& delimiter, const SliceBreak& pause)
+                                                const QByteArray& delimiter, const SliceBreak& pause,
+                                                DocumentFlags flags)
 {
-    HtmlDocument document(text, delimiter);
+    HtmlDocument document(text, delimiter, flags);
     if (!document.count(header, pause))
         return std::nullopt;
     return document;
 }
 
-HtmlDocument::HtmlDocument(const QByteArray& text, const QByteArray& delimiter) : m_text(text), m_delimiter(delimiter)
+HtmlDocument::HtmlDocument(const QByteArray& text, const QByteArray& delimiter, DocumentFlags flags)
+    : m_text(text), m_delimiter(delimiter), m_flags(flags)
 {
     // A delimiter holding a carriage return or a line feed never occurs in a line once those are gone.
     if (m_delimiter.contains('\r') || m_delimiter.contains('\n'))
         m_delimiter.clear();
+    // A quote cannot both open fields and separate them.
+    if (m_delimiter.contains('"'))
+        m_flags.rfc4180 = false;
 }
 
 bool HtmlDocument::count(const QByteArray& header, const SliceBreak& pause)
@@ -78,6 +130,7 @@ bool HtmlDocument::count(const QByteArray& header, const SliceBreak& pause)
     qsizetype lineFeeds = 0;
     qsizetype carriageReturns = 0;
     qsizetype delimiters = 0;
+    qsizetype entityGrowth = 0;
     // Where the next delimiter of two or more bytes may begin: an occurrence that begins in one slice may
     // end in the next.
     const char* nextDelimiter = data;
@@ -85,6 +138,8 @@ bool HtmlDocument::count(const QByteArray& header, const SliceBreak& pause)
         const ByteCounts counts = countBytes(data + begin, end - begin, '\n', '\r', firstDelimiterByte);
         lineFeeds += counts.first;
         carriageReturns += counts.second;
+        if (m_flags.escapeHtml)
+            entityGrowth += escapingGrowth(data + begin, data + end);
         if (delimiterSize == 1)
             delimiters += counts.third;
         if (delimiterSize > 1) {
@@ -105,7 +160,7 @@ bool HtmlDocument::count(const QByteArray& header, const SliceBreak& pause)
     // corrects should carriage returns inside a line join new delimiters.
     const qsizetype content = size - lineFeeds - carriageReturns - delimiters * delimiterSize;
     const qsizetype estimate = header.size() + m_lineCount * kRowTagsSize + (delimiters + m_lineCount) * kCellTagsSize +
-                               qMax<qsizetype>(content, 0) + documentFooter().size() + 2;
+                               qMax<qsizetype>(content, 0) + entityGrowth + documentFooter().size() + 2;
     resizeForWriting(m_buffer, estimate);
     append(header.constData(), header.size());
     return true;
@@ -119,18 +174,29 @@ bool HtmlDocument::appendRows(const LineProgress& progress)
     QElapsedTimer timer;
     timer.start();
     const char* nextCheck = p + kCheckInterval;
-    for (qsizetype i = 0; i < m_lineCount; ++i) {
-        const char* lineEnd = findByte(p, end, '\n');
-        appendRow(p, lineEnd);
-        p = lineEnd == end ? end : lineEnd + 1;
-        if (i == 0) {
-            if (!progress(percent(1)))
+    m_noCloseFrom = end;
+    // Read as RFC 4180 fields, a byte order mark is no part of the first field: its quote still opens it.
+    if (m_flags.rfc4180 && m_text.startsWith("\xEF\xBB\xBF"))
+        p += 3;
+    qsizetype linesDone = 0;
+    while (linesDone < m_lineCount) {
+        const bool first = linesDone == 0;
+        if (m_flags.rfc4180) {
+            p = appendRecord(p, end, linesDone);
+        } else {
+            const char* lineEnd = findByte(p, end, '\n');
+            appendRow(p, lineEnd);
+            p = lineEnd == end ? end : lineEnd + 1;
+            ++linesDone;
+        }
+        if (first) {
+            if (!progress(percent(linesDone)))
                 return false;
         } else if (p >= nextCheck) {
             nextCheck = p + kCheckInterval;
             if (timer.elapsed() >= kSliceMs) {
                 timer.restart();
-                if (!progress(percent(i + 1)))
+                if (!progress(percent(linesDone)))
                     return false;
             }
         }
@@ -139,44 +205,178 @@ bool HtmlDocument::appendRows(const LineProgress& progress)
     return m_lineCount == 0 || progress(100);
 }
 
-void HtmlDocument::appendRow(const char* begin, const char* end)
+HtmlDocument::Line HtmlDocument::withoutCarriageReturns(const char* begin, const char* end)
 {
     while (end > begin && end[-1] == '\r')
         --end;
-    if (findByte(begin, end, '\r') != end) {
-        m_scratch.resize(end - begin);
-        char* out = m_scratch.data();
-        for (const char* q = begin; q != end; ++q) {
-            if (*q != '\r')
-                *out++ = *q;
-        }
-        begin = m_scratch.constData();
-        end = out;
+    if (findByte(begin, end, '\r') == end)
+        return {begin, end};
+    m_scratch.resize(end - begin);
+    char* out = m_scratch.data();
+    for (const char* q = begin; q != end; ++q) {
+        if (*q != '\r')
+            *out++ = *q;
     }
-    if (begin == end)
+    return {m_scratch.constData(), out};
+}
+
+const char* HtmlDocument::findDelimiter(const char* begin, const char* end) const
+{
+    const qsizetype delimiterSize = m_delimiter.size();
+    if (delimiterSize == 1)
+        return findByte(begin, end, m_delimiter.front());
+    if (delimiterSize > 1)
+        return findPattern(begin, end, m_delimiter.constData(), delimiterSize);
+    return end;
+}
+
+void HtmlDocument::appendRow(const char* begin, const char* end)
+{
+    const Line line = withoutCarriageReturns(begin, end);
+    if (line.begin == line.end)
         return;
 
     append(kRowStart, kRowStartSize);
-    const qsizetype delimiterSize = m_delimiter.size();
-    const char* field = begin;
+    const char* field = line.begin;
     for (;;) {
-        const char* hit = end;
-        if (delimiterSize == 1)
-            hit = findByte(field, end, m_delimiter.front());
-        else if (delimiterSize > 1)
-            hit = findPattern(field, end, m_delimiter.constData(), delimiterSize);
-        const qsizetype fieldSize = hit - field;
-        ensureRoom(kCellTagsSize + fieldSize + kRowEndSize);
-        char* out = m_buffer.data() + m_size;
-        std::memcpy(out, kCellStart, kCellStartSize);
-        std::memcpy(out + kCellStartSize, field, static_cast<size_t>(fieldSize));
-        std::memcpy(out + kCellStartSize + fieldSize, kCellEnd, kCellEndSize);
-        m_size += kCellTagsSize + fieldSize;
-        if (hit == end)
+        const char* hit = findDelimiter(field, line.end);
+        appendCell(field, hit - field);
+        if (hit == line.end)
             break;
-        field = hit + delimiterSize;
+        field = hit + m_delimiter.size();
     }
     append(kRowEnd, kRowEndSize);
+}
+
+const char* HtmlDocument::appendRecord(const char* start, const char* end, qsizetype& lines)
+{
+    const char* lineEnd = findByte(start, end, '\n');
+    const char* next = lineEnd == end ? end : lineEnd + 1;
+    ++lines;
+    Line line = withoutCarriageReturns(start, lineEnd);
+    if (line.begin == line.end)
+        return next;
+
+    append(kRowStart, kRowStartSize);
+    const char* field = line.begin;
+    for (;;) {
+        if (field == line.end || *field != '"') {
+            const char* hit = findDelimiter(field, line.end);
+            appendCell(field, hit - field);
+            if (hit == line.end)
+                break;
+            field = hit + m_delimiter.size();
+            continue;
+        }
+        const char* close = findClosingQuote(field + 1, line.end);
+        if (close == line.end && (next == end || !closedLater(next, end))) {
+            // Never closed: the quote is text, and the field runs to the end of the line.
+            appendCell(field, line.end - field);
+            break;
+        }
+        append(kCellStart, kCellStartSize);
+        if (close == line.end) {
+            // The field goes on over the following lines up to the line that holds its closing quote.
+            appendUnquoted(field + 1, line.end);
+            while (close == line.end && next != end) {
+                append("\n", 1);
+                lineEnd = findByte(next, end, '\n');
+                line = withoutCarriageReturns(next, lineEnd);
+                next = lineEnd == end ? end : lineEnd + 1;
+                ++lines;
+                close = findClosingQuote(line.begin, line.end);
+                appendUnquoted(line.begin, close);
+            }
+        } else {
+            appendUnquoted(field + 1, close);
+        }
+        // What follows the closing quote up to the next delimiter stays as it is.
+        const char* after = close == line.end ? close : close + 1;
+        const char* hit = findDelimiter(after, line.end);
+        appendText(after, hit);
+        append(kCellEnd, kCellEndSize);
+        if (hit == line.end)
+            break;
+        field = hit + m_delimiter.size();
+    }
+    append(kRowEnd, kRowEndSize);
+    return next;
+}
+
+// Whether a lone quote stands anywhere in [from, end), carriage returns left out: the close of a quoted field
+// that has gone past its first line. Pairs of quotes cannot span a line feed, so the search needs no state
+// but its position; once a search has found nothing, any later one that reaches a character other than a
+// quote at or after its start would find nothing too, which keeps every search short after the first.
+bool HtmlDocument::closedLater(const char* from, const char* end)
+{
+    const char* p = from;
+    for (;;) {
+        const char* q = findByte(p, end, '"');
+        for (const char* known = qMax(p, m_noCloseFrom); known < q; ++known) {
+            if (*known != '\r') {
+                m_noCloseFrom = qMin(m_noCloseFrom, from);
+                return false;
+            }
+        }
+        if (q == end) {
+            m_noCloseFrom = qMin(m_noCloseFrom, from);
+            return false;
+        }
+        const char* r = q + 1;
+        while (r != end && *r == '\r')
+            ++r;
+        if (r == end || *r != '"')
+            return true;
+        p = r + 1;
+    }
+}
+
+void HtmlDocument::appendCell(const char* field, qsizetype size)
+{
+    if (m_flags.escapeHtml) {
+        append(kCellStart, kCellStartSize);
+        appendEscaped(field, field + size);
+        append(kCellEnd, kCellEndSize);
+        return;
+    }
+    ensureRoom(kCellTagsSize + size + kRowEndSize);
+    char* out = m_buffer.data() + m_size;
+    std::memcpy(out, kCellStart, kCellStartSize);
+    std::memcpy(out + kCellStartSize, field, static_cast<size_t>(size));
+    std::memcpy(out + kCellStartSize + size, kCellEnd, kCellEndSize);
+    m_size += kCellTagsSize + size;
+}
+
+void HtmlDocument::appendText(const char* begin, const char* end)
+{
+    if (m_flags.escapeHtml)
+        appendEscaped(begin, end);
+    else
+        append(begin, end - begin);
+}
+
+void HtmlDocument::appendEscaped(const char* begin, const char* end)
+{
+    const char* run = begin;
+    for (const char* p = begin; p != end; ++p) {
+        const char* entity = entityOf(*p);
+        if (!entity)
+            continue;
+        append(run, p - run);
+        append(entity, kEntities.size[static_cast<unsigned char>(*p)]);
+        run = p + 1;
+    }
+    append(run, end - run);
+}
+
+// The inside of a quoted field, whose quotes all come in pairs: each pair stands for one quote.
+void HtmlDocument::appendUnquoted(const char* begin, const char* end)
+{
+    for (const char* q = findByte(begin, end, '"'); q != end; q = findByte(begin, end, '"')) {
+        appendText(begin, q + 1);
+        begin = qMin(q + 2, end);
+    }
+    appendText(begin, end);
 }
 
 void HtmlDocument::appendFooter()

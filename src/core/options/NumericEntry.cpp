@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "options/NumericEntry.h"
+#include "core/options/NumericEntry.h"
 
 #include <QLocale>
 

@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: MIT
+// ostrand-convert as a shell user meets it: pipes, explicit PATHs that name nothing, the path list, and the
+// two document options, all through the real program.
+#include <QtTest>
+
+#include "support/core/ProgramRun.h"
+#include "support/core/TempTree.h"
+
+using namespace ostrand;
+
+namespace {
+
+const QString kProgram = QStringLiteral("ostrand-convert");
+
+const QByteArray kHeader = "<html><title></title><body><table width='100%' style='color:#000000' border='1' "
+                           "bgcolor='#FFFFFF'><tbody>\r\n";
+const QByteArray kFooter = "</body></html>\r\n";
+
+// The document of the rows, each a list of cell texts as they must appear in the document.
+QByteArray documentOf(const QList<QList<QByteArray>>& rows)
+{
+    QByteArray document = kHeader;
+    for (const QList<QByteArray>& row : rows) {
+        document += "<tr>\r\n";
+        for (const QByteArray& cell : row)
+            document += "<td>" + cell + "</td>";
+        document += "</tr>\r\n";
+    }
+    return document + kFooter;
+}
+
+QByteArray utf16Le(const QString& text)
+{
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const QChar c : text) {
+        bytes += char(c.unicode() & 0xFF);
+        bytes += char(c.unicode() >> 8);
+    }
+    return bytes;
+}
+
+} // namespace
+
+class tst_ConverterPipes : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void standardInput_data();
+    void standardInput();
+    void documentOptions_data();
+    void documentOptions();
+    void documentOptionsOnFiles();
+    void explicitPathsThatNameNothing();
+    void pathListEndedWithNul();
+    void namesStayRawOffTheTerminal();
+};
+
+void tst_ConverterPipes::init()
+{
+    if (test::programPath(kProgram).isEmpty())
+        QSKIP("OSTRAND_BIN_DIR is not set (CTest sets it)");
+}
+
+void tst_ConverterPipes::standardInput_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("document");
+    QTest::newRow("UTF-8") << QByteArray("a,b\r\nc,d\r\n") << QStringList() << documentOf({{"a", "b"}, {"c", "d"}});
+    // The byte order mark stays the first character of the first field, as for a file.
+    QTest::newRow("UTF-16 LE") << utf16Le(QStringLiteral(u"\u00e9t\u00e9;x\r\ny;\u4e2d\r\n"))
+                               << QStringList{QStringLiteral("--semicolon")}
+                               << documentOf({{"\xEF\xBB\xBF\xC3\xA9t\xC3\xA9", "x"}, {"y", "\xE4\xB8\xAD"}});
+    QTest::newRow("Windows-1252") << QByteArray("\x93q\x94,\x80\x92s\n") << QStringList()
+                                  << documentOf({{"\xE2\x80\x9Cq\xE2\x80\x9D", "\xE2\x82\xAC\xE2\x80\x99s"}});
+    QTest::newRow("nothing") << QByteArray() << QStringList() << documentOf({{"empty file"}});
+    QTest::newRow("appearance") << QByteArray("x\n")
+                                << QStringList{QStringLiteral("--border=3"), QStringLiteral("--text-color=#102030")}
+                                << QByteArray("<html><title></title><body><table width='100%' "
+                                              "style='color:#102030' border='3' bgcolor='#FFFFFF'><tbody>\r\n"
+                                              "<tr>\r\n<td>x</td></tr>\r\n") +
+                                       kFooter;
+}
+
+void tst_ConverterPipes::standardInput()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, document);
+    test::TempTree tree;
+    const test::ProgramRun run = test::runProgram(kProgram, arguments << QStringLiteral("-"), tree.root(), input);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.out, document);
+    // Nothing is written beside it: standard output carries the document, not a path list.
+    QCOMPARE(QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void tst_ConverterPipes::documentOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QList<QList<QByteArray>>>("rows");
+    const QStringList none;
+    const QStringList escape{QStringLiteral("--escape-html")};
+    const QStringList quoted{QStringLiteral("--rfc4180")};
+    const QStringList both{QStringLiteral("--rfc4180"), QStringLiteral("--escape-html")};
+    const QByteArray markup = "x<y & z,\"q\" 'r'>\n";
+    QTest::newRow("markup, plain") << none << markup << QList<QList<QByteArray>>{{"x<y & z", "\"q\" 'r'>"}};
+    QTest::newRow("markup, escaped") << escape << markup
+                                     << QList<QList<QByteArray>>{{"x&lt;y &amp; z", "&quot;q&quot; &#39;r&#39;&gt;"}};
+    QTest::newRow("delimiter inside quotes, plain")
+        << none << QByteArray("\"a,b\",c\n") << QList<QList<QByteArray>>{{"\"a", "b\"", "c"}};
+    QTest::newRow("delimiter inside quotes")
+        << quoted << QByteArray("\"a,b\",c\n") << QList<QList<QByteArray>>{{"a,b", "c"}};
+    QTest::newRow("doubled quote inside quotes")
+        << quoted << QByteArray("\"say \"\"hi\"\"\",x\n") << QList<QList<QByteArray>>{{"say \"hi\"", "x"}};
+    QTest::newRow("doubled quotes outside quotes")
+        << quoted << QByteArray("a\"\"b,\"\",\"\"\"\"\n") << QList<QList<QByteArray>>{{"a\"\"b", "", "\""}};
+    QTest::newRow("quote at the end of a line") << quoted << QByteArray("a,b\"\nc,\"\nd,e\n")
+                                                << QList<QList<QByteArray>>{{"a", "b\""}, {"c", "\""}, {"d", "e"}};
+    QTest::newRow("unterminated quote keeps its line")
+        << quoted << QByteArray("\"x,y\nz,w\n") << QList<QList<QByteArray>>{{"\"x,y"}, {"z", "w"}};
+    QTest::newRow("CR LF inside quotes") << quoted << QByteArray("\"one\r\ntwo\",3\r\n\r\nnext\r\n")
+                                         << QList<QList<QByteArray>>{{"one\ntwo", "3"}, {"next"}};
+    QTest::newRow("blank line inside quotes")
+        << quoted << QByteArray("\"a\n\nb\"\n") << QList<QList<QByteArray>>{{"a\n\nb"}};
+    QTest::newRow("text after the closing quote")
+        << quoted << QByteArray("\"ab\"c\"d,e\n") << QList<QList<QByteArray>>{{"abc\"d", "e"}};
+    QTest::newRow("multi-character delimiter")
+        << QStringList{QStringLiteral("--rfc4180"), QStringLiteral("--other=::")}
+        << QByteArray("\"a::b\"::c::\"d\"\"e\"\n") << QList<QList<QByteArray>>{{"a::b", "c", "d\"e"}};
+    QTest::newRow("empty delimiter") << QStringList{QStringLiteral("--rfc4180"), QStringLiteral("--other=")}
+                                     << QByteArray("\"a\nb\",c\n") << QList<QList<QByteArray>>{{"a\nb,c"}};
+    QTest::newRow("both") << both << QByteArray("\"<b>,&\",\"it's\"\n")
+                          << QList<QList<QByteArray>>{{"&lt;b&gt;,&amp;", "it&#39;s"}};
+    QTest::newRow("both, unterminated") << both << QByteArray("x,\"<i>\n")
+                                        << QList<QList<QByteArray>>{{"x", "&quot;&lt;i&gt;"}};
+    QTest::newRow("both, Windows-1252") << both << QByteArray("\"caf\xE9 & cr\xE8me\",x\n")
+                                        << QList<QList<QByteArray>>{{"caf\xC3\xA9 &amp; cr\xC3\xA8me", "x"}};
+    // The byte order mark opens the text, the quote still opens the first field.
+    QTest::newRow("both, UTF-16") << both << utf16Le(QStringLiteral(u"\"x,<y>\",z\r\n\"\u00e9\r\n\"\r\n"))
+                                  << QList<QList<QByteArray>>{{"x,&lt;y&gt;", "z"}, {"\xC3\xA9\n"}};
+    QTest::newRow("both, UTF-8 with byte order mark")
+        << both << QByteArray("\xEF\xBB\xBF\"a,b\"\n") << QList<QList<QByteArray>>{{"a,b"}};
+    QTest::newRow("no quotes, no markup")
+        << both << QByteArray("a,b\r\n\r\nc,,d\n") << QList<QList<QByteArray>>{{"a", "b"}, {"c", "", "d"}};
+}
+
+void tst_ConverterPipes::documentOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(QList<QList<QByteArray>>, rows);
+    const test::ProgramRun run = test::runProgram(kProgram, arguments << QStringLiteral("-"), QString(), input);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.out, documentOf(rows));
+}
+
+void tst_ConverterPipes::documentOptionsOnFiles()
+{
+    // The options apply to files as to a pipe, and the same bytes give the same document.
+    test::TempTree tree;
+    const QByteArray bytes = "\"a\r\nb\",<c>\n";
+    tree.writeFile(QStringLiteral("s.csv"), bytes);
+    const QStringList options{QStringLiteral("--escape-html"), QStringLiteral("--rfc4180")};
+    const test::ProgramRun file =
+        test::runProgram(kProgram, QStringList(options) << QStringLiteral("s.csv"), tree.root());
+    QCOMPARE(file.status, 0);
+    QCOMPARE(file.out, QByteArray("s.htm\n"));
+    QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("s.htm"))), documentOf({{"a\nb", "&lt;c&gt;"}}));
+    const test::ProgramRun pipe =
+        test::runProgram(kProgram, QStringList(options) << QStringLiteral("-"), tree.root(), bytes);
+    QCOMPARE(pipe.out, documentOf({{"a\nb", "&lt;c&gt;"}}));
+}
+
+void tst_ConverterPipes::explicitPathsThatNameNothing()
+{
+    test::TempTree tree;
+    tree.writeFile(QStringLiteral("good.csv"), "a\n");
+    tree.writeFile(QStringLiteral("many/x.txt"), "x\n");
+    tree.writeFile(QStringLiteral("nosuch.htm"), "earlier\n");
+    const test::ProgramRun run = test::runProgram(
+        kProgram, {QStringLiteral("nosuch.csv"), QString(), QStringLiteral("good.csv"), QStringLiteral("many/*.csv")},
+        tree.root());
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.out, QByteArray("good.htm\n"));
+    QCOMPARE(run.err, QByteArray("ostrand-convert: nosuch.csv: No such file or directory\n"
+                                 "ostrand-convert: '': No such file or directory\n"
+                                 "ostrand-convert: many/*.csv: No such file or directory\n"));
+    // Nothing was written for them, and the earlier document of the missing one is as it was.
+    QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("nosuch.htm"))), QByteArray("earlier\n"));
+    QVERIFY(!QFileInfo::exists(tree.path(QStringLiteral(".htm"))));
+    QCOMPARE(QDir(tree.path(QStringLiteral("many"))).entryList(QDir::Files), QStringList{QStringLiteral("x.txt")});
+}
+
+void tst_ConverterPipes::pathListEndedWithNul()
+{
+    test::TempTree tree;
+    tree.writeFile(QStringLiteral("d/a b.csv"), "a\n");
+    tree.writeFile(QStringLiteral("d/line\nbreak.csv"), "b\n");
+    const test::ProgramRun run = test::runProgram(kProgram, {QStringLiteral("-z"), QStringLiteral("d")}, tree.root());
+    QCOMPARE(run.status, 0);
+    static const char expected[] = "d/a b.htm\0d/line\nbreak.htm";
+    QCOMPARE(run.out, QByteArray(expected, sizeof expected)); // the final NUL included
+}
+
+void tst_ConverterPipes::namesStayRawOffTheTerminal()
+{
+    // A script reading the list gets the names' bytes; quoting is for terminals only.
+    test::TempTree tree;
+    tree.writeFile(QStringLiteral("t\tab\x1b[1m.csv"), "a\n");
+    const test::ProgramRun run =
+        test::runProgram(kProgram, {QStringLiteral("--"), QStringLiteral("t\tab\x1b[1m.csv")}, tree.root());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, QByteArray("t\tab\x1b[1m.htm\n"));
+}
+
+QTEST_GUILESS_MAIN(tst_ConverterPipes)
+#include "tst_ConverterPipes.moc"
