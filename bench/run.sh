@@ -10,7 +10,8 @@
 #   --rounds N        rounds for each large workload (default 5)
 #   --small-rounds N  rounds for the 5,000 small files (default 3; a round takes 20-70 s, mostly fsync)
 #   --scale S         size factor for every workload (default 1)
-#   --only LIST       comma-separated subset of: csv100,utf16,longlines,nonascii,small,awk,scan,gui,append
+#   --only LIST       comma-separated subset of: csv100,options,utf16,longlines,nonascii,small,awk,scan,gui,
+#                     append (options: csv100 with --escape-html --rfc4180 against the plain conversion)
 #   --build-dir DIR   build folder (default build-bench, a Release build of the programs needed here)
 #   --no-build        use the programs already in the build folder
 #   --work DIR        folder for the workloads and outputs (default bench/work/scale-S)
@@ -24,14 +25,14 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 scale=1
 rounds=5
 small_rounds=3
-only="csv100,utf16,longlines,nonascii,small,awk,scan,gui,append"
+only="csv100,options,utf16,longlines,nonascii,small,awk,scan,gui,append"
 build_dir="$root/build-bench"
 do_build=1
 work=""
 converter=""
 rounds_given=""
 
-usage() { sed -n '3,19p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '3,20p' "$0" | sed 's/^# \{0,1\}//'; }
 
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -97,7 +98,12 @@ usable() { [ -x "$bin/$1" ] && [ -z "${build_failed[$1]:-}" ]; }
 
 echo "== workloads (scale $scale, in $work)"
 mkdir -p "$work"
-"$bin/make_workloads" --scale "$scale" --out "$work" >"$work/list.tmp"
+# Only the workloads the chosen measurements read are made (each is made once and then reused).
+needed=()
+for w in csv100 utf16 longlines nonascii small; do wanted "$w" && needed+=("$w"); done
+{ wanted options || wanted awk || wanted gui; } && ! wanted csv100 && needed+=(csv100)
+{ wanted scan || wanted append; } && needed+=(tree)
+"$bin/make_workloads" --scale "$scale" --out "$work" --only "$(IFS=,; echo "${needed[*]}")" >"$work/list.tmp"
 declare -A wpath wbytes wfiles
 while read -r name path bytes files how; do
     wpath[$name]="$path"
@@ -243,6 +249,46 @@ bench_file() {
     fi
     add_row "$name" "$(mb "$bytes") MB" "$(fmt "$mc" 2) s" "${tput[$name]} MB/s" "**${fair}x** ($rp_m / $rs_m)$([ "$syncs" = yes ] || echo ' unsynced')" "$goal" \
         "$verdict" "$((rss_kib / 1024)) MiB" "${rss_ratio}x"
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# The two document options on csv100: the conversion with both on, paired round by round with the plain one.
+
+bench_options() {
+    local input="${wpath[csv100]}" bytes="${wbytes[csv100]}" goal="<= 1.5x the plain conversion"
+    local name="csv100 --escape-html --rfc4180"
+    echo "== options: csv100 with --escape-html --rfc4180, $rounds round(s), each paired with the plain conversion"
+    local odir="$out/conv-options" pdir="$out/conv-plain"
+    rm -rf "$odir" "$pdir"
+    mkdir -p "$odir" "$pdir"
+    cat "$input" >/dev/null
+    timed timeout "$conv_timeout" "$converter" --quiet --escape-html --rfc4180 --output-dir "$odir" "$input"
+    conv_ok || { add_row "$name" "$(mb "$bytes") MB" "failed" "" "" "$goal" "" "" ""; return; }
+    local ow=() pw=() rr=() orss=() i
+    for ((i = 1; i <= rounds; i++)); do
+        rm -f "$pdir"/*
+        timed timeout "$conv_timeout" "$converter" --quiet --output-dir "$pdir" "$input"
+        conv_ok || { add_row "$name" "$(mb "$bytes") MB" "failed" "" "" "$goal" "" "" ""; return; }
+        pw+=("$T_WALL")
+        rm -f "$odir"/*
+        timed timeout "$conv_timeout" "$converter" --quiet --escape-html --rfc4180 --output-dir "$odir" "$input"
+        conv_ok || { add_row "$name" "$(mb "$bytes") MB" "failed" "" "" "$goal" "" "" ""; return; }
+        ow+=("$T_WALL") orss+=("$T_RSS")
+        rr+=("$(ratio "${ow[-1]}" "${pw[-1]}")")
+        printf '   round %d: both options %s s (%s MiB), plain %s s: ratio %s\n' "$i" "$(fmt "${ow[-1]}" 3)" \
+            "$((${orss[-1]} / 1024))" "$(fmt "${pw[-1]}" 3)" "${rr[-1]}"
+    done
+    local mo mp mr rss_kib rss_ratio
+    mo=$(median "${ow[@]}")
+    mp=$(median "${pw[@]}")
+    mr=$(median "${rr[@]}")
+    rss_kib=$(printf '%s\n' "${orss[@]}" | sort -n | tail -n 1)
+    rss_ratio=$(awk -v r="$rss_kib" -v b="$bytes" 'BEGIN { printf "%.2f", r * 1024 / b }')
+    echo "   median: both options $(fmt "$mo" 3) s, plain $(fmt "$mp" 3) s; ratio $mr; peak RSS $((rss_kib / 1024)) MiB"
+    add_row "$name" "$(mb "$bytes") MB" "$(fmt "$mo" 2) s" \
+        "$(awk -v b="$bytes" -v t="$mo" 'BEGIN { printf "%.1f", b / 1e6 / t }') MB/s" \
+        "**${mr}x** plain conversion ($(fmt "$mp" 2) s)" "$goal" "$(met "$mr" 1.5)" "$((rss_kib / 1024)) MiB" \
+        "${rss_ratio}x"
 }
 
 # ---------------------------------------------------------------------------------------------------------------
@@ -462,6 +508,7 @@ start=$EPOCHREALTIME
 load_start=$(cut -d' ' -f1 /proc/loadavg)
 if [ -n "$have_converter" ]; then
     wanted csv100 && bench_file csv100 "<= 6x, RSS <= 3.5x input" 6 3.5
+    wanted options && bench_options
     wanted utf16 && bench_file utf16 "<= 8x" 8
     wanted longlines && bench_file longlines "throughput within 1.5x of csv100's" tput:1.5
     wanted nonascii && bench_file nonascii "<= 10x" 10
