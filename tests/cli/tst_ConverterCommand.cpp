@@ -224,8 +224,7 @@ Table:
       --background-color=COLOR
                              background colour; default #FFFFFF
 
-Document options (off unless given; the window never uses them, and they
-change the document):
+Document options (off unless given; the window never uses them):
       --escape-html          write & < > " ' in fields as HTML entities, so
                              that markup in the data shows as text
       --rfc4180              read quoted fields as RFC 4180 defines them: a
@@ -253,6 +252,7 @@ Other options:
   -h, --help                 display this help and exit
   -V, --version              output version information and exit
 
+Streams:
 Standard output lists the path of each document written, one a line (unless
 a document goes there itself). Standard error has one line per failure,
 "ostrand-convert: PATH: DESCRIPTION (WHERE, line N)", and, on a terminal, a
