@@ -62,15 +62,13 @@ const char* entityOf(char c)
     return kEntities.text[static_cast<unsigned char>(c)];
 }
 
-// What escaping adds to a run of bytes.
-qsizetype escapingGrowth(const char* begin, const char* end)
+// The first byte in [begin, end) that escaping replaces, or end.
+const char* findEntityByte(const char* begin, const char* end)
 {
-    qsizetype growth = 0;
-    for (const char* p = begin; p != end; ++p) {
-        const qsizetype size = kEntities.size[static_cast<unsigned char>(*p)];
-        growth += size > 0 ? size - 1 : 0;
-    }
-    return growth;
+    const char* p = begin;
+    while (p != end && !entityOf(*p))
+        ++p;
+    return p;
 }
 
 // The first lone double quote in [begin, end), pairs of quotes passed over; end when there is none.
@@ -130,7 +128,6 @@ bool HtmlDocument::count(const QByteArray& header, const SliceBreak& pause)
     qsizetype lineFeeds = 0;
     qsizetype carriageReturns = 0;
     qsizetype delimiters = 0;
-    qsizetype entityGrowth = 0;
     // Where the next delimiter of two or more bytes may begin: an occurrence that begins in one slice may
     // end in the next.
     const char* nextDelimiter = data;
@@ -138,8 +135,6 @@ bool HtmlDocument::count(const QByteArray& header, const SliceBreak& pause)
         const ByteCounts counts = countBytes(data + begin, end - begin, '\n', '\r', firstDelimiterByte);
         lineFeeds += counts.first;
         carriageReturns += counts.second;
-        if (m_flags.escapeHtml)
-            entityGrowth += escapingGrowth(data + begin, data + end);
         if (delimiterSize == 1)
             delimiters += counts.third;
         if (delimiterSize > 1) {
@@ -157,10 +152,11 @@ bool HtmlDocument::count(const QByteArray& header, const SliceBreak& pause)
     m_lineCount = carriageReturns == size ? 0 : lineFeeds + 1;
 
     // Exact for text whose carriage returns all stand at line ends; otherwise an estimate that appendRow
-    // corrects should carriage returns inside a line join new delimiters.
+    // corrects should carriage returns inside a line join new delimiters. Entities and fields that span
+    // lines grow the buffer as they come: data without markup costs no extra pass.
     const qsizetype content = size - lineFeeds - carriageReturns - delimiters * delimiterSize;
     const qsizetype estimate = header.size() + m_lineCount * kRowTagsSize + (delimiters + m_lineCount) * kCellTagsSize +
-                               qMax<qsizetype>(content, 0) + entityGrowth + documentFooter().size() + 2;
+                               qMax<qsizetype>(content, 0) + documentFooter().size() + 2;
     resizeForWriting(m_buffer, estimate);
     append(header.constData(), header.size());
     return true;
@@ -333,7 +329,7 @@ bool HtmlDocument::closedLater(const char* from, const char* end)
 
 void HtmlDocument::appendCell(const char* field, qsizetype size)
 {
-    if (m_flags.escapeHtml) {
+    if (m_flags.escapeHtml && findEntityByte(field, field + size) != field + size) {
         append(kCellStart, kCellStartSize);
         appendEscaped(field, field + size);
         append(kCellEnd, kCellEndSize);
@@ -357,16 +353,12 @@ void HtmlDocument::appendText(const char* begin, const char* end)
 
 void HtmlDocument::appendEscaped(const char* begin, const char* end)
 {
-    const char* run = begin;
-    for (const char* p = begin; p != end; ++p) {
-        const char* entity = entityOf(*p);
-        if (!entity)
-            continue;
-        append(run, p - run);
-        append(entity, kEntities.size[static_cast<unsigned char>(*p)]);
-        run = p + 1;
+    for (const char* p = findEntityByte(begin, end); p != end; p = findEntityByte(begin, end)) {
+        append(begin, p - begin);
+        append(entityOf(*p), kEntities.size[static_cast<unsigned char>(*p)]);
+        begin = p + 1;
     }
-    append(run, end - run);
+    append(begin, end - begin);
 }
 
 // The inside of a quoted field, whose quotes all come in pairs: each pair stands for one quote.
