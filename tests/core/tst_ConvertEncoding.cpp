@@ -29,7 +29,7 @@ void tst_ConvertEncoding::decode_data()
 
     const QByteArray bom = "\xEF\xBB\xBF";
     const QByteArray replacement = "\xEF\xBF\xBD";
-    // UTF-16 little-endian, recognised by a first byte FF or FE.
+    // UTF-16 little-endian, recognised by FF FE.
     QTest::newRow("UTF-16 keeps its mark") << QByteArray("\xFF\xFE"
                                                          "a\0,\0b\0",
                                                          8)
@@ -39,11 +39,17 @@ void tst_ConvertEncoding::decode_data()
                                                      5)
                                        << bom + "ab";
     QTest::newRow("UTF-16 odd trailing high byte") << QByteArray("\xFF\xFE\xE9", 3) << bom + "\xC3\xA9";
-    QTest::newRow("UTF-16 FE FF read low byte first") << QByteArray("\xFE\xFF"
-                                                                    "a\0",
-                                                                    4)
-                                                      << QByteArray("\xEF\xBF\xBE"
-                                                                    "a");
+    // UTF-16 big-endian, recognised by FE FF; the same rules with the other byte order.
+    QTest::newRow("UTF-16BE keeps its mark") << QByteArray("\xFE\xFF\0a\0,\0b", 8) << bom + "a,b";
+    QTest::newRow("UTF-16BE long ASCII run and a letter")
+        << QByteArray("\xFE\xFF\0a\0b\0c\0d\0e\0f\0g\0h\0\xE9\x04\x10", 22) << bom + "abcdefgh\xC3\xA9\xD0\x90";
+    QTest::newRow("UTF-16BE surrogate pair") << QByteArray("\xFE\xFF\xD8\x3D\xDE\x00", 6) << bom + "\xF0\x9F\x98\x80";
+    QTest::newRow("UTF-16BE odd trailing byte") << QByteArray("\xFE\xFF\0a\x41", 5) << bom + "aA";
+    // FF or FE without its partner is no byte order mark: the text is Windows-1252 (thorn, y diaeresis).
+    QTest::newRow("thorn first") << QByteArray("\xFEtt") << QByteArray("\xC3\xBEtt");
+    QTest::newRow("y diaeresis first") << QByteArray("\xFF,a") << QByteArray("\xC3\xBF,a");
+    QTest::newRow("FE FE") << QByteArray("\xFE\xFE") << QByteArray("\xC3\xBE\xC3\xBE");
+    QTest::newRow("lone FF") << QByteArray("\xFF") << QByteArray("\xC3\xBF");
     QTest::newRow("UTF-16 surrogate pair") << QByteArray("\xFF\xFE\x3D\xD8\x00\xDE", 6) << bom + "\xF0\x9F\x98\x80";
     QTest::newRow("UTF-16 lone high surrogate") << QByteArray("\xFF\xFE\x3D\xD8"
                                                               "a\0",
@@ -150,6 +156,9 @@ void tst_ConvertEncoding::readingFiles_data()
                                           4)
                             << QByteArray("\xEF\xBB\xBF"
                                           "x");
+    QTest::newRow("UTF-16 big-endian") << QByteArray("\xFE\xFF\0x\0,\0y", 8)
+                                       << QByteArray("\xEF\xBB\xBF"
+                                                     "x,y");
 }
 
 void tst_ConvertEncoding::readingFiles()
