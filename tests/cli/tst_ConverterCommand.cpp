@@ -60,6 +60,8 @@ private slots:
     void failuresAreReportedAndCounted();
     void folderPaths();
     void savedSettingsWithCommandLineWinning();
+    void unreadableSavedSettingsAreNamedInOneLine();
+    void scanCountsNamesThatAreNotUtf8();
 
 private:
     QTemporaryDir m_config;
@@ -409,6 +411,51 @@ void tst_ConverterCommand::savedSettingsWithCommandLineWinning()
     const QByteArray overridden = test::TempTree::readFile(tree.path(QStringLiteral("s.htm")));
     QVERIFY(overridden.contains("border='7'"));
     QVERIFY(overridden.contains("<td>a;b</td><td>c</td>"));
+}
+
+void tst_ConverterCommand::unreadableSavedSettingsAreNamedInOneLine()
+{
+    test::TempTree tree;
+    const QString settingsFile = SettingsStore::openUserSettings()->fileName();
+    QFile::remove(settingsFile);
+    QVERIFY(QDir().mkpath(settingsFile)); // a folder where the settings file belongs
+    const QString source = tree.writeFile(QStringLiteral("s.csv"), "a,b\r\nc,d\r\n");
+
+    const Outcome outcome = convert({QStringLiteral("--saved-settings"), QStringLiteral("--next-to-source"), source});
+    QDir(settingsFile).removeRecursively();
+
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.err, QStringLiteral("ostrand-convert: cannot read the saved settings %1: It is a folder, not a "
+                                         "file; using the defaults\n")
+                              .arg(settingsFile));
+    QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("s.htm"))), kExample);
+}
+
+void tst_ConverterCommand::scanCountsNamesThatAreNotUtf8()
+{
+#ifdef Q_OS_UNIX
+    test::TempTree tree;
+    tree.writeFile(QStringLiteral("d/a.csv"), "a\n");
+    const QByteArray badName = QFile::encodeName(tree.path(QStringLiteral("d/"))) + "b\xFF.csv";
+    QFile bad;
+    QVERIFY(bad.open(::fopen(badName.constData(), "w"), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+    bad.write("b\n");
+    bad.close();
+    const QString out = tree.makeFolder(QStringLiteral("out"));
+
+    const Outcome outcome = convert({QStringLiteral("--output-dir"), out, tree.path(QStringLiteral("d"))});
+
+    QCOMPARE(outcome.status, 1);
+    QCOMPARE(outcome.out, out + QStringLiteral("/a.htm\n"));
+    QCOMPARE(outcome.err,
+             QStringLiteral("ostrand-convert: %1: 1 file(s) left out: the name is not valid UTF-8\n"
+                            "ostrand-convert: 1 document(s) written; 1 file(s) of the given folders skipped: the "
+                            "name is not valid UTF-8\n")
+                 .arg(tree.path(QStringLiteral("d"))));
+    QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("a.htm")});
+#else
+    QSKIP("names are always text elsewhere");
+#endif
 }
 
 QTEST_GUILESS_MAIN(tst_ConverterCommand)

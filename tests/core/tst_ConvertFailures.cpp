@@ -2,21 +2,24 @@
 #include <QtTest>
 
 #include "core/convert/ConvertVantrel.h"
+#include "core/convert/SourceText.h"
 #include "support/core/RecordingRunHost.h"
 #include "support/core/TempTree.h"
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace ostrand;
 
 namespace {
 
-const QByteArray kEmptyDocument = "<html><title></title><body><table width='100%' style='color:#000000' border='1' "
-                                  "bgcolor='#FFFFFF'><tbody>\r\n</body></html>\r\n";
+const QByteArray kDocument = "<html><title></title><body><table width='100%' style='color:#000000' border='1' "
+                             "bgcolor='#FFFFFF'><tbody>\r\n<tr>\r\n<td>a</td><td>b</td></tr>\r\n</body></html>\r\n";
 
 } // namespace
 
@@ -25,9 +28,12 @@ class tst_ConvertFailures : public QObject
     Q_OBJECT
 
 private slots:
-    void unreadableSourceStillGivesAnEmptyDocument_data();
-    void unreadableSourceStillGivesAnEmptyDocument();
-    void fifoSourceDoesNotBlock();
+    void unreadableSourceWritesNothing_data();
+    void unreadableSourceWritesNothing();
+    void sourceChangingWhileReadFails_data();
+    void sourceChangingWhileReadFails();
+    void outputLinksAreFollowedOnlyWhereSafe_data();
+    void outputLinksAreFollowedOnlyWhereSafe();
     void writeFailuresWriteNothing_data();
     void writeFailuresWriteNothing();
     void sourceIsNeverItsOwnOutput_data();
@@ -36,51 +42,91 @@ private slots:
     void sourceWithoutFolderPartIsConvertedBesideIt();
 };
 
-void tst_ConvertFailures::unreadableSourceStillGivesAnEmptyDocument_data()
+void tst_ConvertFailures::unreadableSourceWritesNothing_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("missing") << QStringLiteral("gone.csv") << QStringLiteral("File not found");
-    QTest::newRow("folder") << QStringLiteral("folder.csv") << QStringLiteral("It is a folder, not a file");
+    QTest::newRow("missing") << QStringLiteral("x.csv") << QStringLiteral("File not found");
+    QTest::newRow("folder") << QStringLiteral("folder/x.csv") << QStringLiteral("It is a folder, not a file");
+    QTest::newRow("FIFO") << QStringLiteral("fifo/x.csv") << QStringLiteral("It is not a regular file");
+    QTest::newRow("name not valid UTF-8")
+        << QStringLiteral("bad") << QStringLiteral("The name is not valid UTF-8, so the file cannot be reached by it");
 }
 
-void tst_ConvertFailures::unreadableSourceStillGivesAnEmptyDocument()
+// Whatever keeps a source from being read, the report names it at step 114 and nothing is written: an
+// earlier document at the output path (perhaps the last copy of that data) stays as it was.
+void tst_ConvertFailures::unreadableSourceWritesNothing()
 {
+#ifdef Q_OS_UNIX
     QFETCH(QString, source);
     QFETCH(QString, reason);
     test::TempTree tree;
-    tree.makeFolder(QStringLiteral("folder.csv"));
+    tree.makeFolder(QStringLiteral("folder/x.csv"));
+    tree.makeFolder(QStringLiteral("fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(tree.path(QStringLiteral("fifo/x.csv"))).constData(), 0600), 0);
+    // A file whose name holds the byte FF: its decoded name holds U+FFFD and reaches nothing.
+    tree.makeFolder(QStringLiteral("bad"));
+    const QByteArray rawName = QFile::encodeName(tree.path(QStringLiteral("bad/"))) + "x\xFF.csv";
+    const int fd = ::open(rawName.constData(), O_WRONLY | O_CREAT, 0600);
+    QVERIFY(fd >= 0 && ::write(fd, "a,b\n", 4) == 4 && ::close(fd) == 0);
+    const QString out = tree.makeFolder(QStringLiteral("out"));
+    tree.writeFile(QStringLiteral("out/x.htm"), "the only copy\r\n");
+    const auto before = test::TempTree::snapshot(tree.root());
     test::RecordingRunHost host;
     host.options.OutputMode = OutputMode::ChosenFolder;
-    host.options.OutputFolder = tree.makeFolder(QStringLiteral("out"));
+    host.options.OutputFolder = out;
+    const QString path = source == QLatin1String("bad") ? QFile::decodeName(rawName) : tree.path(source);
 
-    const auto written = ConvertVantrel(host, tree.path(source), QStringLiteral(","));
+    const auto written = ConvertVantrel(host, path, QStringLiteral(","));
 
+    QCOMPARE(written, std::nullopt);
     QCOMPARE(host.reportLines(), QList<int>{114});
     QCOMPARE(host.reports.first().tag, QStringLiteral("in Vantrel2021/08/31.modCSV.ConvertVantrel "));
-    QCOMPARE(host.reports.first().description, QStringLiteral("Cannot read %1: %2").arg(tree.path(source), reason));
-    QCOMPARE(test::TempTree::readFile(written.value_or(QString())), kEmptyDocument);
-    QVERIFY(QFileInfo(tree.path(QStringLiteral("folder.csv"))).isDir());
+    QCOMPARE(host.reports.first().description, QStringLiteral("Cannot read %1: %2").arg(path, reason));
+    QCOMPARE(test::TempTree::snapshot(tree.root()), before);
+#else
+    QSKIP("FIFOs and names of raw bytes are POSIX features");
+#endif
 }
 
-void tst_ConvertFailures::fifoSourceDoesNotBlock()
+void tst_ConvertFailures::sourceChangingWhileReadFails_data()
 {
-#ifdef Q_OS_UNIX
+    QTest::addColumn<QString>("change");
+    QTest::newRow("shrinks") << QStringLiteral("shrink");
+    QTest::newRow("grows") << QStringLiteral("grow");
+    QTest::newRow("truncated to nothing") << QStringLiteral("empty");
+}
+
+// The read takes a few slices; between two of them the file changes. Its text would be neither the old nor the
+// new one, so the read fails.
+void tst_ConvertFailures::sourceChangingWhileReadFails()
+{
+    QFETCH(QString, change);
     test::TempTree tree;
-    const QString fifo = tree.path(QStringLiteral("pipe.csv"));
-    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    test::RecordingRunHost host;
-    host.options.OutputMode = OutputMode::SourceFolder;
+    const QByteArray line = "field one,field two,field three\r\n";
+    QByteArray bytes;
+    while (bytes.size() < 3 * 1024 * 1024)
+        bytes += line;
+    const QString path = tree.writeFile(QStringLiteral("s.csv"), bytes);
+    int breaks = 0;
+    const SliceBreak pause = [&] {
+        if (++breaks == 1) {
+            QFile file(path);
+            if (change == QLatin1String("grow")) {
+                file.open(QIODevice::Append);
+                file.write(line);
+            } else {
+                file.open(QIODevice::ReadWrite);
+                file.resize(change == QLatin1String("empty") ? 0 : bytes.size() / 2);
+            }
+        }
+        return true;
+    };
 
-    // Opening a FIFO for reading waits for a writer: the conversion must refuse it without opening it.
-    const auto written = ConvertVantrel(host, fifo, QStringLiteral(","));
+    const Result<QByteArray> read = ReadCSVText(path, pause);
 
-    QCOMPARE(host.reportLines(), QList<int>{114});
-    QCOMPARE(host.reports.first().description, QStringLiteral("Cannot read %1: It is not a regular file").arg(fifo));
-    QCOMPARE(test::TempTree::readFile(written.value_or(QString())), kEmptyDocument);
-#else
-    QSKIP("FIFOs are a POSIX feature");
-#endif
+    QVERIFY(breaks > 0);
+    QCOMPARE(read.error(), QStringLiteral("Cannot read %1: The file changed while it was read").arg(path));
 }
 
 void tst_ConvertFailures::writeFailuresWriteNothing_data()
@@ -197,6 +243,92 @@ void tst_ConvertFailures::sourceWithoutFolderPartIsConvertedBesideIt()
     QCOMPARE(written.value_or(QString()), QStringLiteral("a.htm"));
     QVERIFY(QFileInfo::exists(tree.path(QStringLiteral("a.htm"))));
     QVERIFY(!QFileInfo::exists(QStringLiteral("/a.htm")));
+}
+
+void tst_ConvertFailures::outputLinksAreFollowedOnlyWhereSafe_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("refusal"); // "" when the document is written through the link
+    QTest::addColumn<bool>("needsRoot");
+    const QString notRegular = QStringLiteral("It is a symbolic link to something that is not a regular file");
+    QTest::newRow("link to a file of the user") << QStringLiteral("plain/link") << QString() << false;
+    QTest::newRow("link in a shared folder, the user's own") << QStringLiteral("shared/mine") << QString() << false;
+    QTest::newRow("link in a shared folder, the folder owner's")
+        << QStringLiteral("shared-other/owners") << QString() << true;
+    QTest::newRow("link in a shared folder, a stranger's")
+        << QStringLiteral("shared/strangers")
+        << QStringLiteral("It is a symbolic link in a shared folder, owned by another user; it is not followed")
+        << true;
+    QTest::newRow("link to a FIFO") << QStringLiteral("plain/to-fifo") << notRegular << false;
+    QTest::newRow("link to a folder") << QStringLiteral("plain/to-folder") << notRegular << false;
+    QTest::newRow("link to nothing") << QStringLiteral("plain/dangling")
+                                     << QStringLiteral("It is a symbolic link that leads nowhere") << false;
+    QTest::newRow("a FIFO itself") << QStringLiteral("plain/fifo") << QStringLiteral("It is not a regular file")
+                                   << false;
+}
+
+// An output path that is a symbolic link is followed as the kernel follows links in shared sticky folders,
+// and only to a regular file; a refused path is reported at step 168 and nothing at all changes.
+void tst_ConvertFailures::outputLinksAreFollowedOnlyWhereSafe()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QString, output);
+    QFETCH(QString, refusal);
+    QFETCH(bool, needsRoot);
+    if (needsRoot && ::geteuid() != 0)
+        QSKIP("links and folders of other users can only be made by root");
+    constexpr uid_t stranger = 65534;
+    test::TempTree tree;
+    const QString target = tree.writeFile(QStringLiteral("data/target.htm"), "the user's own file\n");
+    tree.makeFolder(QStringLiteral("data/folder"));
+    QCOMPARE(::mkfifo(QFile::encodeName(tree.path(QStringLiteral("data/fifo"))).constData(), 0600), 0);
+    tree.makeFolder(QStringLiteral("plain"));
+    QCOMPARE(::mkfifo(QFile::encodeName(tree.path(QStringLiteral("plain/fifo.htm"))).constData(), 0600), 0);
+    for (const QString& folder : {QStringLiteral("shared"), QStringLiteral("shared-other")}) {
+        tree.makeFolder(folder);
+        QCOMPARE(::chmod(QFile::encodeName(tree.path(folder)).constData(), 01777), 0);
+    }
+    const auto link = [&](const QString& to, const QString& at, uid_t owner) {
+        const QString where = tree.path(at + QStringLiteral(".htm"));
+        QVERIFY(QFile::link(to, where));
+        if (owner != ::geteuid())
+            QCOMPARE(::lchown(QFile::encodeName(where).constData(), owner, owner), 0);
+    };
+    link(target, QStringLiteral("plain/link"), ::geteuid());
+    link(target, QStringLiteral("shared/mine"), ::geteuid());
+    link(tree.path(QStringLiteral("data/fifo")), QStringLiteral("plain/to-fifo"), ::geteuid());
+    link(tree.path(QStringLiteral("data/folder")), QStringLiteral("plain/to-folder"), ::geteuid());
+    link(tree.path(QStringLiteral("data/none")), QStringLiteral("plain/dangling"), ::geteuid());
+    if (::geteuid() == 0) {
+        link(target, QStringLiteral("shared/strangers"), stranger);
+        link(target, QStringLiteral("shared-other/owners"), stranger);
+        QCOMPARE(::chown(QFile::encodeName(tree.path(QStringLiteral("shared-other"))).constData(), stranger, stranger),
+                 0);
+    }
+    const QString source =
+        tree.writeFile(QStringLiteral("in/") + QFileInfo(output).fileName() + QStringLiteral(".csv"), "a,b\n");
+    const auto before = test::TempTree::snapshot(tree.root());
+    test::RecordingRunHost host;
+    host.options.OutputMode = OutputMode::ChosenFolder;
+    host.options.OutputFolder = tree.path(QFileInfo(output).path());
+    const QString outputPath = tree.path(output + QStringLiteral(".htm"));
+
+    const auto written = ConvertVantrel(host, source, QStringLiteral(","));
+
+    if (refusal.isEmpty()) {
+        QCOMPARE(host.reportLines(), QList<int>{});
+        QCOMPARE(written.value_or(QString()), outputPath);
+        QCOMPARE(test::TempTree::readFile(target), kDocument);
+        QVERIFY(QFileInfo(outputPath).isSymLink());
+    } else {
+        QCOMPARE(written, std::nullopt);
+        QCOMPARE(host.reportLines(), QList<int>{168});
+        QCOMPARE(host.reports.first().description, QStringLiteral("Cannot write %1: %2").arg(outputPath, refusal));
+        QCOMPARE(test::TempTree::snapshot(tree.root()), before);
+    }
+#else
+    QSKIP("symbolic links as POSIX has them");
+#endif
 }
 
 QTEST_GUILESS_MAIN(tst_ConvertFailures)

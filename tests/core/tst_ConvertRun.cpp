@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "core/common/Paths.h"
 #include "core/convert/ConversionRun.h"
 #include "support/core/RecordingRunHost.h"
 #include "support/core/TempTree.h"
@@ -38,6 +39,8 @@ private slots:
     void entriesAddedDuringTheRunAreNotVisited();
     void stopEndsTheRunWithoutWriting();
     void oneBadEntryDoesNotStopTheRun();
+    void aDocumentOfTheRunIsNeverReplaced_data();
+    void aDocumentOfTheRunIsNeverReplaced();
 };
 
 void tst_ConvertRun::twoFiles()
@@ -285,6 +288,54 @@ void tst_ConvertRun::oneBadEntryDoesNotStopTheRun()
     QCOMPARE(host.reportLines(), QList<int>{168});
     QCOMPARE(host.written,
              (QStringList{tree.path(QStringLiteral("out/a.htm")), tree.path(QStringLiteral("out/c.htm"))}));
+    QCOMPARE(host.messages, QStringList{kDone});
+}
+
+void tst_ConvertRun::aDocumentOfTheRunIsNeverReplaced_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QStringList>("sources"); // the first two give the same output path
+    QTest::addColumn<QString>("kept");        // that document, as the first source made it
+    QTest::newRow("x.csv of two folders into one folder")
+        << int(OutputMode::ChosenFolder) << QStringList{QStringLiteral("one/x.csv"), QStringLiteral("two/x.csv")}
+        << QStringLiteral("out/x.htm");
+    QTest::newRow("x.csv and x.txt beside each other")
+        << int(OutputMode::SourceFolder) << QStringList{QStringLiteral("one/x.csv"), QStringLiteral("one/x.txt")}
+        << QStringLiteral("one/x.htm");
+    QTest::newRow("the same file twice") << int(OutputMode::SourceFolder)
+                                         << QStringList{QStringLiteral("one/x.csv"), QStringLiteral("one/x.csv")}
+                                         << QStringLiteral("one/x.htm");
+}
+
+// A later entry whose document would replace one written earlier in the same run is reported at the write
+// and the run goes on; the earlier document stays, and the next file still converts.
+void tst_ConvertRun::aDocumentOfTheRunIsNeverReplaced()
+{
+    QFETCH(int, mode);
+    QFETCH(QStringList, sources);
+    QFETCH(QString, kept);
+    test::TempTree tree;
+    test::RecordingRunHost host;
+    host.options.OutputMode = OutputMode(mode);
+    host.options.OutputFolder = tree.makeFolder(QStringLiteral("out"));
+    for (const QString& source : sources)
+        host.entries.append(tree.writeFile(source, source.toUtf8() + ",first\n"));
+    host.entries.append(tree.writeFile(QStringLiteral("one/next.csv"), "next\n"));
+    bool converting = false;
+
+    RunConversion(host, converting);
+
+    QCOMPARE(host.reportLines(), QList<int>{168});
+    QCOMPARE(host.reports.first().description,
+             QStringLiteral("Cannot write %1: A document of an earlier entry of this run was written there, and it "
+                            "is kept")
+                 .arg(tree.path(kept)));
+    QCOMPARE(test::TempTree::readFile(tree.path(kept)),
+             QByteArray("<html><title></title><body><table width='100%' style='color:#000000' border='1' "
+                        "bgcolor='#FFFFFF'><tbody>\r\n<tr>\r\n<td>") +
+                 sources.first().toUtf8() + "</td><td>first</td></tr>\r\n</body></html>\r\n");
+    const QString next = FolderOf(tree.path(kept)) + QStringLiteral("next.htm");
+    QCOMPARE(host.written, (QStringList{tree.path(kept), next}));
     QCOMPARE(host.messages, QStringList{kDone});
 }
 

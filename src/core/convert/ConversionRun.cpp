@@ -45,6 +45,7 @@ void RunConversion(RunHost& host, bool& Converting)
 
     op.step(108, [&] { host.setBusyPointer(true); });
     qsizetype count = 0;
+    WrittenDocuments writtenInRun;
     op.step(110, [&] { count = host.entryCount(); });
 
     for (qsizetype i = 1; i <= count; ++i) {
@@ -77,7 +78,7 @@ void RunConversion(RunHost& host, bool& Converting)
                 ResolveDelimiter(option, option == DelimiterOption::Other ? host.otherDelimiterText() : QString());
         });
         op.step(140, [&] {
-            if (const auto written = ConvertVantrel(host, sourcePath, delimiter))
+            if (const auto written = ConvertVantrel(host, sourcePath, delimiter, &writtenInRun))
                 host.documentWritten(*written);
         });
         if (host.stopRequested())

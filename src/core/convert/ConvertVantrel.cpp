@@ -52,7 +52,8 @@ private:
 
 } // namespace
 
-std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourcePath, const QString& delimiter)
+std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourcePath, const QString& delimiter,
+                                      WrittenDocuments* writtenInRun)
 {
     GuardedOperation op(host, LocationTag::convertVantrel());
     EventTurns turns(host);
@@ -64,9 +65,10 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
         header = documentHeader(textColor, borderWidth, host.backgroundColor());
     });
 
-    // An unreadable source is reported and counts as empty text: the document still gets its header and footer.
+    // An unreadable source is reported and writes nothing: an earlier document at the output path may be
+    // the last copy of that data.
     QByteArray text;
-    op.step(114, [&]() -> Status {
+    const bool read = op.step(114, [&]() -> Status {
         Result<QByteArray> read = ReadCSVText(sourcePath, turns.slices());
         if (turns.stopped())
             return Status::success();
@@ -75,18 +77,19 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
         text = std::move(read.value());
         return Status::success();
     });
-    if (turns.stopped())
+    if (turns.stopped() || !read)
         return std::nullopt;
 
+    // A document that cannot be built (no memory for it) is reported once and nothing is written.
     std::optional<HtmlDocument> document;
-    op.step(116, [&] {
+    const bool started = op.step(116, [&] {
         document = HtmlDocument::start(header, text, delimiter.toUtf8(), turns.slices(), host.documentFlags());
     });
-    if (turns.stopped())
+    if (turns.stopped() || !started)
         return std::nullopt;
 
     bool stopped = false;
-    op.step(120, [&]() -> Status {
+    const bool built = op.step(120, [&]() -> Status {
         if (!document)
             return noDocument();
         stopped = !document->appendRows([&](int percent) {
@@ -95,7 +98,7 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
         });
         return Status::success();
     });
-    if (stopped)
+    if (stopped || !built)
         return std::nullopt;
     // The document no longer needs the text: its memory goes back before the document is written.
     releaseLargeBuffer(text, turns.slices());
@@ -123,6 +126,10 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     const bool written = op.step(168, [&]() -> Status {
         if (!document)
             return noDocument();
+        if (writtenInRun && writtenInRun->contains(outputPath))
+            return Failure{QStringLiteral("Cannot write %1: A document of an earlier entry of this run was written "
+                                          "there, and it is kept")
+                               .arg(outputPath)};
         QByteArray bytes = document->takeFileBytes();
         const Status status = writeDocument(outputPath, bytes, sourcePath, turns.slices());
         stoppedWriting = !status.ok() && turns.stopped();
@@ -135,6 +142,8 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
         op.end();
         return std::nullopt;
     }
+    if (writtenInRun)
+        writtenInRun->add(outputPath);
     return outputPath;
 }
 

@@ -6,13 +6,17 @@
 #include <QString>
 
 #include "core/convert/ConversionOptions.h"
+#include "core/convert/OutputFile.h"
 
 namespace ostrand {
 
 // Converts one CSV file into its .htm table document. Reads the appearance options while building the
 // header and the output options after the body is complete, reports the per-line progress, yields, and
 // reports every failure through the host under the conversion's location tag. Never fails towards its
-// caller; returns the path of the document it wrote, if any.
-std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourcePath, const QString& delimiter);
+// caller; returns the path of the document it wrote, if any. A source that cannot be read, or whose document
+// cannot be built, is reported and writes nothing. With `writtenInRun`, a document written earlier in the same
+// run is never replaced: the later entry is reported at the write, and its document is added once written.
+std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourcePath, const QString& delimiter,
+                                      WrittenDocuments* writtenInRun = nullptr);
 
 } // namespace ostrand

@@ -13,6 +13,9 @@
 #include <fcntl.h>
 #endif
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -117,6 +120,73 @@ Failure writeFailure(const QString& path, const QString& reason)
     return Failure{QStringLiteral("Cannot write %1: %2").arg(path, reason)};
 }
 
+#ifdef Q_OS_UNIX
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Sends a file's data to the disk; 0, or the error that kept it from getting there.
+int syncData(int fd)
+{
+#ifdef Q_OS_LINUX
+    return ::fdatasync(fd) == 0 ? 0 : errno;
+#else
+    return ::fsync(fd) == 0 ? 0 : errno;
+#endif
+}
+
+QString fileIdentity(const struct stat& info)
+{
+    return QStringLiteral("%1:%2").arg(quint64(info.st_dev)).arg(quint64(info.st_ino));
+}
+
+// Whether the document may be written at the path as it stands: a new name, an existing regular file, or a
+// link the kernel would follow to a regular file. Each link of a chain is judged in its own folder.
+Status checkTarget(const QString& path)
+{
+    QString at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QByteArray encoded = QFile::encodeName(at);
+        struct stat link;
+        if (::lstat(encoded.constData(), &link) != 0)
+            return hops == 0 ? Status::success() // a new document; any other trouble shows when it is written
+                             : writeFailure(path, QStringLiteral("It is a symbolic link that leads nowhere"));
+        if (S_ISREG(link.st_mode) || (hops == 0 && S_ISDIR(link.st_mode)))
+            return Status::success();
+        if (!S_ISLNK(link.st_mode))
+            return writeFailure(path, hops == 0 ? QStringLiteral("It is not a regular file")
+                                                : QStringLiteral("It is a symbolic link to something that is "
+                                                                 "not a regular file"));
+        const QFileInfo info(at);
+        struct stat folder;
+        if (::stat(QFile::encodeName(info.absolutePath()).constData(), &folder) != 0)
+            return writeFailure(path, systemText(errno));
+        const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+        if (shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid)
+            return writeFailure(path, QStringLiteral("It is a symbolic link in a shared folder, owned by another "
+                                                     "user; it is not followed"));
+        at = info.symLinkTarget();
+    }
+    return writeFailure(path, systemText(ELOOP));
+}
+
+#endif
+
+// Writes all of a chunk, going on after a short write so that a full disk is told by the system's own text.
+bool writeAll(QSaveFile& file, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const qint64 done = file.write(data, size);
+        if (done <= 0)
+            return false;
+        data += done;
+        size -= done;
+    }
+    return true;
+}
+
 } // namespace
 
 QString OutputFileName(const QString& sourcePath, PathRules rules)
@@ -146,12 +216,43 @@ QString OutputPath(const QString& sourcePath, OutputMode mode, const QString& ou
     return QString();
 }
 
+bool WrittenDocuments::contains(const QString& path) const
+{
+    if (m_paths.contains(path))
+        return true;
+#ifdef Q_OS_UNIX
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && m_files.contains(fileIdentity(info));
+#else
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && m_files.contains(canonical);
+#endif
+}
+
+void WrittenDocuments::add(const QString& path)
+{
+    m_paths.insert(path);
+#ifdef Q_OS_UNIX
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+        m_files.insert(fileIdentity(info));
+#else
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (!canonical.isEmpty())
+        m_files.insert(canonical);
+#endif
+}
+
 Status writeDocument(const QString& path, const QByteArray& bytes, const QString& sourcePath, const SliceBreak& pause)
 {
     if (path.isEmpty())
         return Failure{QStringLiteral("No output folder is chosen: the document has nowhere to go")};
     if (isSameFile(path, sourcePath))
         return writeFailure(path, QStringLiteral("It is the source file itself, which is never overwritten"));
+#ifdef Q_OS_UNIX
+    if (const Status target = checkTarget(path); !target)
+        return target;
+#endif
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -166,7 +267,7 @@ Status writeDocument(const QString& path, const QByteArray& bytes, const QString
         if (offset > 0 && !offerBreak(pause))
             return stopped();
         const qint64 chunk = qMin(kWriteChunk, size - offset);
-        if (file.write(bytes.constData() + offset, chunk) != chunk) {
+        if (!writeAll(file, bytes.constData() + offset, chunk)) {
             const QString reason = file.errorString();
             file.cancelWriting();
             return writeFailure(path, reason);
@@ -184,16 +285,21 @@ Status writeDocument(const QString& path, const QByteArray& bytes, const QString
     if (size > kWriteChunk) {
         bool stop = false;
         const int fd = file.handle();
-#ifdef Q_OS_LINUX
-        offeringBreaks([fd] { return ::fdatasync(fd); }, pause, stop); // a failure shows again in commit()
-#else
-        offeringBreaks([fd] { return ::fsync(fd); }, pause, stop);
-#endif
+        const int synced = offeringBreaks([fd] { return syncData(fd); }, pause, stop);
         if (stop)
             return stopped();
+        if (synced != 0) {
+            file.cancelWriting();
+            return writeFailure(path, systemText(synced));
+        }
         if (!offeringBreaks([&file] { return file.commit(); }, pause, stop))
             return writeFailure(path, file.errorString());
         return Status::success();
+    }
+    // The commit syncs too but does not tell a failing sync (a disk that fills only then).
+    if (const int error = syncData(file.handle()); error != 0) {
+        file.cancelWriting();
+        return writeFailure(path, systemText(error));
     }
 #endif
     if (!file.commit())
