@@ -75,10 +75,18 @@ public:
     }
     void yieldToEvents() override {}
     bool stopRequested() const override { return m_stop; }
+    void namesNotValidUtf8(const QString& folder, int count) override
+    {
+        m_host.reportFailure(folder, QStringLiteral("%1 file(s) left out: the name is not valid UTF-8").arg(count));
+        m_skipped += count;
+    }
+    // The files the scan left out, for the summary.
+    int skipped() const { return m_skipped; }
 
 private:
     ConverterHost& m_host;
     const std::atomic<bool>& m_stop;
+    int m_skipped = 0;
 };
 
 // The choices the desktop program saved, as its window restores them: the last selected option button of a
@@ -87,6 +95,9 @@ ConverterHost::Choices savedChoices(QTextStream& err)
 {
     const std::unique_ptr<QSettings> settings = SettingsStore::openUserSettings();
     const SettingsStore store(*settings);
+    if (const QString reason = store.unreadableReason(); !reason.isEmpty())
+        say(err, QStringLiteral("cannot read the saved settings %1: %2; using the defaults")
+                     .arg(settings->fileName(), reason));
     const auto yesNo = [&](const QString& key) {
         const SettingDefault* entry = findSettingDefault(key);
         const bool fallback = entry && entry->defaultText == QLatin1String("1");
@@ -240,6 +251,9 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
         return stoppedStatus();
     if (!host.refusal().isEmpty())
         return kBadUsage;
+    if (scanHost.skipped() > 0)
+        host.say(QStringLiteral("%1 file(s) of the given folders skipped: the name is not valid UTF-8")
+                     .arg(scanHost.skipped()));
     return host.failures() == 0 ? kAllWritten : kFailures;
 }
 

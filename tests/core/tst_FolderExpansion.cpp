@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -82,6 +83,7 @@ private slots:
     void entriesOfEveryKindInAScannedFolder_data();
     void entriesOfEveryKindInAScannedFolder();
     void stopWhileALargeFolderIsTaken();
+    void namesNotValidUtf8AreCountedNeverListed();
 };
 
 void tst_FolderExpansion::pattern_data()
@@ -280,6 +282,30 @@ void tst_FolderExpansion::stopWhileALargeFolderIsTaken()
         QCOMPARE(delivered, 0);
         QCOMPARE(host.yields, stopAt);
     }
+}
+
+// A name whose bytes are not valid UTF-8 cannot be handed on: such files are counted for their folder and
+// left out, whatever their place in the listing; a folder of that kind is passed over as before.
+void tst_FolderExpansion::namesNotValidUtf8AreCountedNeverListed()
+{
+    test::TempTree tree;
+    tree.writeFile(u"T/a.csv"_qs, "a\n");
+    tree.writeFile(u"T/sub/c.csv"_qs, "c\n");
+    const QByteArray root = QFile::encodeName(tree.root());
+    for (const QByteArray& name : {QByteArray("/T/b\xFF.csv"), QByteArray("/T/sub/\xFE\xFE.csv"),
+                                  QByteArray("/T/sub/d\xE9.csv"), QByteArray("/T/sub/e\xFF.txt")}) {
+        const int fd = ::open((root + name).constData(), O_WRONLY | O_CREAT, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+    }
+    QCOMPARE(::mkdir((root + "/T/f\xFF").constData(), 0700), 0);
+    test::RecordingScanHost host;
+
+    const QStringList files = CollectFilesInTree(tree.path(u"T"_qs), PatternForExtension(u"csv"_qs), host);
+
+    QCOMPARE(files, (QStringList{tree.path(u"T/a.csv"_qs), tree.path(u"T/sub/c.csv"_qs)}));
+    QCOMPARE(host.undecodable, (QStringList{tree.path(u"T"_qs) + u":1"_qs, tree.path(u"T/sub"_qs) + u":2"_qs}));
+    QCOMPARE(host.lines(), QList<int>{});
 }
 
 QTEST_GUILESS_MAIN(tst_FolderExpansion)

@@ -43,6 +43,7 @@ struct Wanted
     QString subfolderPattern;
     QStringList* files = nullptr;
     QString filePattern;
+    int* undecodableFiles = nullptr; // counts the files left out because their names are not valid UTF-8
 };
 
 // How a reading ended.
@@ -97,6 +98,15 @@ ReadEnd readFolder(const QString& folder, const Wanted& wanted, const WorkGoesOn
         asFile = asFile && (anyFile || WildcardMatch(name, wanted.filePattern));
         if (!asSubfolder && !asFile)
             continue;
+        if (name.contains(QChar::ReplacementCharacter) &&
+            QFile::encodeName(name) != QByteArrayView(entry->d_name, length)) {
+            // No name we can hand on reaches this entry: a file among them is counted, never listed.
+            struct stat target;
+            if (asFile && wanted.undecodableFiles && ::fstatat(::dirfd(dir), entry->d_name, &target, 0) == 0 &&
+                S_ISREG(target.st_mode))
+                ++*wanted.undecodableFiles;
+            continue;
+        }
         if (name.contains(QChar::ReplacementCharacter) || prefixLength + length > LongestPathLookedUp) {
             // Looked up by the path callers will use.
             const QFileInfo info(prefix + name);
@@ -189,6 +199,7 @@ FolderEntries ReadFolderEntries(const QString& folder, EntryKind kind, const QSt
     if (kind == EntryKind::Files) {
         wanted.files = &result.names;
         wanted.filePattern = pattern;
+        wanted.undecodableFiles = &result.undecodableNames;
     } else {
         wanted.subfolders = &result.names;
         wanted.subfolderPattern = pattern;
@@ -200,7 +211,8 @@ FolderEntries ReadFolderEntries(const QString& folder, EntryKind kind, const QSt
 FolderContents ReadFolderContents(const QString& folder, const QString& filePattern, const WorkGoesOn& goOn)
 {
     FolderContents contents;
-    const Wanted wanted{&contents.subfolders.names, QStringLiteral("*"), &contents.files.names, filePattern};
+    const Wanted wanted{&contents.subfolders.names, QStringLiteral("*"), &contents.files.names, filePattern,
+                        &contents.files.undecodableNames};
     const ReadEnd end = readFolder(folder, wanted, goOn);
     takeEnd(contents.subfolders, end);
     takeEnd(contents.files, end);

@@ -21,8 +21,9 @@ enum class EntryKind
 struct FolderEntries
 {
     QStringList names;
-    std::error_code error; // set when the folder could not be listed to its end; `names` holds what was read
-    bool stopped = false;  // the reader was told to stop before the end; `names` holds what was read
+    std::error_code error;    // set when the folder could not be listed to its end; `names` holds what was read
+    bool stopped = false;     // the reader was told to stop before the end; `names` holds what was read
+    int undecodableNames = 0; // files of the wanted kind left out because their names are not valid UTF-8
     QString errorText() const;
     bool notFound() const;     // the folder is missing or is not a folder
     bool accessDenied() const; // the folder may not be listed

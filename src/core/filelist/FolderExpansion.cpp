@@ -74,6 +74,8 @@ void CollectFilesInTree(const QString& folder, const QString& pattern, ScanHost&
         FolderEntries files = kept ? std::move(*kept) : ReadFolderEntries(entry, EntryKind::Files, pattern, goOn);
         if (files.stopped)
             return;
+        if (files.undecodableNames > 0)
+            host.namesNotValidUtf8(entry, files.undecodableNames);
         if (files.listingFailed()) {
             receive(entry, Failure{files.errorText()});
         } else {

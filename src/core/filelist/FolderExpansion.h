@@ -34,7 +34,8 @@ using FolderFilesReceiver = std::function<void(const QString& folder, const Resu
 // called once for every folder of the scan (without its trailing separator), so a window can append each
 // batch and stay live; the host is yielded to between folders and, time-sliced, while a large folder is
 // read and its files are taken, and can stop the expansion at any of those points (a folder whose files
-// were not all taken is not delivered).
+// were not all taken is not delivered). Files whose names are not valid UTF-8 cannot be handed on by name:
+// they are left out and counted to the host (namesNotValidUtf8).
 void CollectFilesInTree(const QString& folder, const QString& pattern, ScanHost& host,
                         const FolderFilesReceiver& receive);
 

@@ -18,6 +18,9 @@ public:
     // every step, and a tree of 100,000 files does not cost 100,000 event-loop passes; 0 yields at every
     // point where the scan may yield.
     virtual int yieldIntervalMs() const { return 10; }
+    // Told of the files of a folder that were left out because their names are not valid UTF-8: no name
+    // the program can hand on reaches them.
+    virtual void namesNotValidUtf8(const QString& /*folder*/, int /*count*/) {}
 };
 
 } // namespace ostrand

@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -49,6 +50,20 @@ const SettingDefault* findSettingDefault(const QString& key)
 
 SettingsStore::SettingsStore(QSettings& settings) : m_settings(settings)
 {
+}
+
+QString SettingsStore::unreadableReason() const
+{
+    const QString path = m_settings.fileName();
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        return QString();
+    if (info.isDir())
+        return QStringLiteral("It is a folder, not a file");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    return QString();
 }
 
 std::unique_ptr<QSettings> SettingsStore::openUserSettings()

@@ -51,6 +51,10 @@ public:
     // The user's own store: the native format, user scope, organisation "Kelvadine", no application name.
     static std::unique_ptr<QSettings> openUserSettings();
 
+    // Why the store's file cannot be read (a folder in its place, no permission), or "" when it can be read
+    // or does not exist yet. An unreadable store reads as empty, so every key gives its default.
+    QString unreadableReason() const;
+
     // The stored text, or the default when the key is absent; a key stored empty reads back empty.
     QString ReadSetting(const QString& key, const QString& defaultText) const;
     // Reads with the table's default (the desktop folder path for "Output Folder").

@@ -3,6 +3,8 @@
 
 #include <functional>
 
+#include <QStringList>
+
 #include "core/filelist/ScanHost.h"
 #include "support/core/Recorders.h"
 
@@ -25,9 +27,14 @@ public:
     }
     bool stopRequested() const override { return stop; }
     int yieldIntervalMs() const override { return 0; }
+    void namesNotValidUtf8(const QString& folder, int count) override
+    {
+        undecodable.append(QStringLiteral("%1:%2").arg(folder).arg(count));
+    }
 
     int yields = 0;
     bool stop = false;
+    QStringList undecodable; // "folder:count" for each folder with files whose names are not valid UTF-8
     std::function<void(int yieldNumber)> onYield;
 };
 
