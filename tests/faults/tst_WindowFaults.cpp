@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: MIT
+// The real window (offscreen) on a failing machine: a full disk under a run, broken settings files, and the
+// window closed at any moment of a large conversion.
+#include <QtTest>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+
+#include "faults/FaultScene.h"
+#include "filelist/FileListView.h"
+#include "support/gui/WindowFixture.h"
+
+using namespace ostrand;
+using namespace ostrand::test;
+
+class tst_WindowFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fullDisk();
+    void brokenSettingsFiles_data();
+    void brokenSettingsFiles();
+    void closeAtRandomPoints();
+
+private:
+    static void addScene(Form1& form, const FaultScene& scene)
+    {
+        for (const QString& path : {scene.a, scene.big, scene.c})
+            form.ListView1->AppendEntry(path);
+    }
+};
+
+// The large document does not fit on the disk: one error report in the system's words, the earlier
+// document kept, and the next file converted.
+void tst_WindowFaults::fullDisk()
+{
+    FaultScene scene;
+    const bool mounted = FaultScene::mountSmallDisk(scene.out, 1024 * 1024);
+    if (mounted) {
+        FaultScene::plantEarlierDocuments(scene.out);
+    } else {
+        if (!qEnvironmentVariable("LD_PRELOAD").contains(QLatin1String("faultshim")))
+            QSKIP("neither a small disk nor the fault library is at hand");
+        qputenv("OSTRAND_FAULT_SPACE", "1048576");
+    }
+    WindowFixture fixture;
+    fixture.store(QStringLiteral("Output Folder"), scene.out + QLatin1Char('/'));
+    Form1& form = fixture.openShown();
+    addScene(form, scene);
+
+    form.PushButton2->click();
+    qunsetenv("OSTRAND_FAULT_SPACE");
+    const auto after = FaultScene::checksums(scene.out);
+    if (mounted)
+        FaultScene::unmount(scene.out);
+
+    const QStringList reports = fixture.dialogs.textsOf(DialogKind::ErrorReport);
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.first().left(reports.first().indexOf(QLatin1String("\r\r"))),
+             QStringLiteral("Cannot write %1/big.htm: No space left on device\r\n"
+                            "in Vantrel2021/08/31.modCSV.ConvertVantrel at line 168")
+                 .arg(scene.out));
+    QCOMPARE(fixture.dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(after, scene.expectedOut(true, false, true));
+    QCOMPARE(FaultScene::checksums(scene.in), scene.inputs);
+}
+
+void tst_WindowFaults::brokenSettingsFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("unreadable") << QStringLiteral("unreadable");
+    QTest::newRow("a folder") << QStringLiteral("folder");
+    QTest::newRow("binary garbage") << QStringLiteral("garbage");
+    QTest::newRow("10 MB of one line") << QStringLiteral("long");
+    QTest::newRow("read-only") << QStringLiteral("read-only");
+}
+
+// The window starts over a settings file broken in each way, and every change made while it runs still
+// works: the conversion uses the delimiter, the border and the folder chosen just before it.
+void tst_WindowFaults::brokenSettingsFiles()
+{
+    QFETCH(QString, kind);
+    if (kind == QLatin1String("unreadable") && FaultScene::isRoot())
+        QSKIP("root reads every file");
+    FaultScene scene(1024);
+    FaultScene::writeBytes(scene.a, "a;b,c\r\n");
+    WindowFixture fixture;
+    const QString file = fixture.settingsPath();
+    QByteArray bytes;
+    if (kind == QLatin1String("garbage")) {
+        QRandomGenerator random(11);
+        for (int i = 0; i < 4096; ++i)
+            bytes += char(random.bounded(256));
+    } else if (kind == QLatin1String("long")) {
+        bytes = "[Ostrand]\nOther=" + QByteArray(10 * 1024 * 1024, 'x');
+    } else {
+        bytes = "[Ostrand]\nOption1=True\n";
+    }
+    if (kind == QLatin1String("folder"))
+        QDir().mkpath(file);
+    else
+        FaultScene::writeBytes(file, bytes);
+    if (kind == QLatin1String("unreadable"))
+        QFile::setPermissions(file, QFileDevice::WriteOwner);
+    if (kind == QLatin1String("read-only"))
+        QFile::setPermissions(file, QFileDevice::ReadOwner);
+
+    Form1& form = fixture.openShown();
+    form.Option3->click(); // Semicolon
+    form.Text2->setText(QStringLiteral("7"));
+    form.Option6->click();
+    form.Text3->setText(scene.out + QLatin1Char('/'));
+    form.ListView1->AppendEntry(scene.a);
+    form.PushButton2->click();
+
+    QCOMPARE(fixture.dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(TempTree::readFile(scene.out + QStringLiteral("/a.htm")),
+             QByteArray("<html><title></title><body><table width='100%' style='color:#000000' border='7' "
+                        "bgcolor='#FFFFFF'><tbody>\r\n<tr>\r\n<td>a</td><td>b,c</td></tr>\r\n</body></html>\r\n"));
+    // A read-only file stays as it was (root writes it all the same).
+    if (kind == QLatin1String("read-only") && !FaultScene::isRoot())
+        QCOMPARE(TempTree::readFile(file), bytes);
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+// The window closed at points spread over a run of a large file (a fixed seed, so a failure can be
+// repeated): every document is either the earlier one or complete, nothing temporary is left, no source
+// changed, and a new window converts them all.
+void tst_WindowFaults::closeAtRandomPoints()
+{
+    FaultScene scene(24 * 1024 * 1024);
+    const QByteArray bigSum = FaultScene::sha256(scene.bigDocument());
+    QElapsedTimer timer;
+    qint64 wholeMs = 0;
+    {
+        WindowFixture fixture;
+        fixture.store(QStringLiteral("Output Folder"), scene.out + QLatin1Char('/'));
+        Form1& form = fixture.openShown();
+        addScene(form, scene);
+        timer.start();
+        form.PushButton2->click();
+        wholeMs = qMax<qint64>(timer.elapsed(), 50);
+        QCOMPARE(FaultScene::checksums(scene.out).value(QStringLiteral("big.htm")), bigSum);
+    }
+
+    QRandomGenerator random(1208);
+    for (int round = 0; round < 8; ++round) {
+        QDir(scene.out).removeRecursively();
+        QDir().mkpath(scene.out);
+        FaultScene::plantEarlierDocuments(scene.out);
+        WindowFixture fixture;
+        fixture.store(QStringLiteral("Output Folder"), scene.out + QLatin1Char('/'));
+        Form1& form = fixture.openShown();
+        addScene(form, scene);
+        const int delay = int(random.bounded(wholeMs));
+        QTimer::singleShot(delay, &form, [&form] { form.close(); });
+
+        form.PushButton2->click();
+        QTRY_VERIFY(!form.isVisible());
+
+        const auto after = FaultScene::checksums(scene.out);
+        QMap<QString, QByteArray> expected = scene.expectedOut(false, false, false);
+        // Documents come in list order, each complete or not at all.
+        const bool a = after.contains(QStringLiteral("a.htm"));
+        const bool big = after.value(QStringLiteral("big.htm")) == bigSum;
+        const bool c = after.contains(QStringLiteral("c.htm"));
+        QVERIFY2(!c || big, qPrintable(QStringLiteral("round %1, %2 ms").arg(round).arg(delay)));
+        QVERIFY2(!big || a, qPrintable(QStringLiteral("round %1, %2 ms").arg(round).arg(delay)));
+        expected = scene.expectedOut(a, big, c);
+        QCOMPARE(after, expected);
+        QCOMPARE(FaultScene::checksums(scene.in), scene.inputs);
+        QCOMPARE(fixture.dialogs.callsOf(DialogKind::ErrorReport).size(), 0);
+    }
+
+    WindowFixture fixture;
+    fixture.store(QStringLiteral("Output Folder"), scene.out + QLatin1Char('/'));
+    Form1& form = fixture.openShown();
+    addScene(form, scene);
+    form.PushButton2->click();
+    QCOMPARE(FaultScene::checksums(scene.out), scene.expectedOut(true, true, true));
+}
+
+QTEST_MAIN(tst_WindowFaults)
+#include "tst_WindowFaults.moc"
