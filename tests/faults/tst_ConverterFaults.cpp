@@ -77,9 +77,16 @@ Outcome convert(const FaultScene& scene, const QStringList& arguments, const QMa
 const QStringList kRun = {QStringLiteral("--output-dir"), QStringLiteral("out"), QStringLiteral("in/a.csv"),
                           QStringLiteral("in/big.csv"), QStringLiteral("in/c.csv")};
 
-QByteArray report(const QByteArray& description, int line)
+// A failure as the converter's one line on stderr names it.
+QByteArray report(const QByteArray& subject, const QByteArray& description, int line)
 {
-    return description + "\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line " + QByteArray::number(line);
+    return "ostrand-convert: " + subject + ": " + description + " (Vantrel2021/08/31.modCSV.ConvertVantrel, line " +
+           QByteArray::number(line) + ")\n";
+}
+
+qsizetype reportCount(const QByteArray& err)
+{
+    return err.count("(Vantrel2021/08/31.modCSV.ConvertVantrel, line ");
 }
 
 } // namespace
@@ -141,9 +148,9 @@ void tst_ConverterFaults::fullDisk()
         FaultScene::unmount(scene.out);
 
     QCOMPARE(outcome.status, 1);
-    const QByteArray noSpace = report("Cannot write out/big.htm: No space left on device", 168);
+    const QByteArray noSpace = report("in/big.csv", "Cannot write out/big.htm: No space left on device", 168);
     QVERIFY2(outcome.err.contains(noSpace), outcome.err.constData());
-    QCOMPARE(outcome.err.count("\r\nin Vantrel"), fault == QLatin1String("space") ? 1 : 3);
+    QCOMPARE(reportCount(outcome.err), fault == QLatin1String("space") ? 1 : 3);
     QCOMPARE(outcome.out, fault == QLatin1String("space") ? QByteArray("out/a.htm\nout/c.htm\n") : QByteArray());
     const bool small = fault == QLatin1String("space");
     QCOMPARE(after, scene.expectedOut(small, false, small));
@@ -195,13 +202,11 @@ void tst_ConverterFaults::outputFolderGoesAway()
     QCOMPARE(outcome.status, 1);
     QCOMPARE(outcome.out, QByteArray("out/a.htm\n"));
     // The large document fails in the system's words (or, for a read-only folder, Qt's: the earlier document
-    // there is not writable); the next one meets the folder as it now is.
-    QVERIFY2(outcome.err.startsWith("Cannot write out/big.htm: "), outcome.err.constData());
-    QVERIFY2(outcome.err.contains("\nCannot write out/c.htm: " + reason +
-                                  "\r\nin Vantrel2021/08/31.modCSV."
-                                  "ConvertVantrel at line 168"),
+    QVERIFY2(outcome.err.startsWith("ostrand-convert: in/big.csv: Cannot write out/big.htm: "),
              outcome.err.constData());
-    QCOMPARE(outcome.err.count("\r\nin Vantrel"), 2);
+    QVERIFY2(outcome.err.endsWith(report("in/c.csv", "Cannot write out/c.htm: " + reason, 168)),
+             outcome.err.constData());
+    QCOMPARE(reportCount(outcome.err), 2);
     QCOMPARE(after, scene.expectedOut(true, false, false));
     QCOMPARE(FaultScene::checksums(scene.in), scene.inputs);
     if (fault == QLatin1String("removed"))
@@ -235,9 +240,7 @@ void tst_ConverterFaults::sourceChangesWhileRead()
 
     QCOMPARE(outcome.status, 1);
     QCOMPARE(outcome.out, QByteArray("out/a.htm\nout/c.htm\n"));
-    QVERIFY2(outcome.err.startsWith(report("Cannot read in/big.csv: The file changed while it was read", 114)),
-             outcome.err.constData());
-    QCOMPARE(outcome.err.count("\r\nin Vantrel"), 1);
+    QCOMPARE(outcome.err, report("in/big.csv", "Cannot read in/big.csv: The file changed while it was read", 114));
     QCOMPARE(FaultScene::checksums(scene.out), scene.expectedOut(true, false, true));
     auto inputs = FaultScene::checksums(scene.in);
     inputs.remove(QStringLiteral("big.csv")); // the test changed it
@@ -261,9 +264,7 @@ void tst_ConverterFaults::tooLittleMemoryForTheSource()
 
     QCOMPARE(outcome.status, 1);
     QCOMPARE(outcome.out, QByteArray("out/a.htm\nout/c.htm\n"));
-    QCOMPARE(outcome.err.left(outcome.err.indexOf("\r\r")),
-             report("Cannot read in/big.csv: Cannot allocate memory", 114));
-    QCOMPARE(outcome.err.count("\r\nin Vantrel"), 1);
+    QCOMPARE(outcome.err, report("in/big.csv", "Cannot read in/big.csv: Cannot allocate memory", 114));
     QCOMPARE(FaultScene::checksums(scene.out), scene.expectedOut(true, false, true));
 }
 
@@ -398,8 +399,8 @@ void tst_ConverterFaults::sigtermAtRandomPoints()
             QCOMPARE(after, scene.expectedOut(false, false, false));
             continue;
         }
-        QVERIFY2(outcome.status == 0 || outcome.status == 130 || outcome.status == 143,
-                 qPrintable(QString::number(outcome.status)));
+        // 143 for a stop by SIGTERM, 0 when the run had ended before the signal came.
+        QVERIFY2(outcome.status == 0 || outcome.status == 143, qPrintable(QString::number(outcome.status)));
         const QStringList written = QString::fromUtf8(outcome.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         const bool bigWritten = written.contains(QStringLiteral("out/big.htm"));
         auto expected = scene.expectedOut(written.contains(QStringLiteral("out/a.htm")), bigWritten,
