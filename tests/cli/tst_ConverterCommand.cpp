@@ -255,12 +255,12 @@ Other options:
   -V, --version              output version information and exit
 
 Streams:
-Standard output lists the path of each document written, one a line (unless
-a document goes there itself). Standard error has one line per failure,
-"ostrand-convert: PATH: DESCRIPTION (WHERE, line N)", and, on a terminal, a
-progress display (files done of all, current file, its share). The PATHs
-after a failure are still converted; an earlier document is never replaced
-by a failed write.
+  Standard output lists the path of each document written, one a line (unless
+  a document goes there itself). Standard error has one line per failure,
+  "ostrand-convert: PATH: DESCRIPTION (WHERE, line N)", and, on a terminal, a
+  progress display (files done of all, current file, its share). The PATHs
+  after a failure are still converted; an earlier document is never replaced
+  by a failed write.
 
 Exit status:
   0    every document was written
