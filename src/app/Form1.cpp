@@ -386,7 +386,9 @@ void Form1::Form_Load()
     const std::pair<QRadioButton*, QString> outputOptions[] = {{Option6, SettingKey::option6()},
                                                                {Option7, SettingKey::option7()}};
     int line = 156;
-    for (const auto& [option, key] : outputOptions) {
+    for (const auto& entry : outputOptions) {
+        QRadioButton* const option = entry.first;
+        const QString& key = entry.second;
         load.step(line, [&]() -> Status {
             const auto selected = m_settings.readYesNo(key, option == Option6);
             if (!selected)
