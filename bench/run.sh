@@ -11,7 +11,9 @@
 #   --small-rounds N  rounds for the 5,000 small files (default 3; a round takes 20-70 s, mostly fsync)
 #   --scale S         size factor for every workload (default 1)
 #   --only LIST       comma-separated subset of: csv100,options,utf16,longlines,nonascii,small,awk,scan,gui,
-#                     append (options: csv100 with --escape-html --rfc4180 against the plain conversion)
+#                     append,large (options: csv100 with --escape-html --rfc4180 against the plain conversion;
+#                     large is never in the default run: it checks that a 2.5 GB source and one 500 MB line
+#                     convert exactly, needs about 7 GB of disk and 7 GB of memory, and takes a few minutes)
 #   --build-dir DIR   build folder (default build-bench, a Release build of the programs needed here)
 #   --no-build        use the programs already in the build folder
 #   --work DIR        folder for the workloads and outputs (default bench/work/scale-S)
@@ -32,7 +34,7 @@ work=""
 converter=""
 rounds_given=""
 
-usage() { sed -n '3,20p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '3,22p' "$0" | sed 's/^# \{0,1\}//'; }
 
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -502,6 +504,95 @@ bench_append() {
 }
 
 # ---------------------------------------------------------------------------------------------------------------
+# Large inputs: a source over 2^31 bytes and one line of 500 MB must convert exactly. awk writes each source and,
+# from the same fields, the document the converter must write, straight into sha256sum: the check needs no second
+# converter and no copy of the expected document on disk.
+
+header_line="<html><title></title><body><table width='100%' style='color:#000000' border='1' bgcolor='#FFFFFF'><tbody>"
+
+# large_case NAME BYTES AWK-GENERATOR: makes the source (SOURCE_BYTES of it, about), converts it and compares.
+large_case() {
+    local name="$1" bytes="$2" generator="$3"
+    local dir="$work/large" doc_estimate=$((bytes * 3 / 2))
+    local need=$((bytes + doc_estimate + 512 * 1024 * 1024)) avail mem
+    mkdir -p "$dir"
+    avail=$(df -B1 --output=avail "$dir" | tail -n 1)
+    mem=$(($(awk '/^MemAvailable:/ { print $2 }' /proc/meminfo) * 1024))
+    if [ "$avail" -lt "$need" ]; then
+        echo "== $name: SKIPPED: $(mb "$need") MB of disk needed in $dir, $(mb "$avail") MB free"
+        add_row "$name" "$(mb "$bytes") MB" "skipped (disk)" "" "" "exact document" "" "" ""
+        return
+    fi
+    if [ "$mem" -lt $((bytes + doc_estimate)) ]; then
+        echo "== $name: SKIPPED: about $(mb $((bytes + doc_estimate))) MB of memory needed, $(mb "$mem") MB available"
+        add_row "$name" "$(mb "$bytes") MB" "skipped (memory)" "" "" "exact document" "" "" ""
+        return
+    fi
+    echo "== $name: making the source and the expected document's checksum"
+    local src="$dir/$name.csv" cdir="$dir/out"
+    rm -rf "$cdir" && mkdir -p "$cdir"
+    LC_ALL=C awk -v bytes="$bytes" -v src="$src" -v header="$header_line" "$generator" |
+        tee >(wc -c >"$dir/expected-size") | sha256sum | cut -d' ' -f1 >"$dir/expected-sum"
+    local src_bytes expected_size expected_sum
+    src_bytes=$(stat -c %s "$src")
+    expected_size=$(tr -d ' ' <"$dir/expected-size")
+    expected_sum=$(cat "$dir/expected-sum")
+    echo "   source $src_bytes bytes ($([ "$src_bytes" -gt 2147483648 ] && echo over || echo under) 2^31)"
+    sync
+    timed timeout 1800 "$converter" --quiet --output-dir "$cdir" "$src"
+    if ! conv_ok; then
+        add_row "$name" "$(mb "$src_bytes") MB" "failed" "" "" "exact document" "**NO**" "" ""
+        rm -rf "$dir"
+        return
+    fi
+    local doc="$cdir/$name.htm" got_size got_sum verdict
+    got_size=$(stat -c %s "$doc" 2>/dev/null || echo 0)
+    got_sum=$(sha256sum "$doc" | cut -d' ' -f1)
+    verdict=yes
+    [ "$got_size" = "$expected_size" ] && [ "$got_sum" = "$expected_sum" ] || verdict="**NO**"
+    echo "   document $got_size bytes (expected $expected_size), sha256 $got_sum (expected $expected_sum): exact: $verdict"
+    echo "   converter $(fmt "$T_WALL") s, peak RSS $((T_RSS / 1024)) MiB"
+    add_row "$name" "$(mb "$src_bytes") MB" "$(fmt "$T_WALL" 2) s" \
+        "$(awk -v b="$src_bytes" -v t="$T_WALL" 'BEGIN { printf "%.1f", b / 1e6 / t }') MB/s" \
+        "document $(mb "$got_size") MB, size and sha256 as expected: $verdict" "exact document" "$verdict" \
+        "$((T_RSS / 1024)) MiB" "$(awk -v r="$T_RSS" -v b="$src_bytes" 'BEGIN { printf "%.2fx", r * 1024 / b }')"
+    rm -rf "$dir"
+}
+
+bench_large() {
+    # Lines of three fields, each line numbered so that no stretch of the source repeats: a document put
+    # together from the wrong offsets cannot match by chance.
+    local many_lines='BEGIN {
+        ORS = ""; printf "%s\r\n", header
+        pad = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijklmn"
+        n = int(bytes / 106) + 1
+        for (i = 0; i < n; i++) {
+            a = sprintf("%012d", i); b = substr(pad, 1 + i % 13, 50); c = sprintf("%d-%s", i * 7, substr(pad, 1 + i % 29, 30))
+            printf "%s,%s,%s\r\n", a, b, c > src
+            printf "<tr>\r\n<td>%s</td><td>%s</td><td>%s</td></tr>\r\n", a, b, c
+        }
+        printf "</body></html>\r\n"
+    }'
+    # One line, no line end, of numbered fields of about 100 bytes.
+    local one_line='BEGIN {
+        ORS = ""; printf "%s\r\n<tr>\r\n", header
+        pad = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+        n = int(bytes / 100) + 1
+        for (i = 0; i < n; i++) {
+            f = sprintf("%010d%s", i, substr(pad, 1 + i % 17, 89))
+            printf "%s%s", (i ? "," : ""), f > src
+            printf "<td>%s</td>", f
+        }
+        printf "</tr>\r\n</body></html>\r\n"
+    }'
+    local big line
+    big=$(awk -v s="$scale" 'BEGIN { printf "%.0f", 2500000000 * s }')
+    line=$(awk -v s="$scale" 'BEGIN { printf "%.0f", 500000000 * s }')
+    large_case large2500 "$big" "$many_lines"
+    large_case oneline500 "$line" "$one_line"
+}
+
+# ---------------------------------------------------------------------------------------------------------------
 # Run
 
 start=$EPOCHREALTIME
@@ -513,6 +604,7 @@ if [ -n "$have_converter" ]; then
     wanted longlines && bench_file longlines "throughput within 1.5x of csv100's" tput:1.5
     wanted nonascii && bench_file nonascii "<= 10x" 10
     wanted small && bench_small
+    wanted large && bench_large
 fi
 wanted awk && bench_awk
 wanted scan && bench_scan

@@ -6,6 +6,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
+    clang-14 libclang-rt-14-dev     # clang, and its libFuzzer and sanitizer runtimes
     qt6-base-dev qt6-qpa-plugins libgl-dev
     xvfb xauth xdotool x11-utils imagemagick fonts-liberation
     time coreutils
