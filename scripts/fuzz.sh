@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Fuzzes every target of tests/fuzz for SECONDS each (default 60), one target at a time on one core.
-#   bash scripts/fuzz.sh [SECONDS]
-# Builds the targets into build-sanitize/ (clang, AddressSanitizer, UndefinedBehaviorSanitizer). Each target
+#   bash scripts/fuzz.sh [--no-build] [SECONDS]
+# Builds the targets in build-sanitize/ (clang, AddressSanitizer, UndefinedBehaviorSanitizer), keeping that
+# folder's configuration when it has one; --no-build uses the targets already built there. Each target
 # starts from its committed corpus plus what earlier runs found (build-sanitize/fuzz/corpus/<target>, kept
 # between runs); an input that breaks a property is written to build-sanitize/fuzz/ and named at the end.
 # Prints, per target, the inputs run and the coverage reached (libFuzzer's cov: edges, ft: features).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+build=1
+if [ "${1:-}" = --no-build ]; then
+    build=
+    shift
+fi
 seconds=${1:-60}
-bash scripts/setup.sh
-bash scripts/build.sh --sanitize --target ostrand_fuzz_targets
+if [ -n "$build" ]; then
+    bash scripts/setup.sh
+    if [ -f build-sanitize/CMakeCache.txt ]; then
+        cmake --build build-sanitize -j"$(nproc)" --target ostrand_fuzz_targets
+    else
+        bash scripts/build.sh --sanitize --target ostrand_fuzz_targets
+    fi
+fi
 root=$PWD
 out=$root/build-sanitize/fuzz
 mkdir -p "$out"
