@@ -29,7 +29,6 @@ if [ "$dir" = build-sanitize ]; then
     # preloaded library (fault injection), which need not come after the sanitizer's runtime.
     export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:detect_leaks=1:verify_asan_link_order=0"
     export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
-    export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppressions=0"
 fi
 cd "$dir"
 ctest --output-on-failure -j"$(nproc)" "$@"
