@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Fuzzes every target of tests/fuzz for SECONDS each (default 60), one target at a time on one core.
-#   bash scripts/fuzz.sh [--no-build] [SECONDS]
+#   bash scripts/fuzz.sh [--no-build] [SECONDS [TARGET...]]
+# TARGET names one target (decode, cut, document, paths, settings); all of them by default.
 # Builds the targets in build-sanitize/ (clang, AddressSanitizer, UndefinedBehaviorSanitizer), keeping that
 # folder's configuration when it has one; --no-build uses the targets already built there. Each target
 # starts from its committed corpus plus what earlier runs found (build-sanitize/fuzz/corpus/<target>, kept
@@ -15,6 +16,8 @@ if [ "${1:-}" = --no-build ]; then
     shift
 fi
 seconds=${1:-60}
+[ $# -eq 0 ] || shift
+targets=("$@")
 if [ -n "$build" ]; then
     bash scripts/setup.sh
     if [ -f build-sanitize/CMakeCache.txt ]; then
@@ -31,8 +34,13 @@ export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
 
 failed=()
 summary=()
-for seeds in "$root"/tests/fuzz/corpus/*/; do
-    name=$(basename "$seeds")
+if [ ${#targets[@]} -eq 0 ]; then
+    for seeds in "$root"/tests/fuzz/corpus/*/; do
+        targets+=("$(basename "$seeds")")
+    done
+fi
+for name in "${targets[@]}"; do
+    seeds=$root/tests/fuzz/corpus/$name
     target=$root/build-sanitize/tests/fuzz/fuzz_$name
     corpus=$out/corpus/$name
     log=$out/$name.log
