@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "filelist/FileListFillers.h"
 
+#include "core/app/GuardedOperation.h"
 #include "core/common/Paths.h"
 #include "core/filelist/FolderExpansion.h"
 #include "filelist/FileListHost.h"
@@ -8,10 +9,35 @@
 
 namespace ostrand {
 
+namespace {
+
+// The numbered steps of a drop, as its error reports name them.
+namespace DropStep {
+enum : int {
+    Handle = 100,      // the drop as a whole
+    AppendFiles = 102, // dropped files, as received
+    AppendFolder = 104 // the files of a dropped folder's tree
+};
+} // namespace DropStep
+
+} // namespace
+
+void ReportDropFailure(FileListHost& host, const QString& description)
+{
+    host.ReportError(description, LocationTag::listView1DragDrop(), DropStep::Handle);
+}
+
 void AddDroppedPaths(FileListHost& host, const QStringList& paths)
 {
-    FileListView* list = &host.fileList();
+    // Failures go to the window's error report; the drop goes on with the next path, and what was appended
+    // stays.
+    GuardedOperation drop(host, LocationTag::listView1DragDrop());
+    FileListView& list = host.fileList();
     QStringList files; // dropped files since the last folder, appended together
+    const auto appendFiles = [&] {
+        drop.step(DropStep::AppendFiles, [&] { list.AppendEntries(files); });
+        files.clear();
+    };
     for (const QString& path : paths) {
         if (host.stopRequested())
             break;
@@ -19,15 +45,18 @@ void AddDroppedPaths(FileListHost& host, const QStringList& paths)
             files.append(path); // as received: no checks, no normalizing
             continue;
         }
-        list->AppendEntries(files);
-        files.clear();
-        // A folder that cannot be listed adds nothing; the scan reports its own failures.
-        CollectFilesInTree(path, EveryFilePattern(), host, [list](const QString&, const Result<QStringList>& found) {
-            if (found)
-                list->AppendEntries(found.value());
+        appendFiles();
+        // The scan reports its own failures; a folder whose files cannot be listed is reported here.
+        drop.step(DropStep::AppendFolder, [&] {
+            CollectFilesInTree(path, EveryFilePattern(), host, [&](const QString&, const Result<QStringList>& found) {
+                if (found)
+                    list.AppendEntries(found.value());
+                else
+                    drop.fail(DropStep::AppendFolder, found.error());
+            });
         });
     }
-    list->AppendEntries(files);
+    appendFiles();
 }
 
 } // namespace ostrand

@@ -21,7 +21,10 @@ void AddFilesByDialog(FileListHost& host);
 void AddAllFilesInFolder(FileListHost& host);
 
 // A drop on the list: each file as received, each folder as every file of its tree, in the dropped order.
+// Failures go to the window's error report, and the drop goes on with the next path.
 void AddDroppedPaths(FileListHost& host, const QStringList& paths);
+// A failure that ended the handling of a drop, in the window's error report.
+void ReportDropFailure(FileListHost& host, const QString& description);
 
 // "Load Sample/Example Files": the files of the Samples folder beside the program that are not listed
 // yet, then the offer to open that folder.

@@ -239,11 +239,21 @@ void FileListView::keyPressEvent(QKeyEvent* event)
     QTreeView::keyPressEvent(event);
 }
 
+QModelIndex FileListView::entryAt(const QPoint& position) const
+{
+    // Outside the visible entries the view would still name the hidden rows above or below them.
+    if (!viewport()->rect().contains(position))
+        return {};
+    return indexAt(position);
+}
+
 void FileListView::mousePressEvent(QMouseEvent* event)
 {
     QTreeView::mousePressEvent(event); // selects the entry under the pointer
+    if (event->button() != Qt::LeftButton)
+        return; // only the left button drags an entry
     m_buttonDown = true;
-    if (indexAt(event->position().toPoint()).isValid())
+    if (entryAt(event->position().toPoint()).isValid())
         itemClick();
 }
 
@@ -260,7 +270,7 @@ void FileListView::mouseMoveEvent(QMouseEvent* event)
         QTreeView::mouseMoveEvent(event);
         return;
     }
-    moveDraggedEntry(indexAt(event->position().toPoint()), qRound(event->globalPosition().y()));
+    moveDraggedEntry(entryAt(event->position().toPoint()), qRound(event->globalPosition().y()));
     event->accept();
 }
 
@@ -272,7 +282,11 @@ void FileListView::moveDraggedEntry(const QModelIndex& underPointer, int screenY
     const std::optional<int> row = ExchangeDraggedEntry(texts, m_draggedRow, underPointer.row());
     if (!row)
         return;
+    // The entry is selected where it is: only the scroll rule below moves the view.
+    const bool autoScrolls = hasAutoScroll();
+    setAutoScroll(false);
     selectEntry(*row + 1);
+    setAutoScroll(autoScrolls);
     m_draggedRow = *row;
     if (const std::optional<int> reveal = RowToRevealAfterExchange(*row, m_model->rowCount(), screenY))
         scrollTo(m_model->index(*reveal), QAbstractItemView::EnsureVisible);
@@ -281,15 +295,19 @@ void FileListView::moveDraggedEntry(const QModelIndex& underPointer, int screenY
 void FileListView::mouseReleaseEvent(QMouseEvent* event)
 {
     QTreeView::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton)
+        return;
     m_buttonDown = false;
     viewport()->setCursor(Qt::ArrowCursor);
 }
 
 void FileListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;          // only the left button removes
     m_buttonDown = true; // the second press of the double-click
     RemoveSelectedEntry();
-    event->accept();
 }
 
 bool FileListView::decideDrop(QDropEvent* event)
@@ -321,13 +339,19 @@ void FileListView::dropEvent(QDropEvent* event)
     if (!m_dropHandler)
         return;
     // No failure leaves the event handler: what was appended before it stays.
+    QString failure;
     try {
         m_dropHandler(paths);
+        return;
     } catch (const std::exception& e) {
-        qWarning("The drop was not handled completely: %s", e.what());
+        failure = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        qWarning("The drop was not handled completely.");
+        failure = QStringLiteral("Unexpected failure");
     }
+    if (m_dropFailureReport)
+        m_dropFailureReport(failure);
+    else
+        qWarning("The drop was not handled completely: %s", qUtf8Printable(failure));
 }
 
 } // namespace ostrand

@@ -46,8 +46,8 @@ QStringList DroppedPaths(const QMimeData* data);
 // ListView1: the file list as a one-column report. Entries are numbered from 1; an entry's text is the
 // full path of one input file and is all it holds. Stays quick with a hundred thousand entries.
 //
-// The user edits it in place: the Delete key and a double-click remove the selected entry, and dragging
-// with the mouse exchanges the dragged entry's text with the entry under the pointer. Files and folders
+// The user edits it in place: the Delete key and a left double-click remove the selected entry, and
+// dragging with the left button exchanges the dragged entry's text with the entry under the pointer. Files and folders
 // dropped on it go to the drop handler; the list never starts a drag of its own.
 class FileListView : public QTreeView
 {
@@ -92,6 +92,11 @@ public:
     // The icon file of the pointer shown while an entry is dragged.
     void setDragPointerFile(const QString& path) { m_dragPointerFile = path; }
     void setDropHandler(DropHandler handler) { m_dropHandler = std::move(handler); }
+    // Where a failure that escapes the drop handler is reported (a warning on stderr without one).
+    void setDropFailureReport(std::function<void(const QString& description)> report)
+    {
+        m_dropFailureReport = std::move(report);
+    }
 
     // The reordering's state: the index (1-based) of the dragged entry, 0 for none, and whether a mouse
     // button went down on the list and has not come up yet.
@@ -111,6 +116,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The hit test: the entry at a viewport position, none outside the visible entry area.
+    QModelIndex entryAt(const QPoint& position) const;
     // A press landed on an entry: show the drag pointer and make the selected entry the dragged one.
     void itemClick();
     // One pointer movement with the button down, at a row of the list and a height on the screen.
@@ -123,6 +130,7 @@ private:
     std::function<bool()> m_isBusy;
     QString m_dragPointerFile;
     DropHandler m_dropHandler;
+    std::function<void(const QString& description)> m_dropFailureReport;
     bool m_buttonDown = false;
     int m_draggedRow = -1; // -1: none
 };

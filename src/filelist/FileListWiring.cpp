@@ -13,6 +13,7 @@ void ConnectFileList(FileListHost& host)
     list.setBusyTest([&host] { return host.isBusy(); });
     list.setDragPointerFile(host.programFolder() + pathSeparator() + QStringLiteral("drag.ico"));
     list.setDropHandler([&host](const QStringList& paths) { AddDroppedPaths(host, paths); });
+    list.setDropFailureReport([&host](const QString& description) { ReportDropFailure(host, description); });
 }
 
 } // namespace ostrand

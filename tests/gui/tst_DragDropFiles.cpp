@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+
 #include <QMimeData>
 
 #include "app/PointerScheme.h"
+#include "core/app/ErrorReport.h"
 #include "filelist/FileListView.h"
+#include "support/core/DescriptorExhaustion.h"
 #include "support/gui/WindowFixture.h"
 
 using namespace ostrand;
@@ -87,6 +92,7 @@ private slots:
     void droppedPaths();
     void pointerUnchanged();
     void failureKeepsWhatWasAppended();
+    void folderThatCannotBeListedIsReported();
 };
 
 void tst_DragDropFiles::acceptance_data()
@@ -185,12 +191,43 @@ void tst_DragDropFiles::failureKeepsWhatWasAppended()
         throw std::runtime_error("cannot read the second path");
     });
 
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"cannot read the second path"_qs));
     const auto data = offered({u"file:/first.csv"_qs, u"file:/second.csv"_qs});
     const DragOutcome outcome = dragAndDrop(list, *data);
 
     QVERIFY(outcome.dropAccepted);
     QCOMPARE(list.entries(), QStringList{u"/first.csv"_qs});
+    // The failure is shown in the window's error report.
+    QCOMPARE(fixture.dialogs.textsOf(DialogKind::ErrorReport),
+             QStringList{u"cannot read the second path\r\nin Vantrel2021/08/31.Form1.ListView1_OLEDragDrop at line 100"
+                         "\r\rPlease email screenshot of this message to "_qs +
+                         supportAddress()});
+}
+
+void tst_DragDropFiles::folderThatCannotBeListedIsReported()
+{
+    // A dot-folder dropped itself is listed for its files without being scanned; here its listing fails.
+    WindowFixture fixture;
+    fixture.tree().writeFile(u".data/a.csv"_qs, "1\n");
+    const QString loose = fixture.tree().writeFile(u"loose.csv"_qs, "1\n");
+    Form1& form = fixture.open();
+    const auto data = offered({u"file:"_qs + fixture.tree().path(u".data"_qs), u"file:"_qs + loose});
+
+    bool exhausted = false;
+    {
+        DescriptorExhaustion exhaustion;
+        exhausted = exhaustion.active();
+        dragAndDrop(*form.ListView1, *data);
+    }
+    QVERIFY(exhausted);
+
+    const QStringList reports = fixture.dialogs.textsOf(DialogKind::ErrorReport);
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.first(), QString::fromLocal8Bit(std::strerror(EMFILE)) +
+                                  u"\r\nin Vantrel2021/08/31.Form1.ListView1_OLEDragDrop at line 104\r\r"
+                                  "Please email screenshot of this message to "_qs +
+                                  supportAddress());
+    // The drop went on with the next path.
+    QCOMPARE(form.ListView1->entries(), QStringList{loose});
 }
 
 QTEST_MAIN(tst_DragDropFiles)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <QtTest>
 
+#include <QHeaderView>
 #include <QPushButton>
 
 #include "app/PointerScheme.h"
@@ -36,10 +37,11 @@ QPoint centreOf(FileListView& list, int index)
 
 // Sends one mouse event to the list's viewport at a viewport position, with the pointer at the given
 // height on the screen: the height the reordering scrolls by.
-void sendMouse(FileListView& list, QEvent::Type type, QPoint at, Qt::MouseButtons held, int screenY = 330)
+void sendMouse(FileListView& list, QEvent::Type type, QPoint at, Qt::MouseButtons held, int screenY = 330,
+               Qt::MouseButton pressed = Qt::LeftButton)
 {
     const QPointF global(list.viewport()->mapToGlobal(at).x(), screenY);
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : pressed;
     QMouseEvent event(type, QPointF(at), global, button, held, Qt::NoModifier);
     QCoreApplication::sendEvent(list.viewport(), &event);
 }
@@ -100,6 +102,10 @@ private slots:
     void removal();
     void exchanges_data();
     void exchanges();
+    void noEntryOutsideTheVisibleEntries_data();
+    void noEntryOutsideTheVisibleEntries();
+    void onlyTheLeftButtonDragsAndRemoves_data();
+    void onlyTheLeftButtonDragsAndRemoves();
     void scrollAfterExchange_data();
     void scrollAfterExchange();
     void removalForgetsTheDraggedEntry_data();
@@ -232,28 +238,138 @@ void tst_FileListEditing::exchanges()
     QCOMPARE(list.entries(), after);
 }
 
+void tst_FileListEditing::noEntryOutsideTheVisibleEntries_data()
+{
+    QTest::addColumn<QString>("where"); // where the pointer jumps to, relative to the list's viewport
+
+    QTest::newRow("200 px below the list") << u"below"_qs;
+    QTest::newRow("just below the visible entries") << u"just below"_qs;
+    QTest::newRow("over the column header") << u"header"_qs;
+    QTest::newRow("200 px above the list") << u"above"_qs;
+    QTest::newRow("left of the list, level with an entry") << u"left"_qs;
+    QTest::newRow("right of the list, level with an entry") << u"right"_qs;
+}
+
+void tst_FileListEditing::noEntryOutsideTheVisibleEntries()
+{
+    QFETCH(QString, where);
+
+    WindowFixture fixture;
+    const QStringList entries = numberedPaths(40);
+    FileListView& list = filledList(fixture.openShown(), entries);
+    // Scrolled so that hidden entries lie 200 px above and below the list.
+    list.scrollTo(list.model()->index(15, 0), QAbstractItemView::PositionAtTop);
+    QCoreApplication::processEvents();
+    const int top = topRow(list);
+    QCOMPARE(top, 15);
+
+    const QWidget* area = list.viewport();
+    const int levelWithAnEntry = centreOf(list, top + 3).y();
+    QPoint outside;
+    if (where == u"below")
+        outside = QPoint(area->width() / 2, area->height() + 200);
+    else if (where == u"just below")
+        outside = QPoint(area->width() / 2, area->height());
+    else if (where == u"header")
+        outside = QPoint(area->width() / 2, -list.header()->height() / 2);
+    else if (where == u"above")
+        outside = QPoint(area->width() / 2, -200);
+    else if (where == u"left")
+        outside = QPoint(-10, levelWithAnEntry);
+    else
+        outside = QPoint(area->width() + 10, levelWithAnEntry);
+
+    press(list, centreOf(list, top + 1));
+    QCOMPARE(list.draggedIndex(), qsizetype(top + 1));
+    moveHeld(list, outside);
+    release(list, outside);
+
+    QCOMPARE(list.entries(), entries);
+    QCOMPARE(list.draggedIndex(), qsizetype(top + 1));
+    QCOMPARE(list.selectedIndex(), qsizetype(top + 1));
+    QCOMPARE(topRow(list), top);
+}
+
+void tst_FileListEditing::onlyTheLeftButtonDragsAndRemoves_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("action");
+
+    QTest::newRow("right drag") << int(Qt::RightButton) << u"drag"_qs;
+    QTest::newRow("middle drag") << int(Qt::MiddleButton) << u"drag"_qs;
+    QTest::newRow("right double-click") << int(Qt::RightButton) << u"double-click"_qs;
+    QTest::newRow("middle double-click") << int(Qt::MiddleButton) << u"double-click"_qs;
+}
+
+void tst_FileListEditing::onlyTheLeftButtonDragsAndRemoves()
+{
+    QFETCH(int, button);
+    QFETCH(QString, action);
+    const auto pressed = Qt::MouseButton(button);
+
+    WindowFixture fixture;
+    const QStringList entries = numberedPaths(7);
+    FileListView& list = filledList(fixture.openShown(), entries);
+    list.selectEntry(2);
+    const auto send = [&](QEvent::Type type, int index) {
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(pressed);
+        sendMouse(list, type, centreOf(list, index), held, 330, pressed);
+    };
+
+    if (action == u"drag") {
+        send(QEvent::MouseButtonPress, 2);
+        QVERIFY(!list.isButtonDown());
+        send(QEvent::MouseMove, 5);
+        send(QEvent::MouseButtonRelease, 5);
+    } else {
+        send(QEvent::MouseButtonPress, 2);
+        send(QEvent::MouseButtonRelease, 2);
+        send(QEvent::MouseButtonDblClick, 2);
+        send(QEvent::MouseButtonRelease, 2);
+    }
+
+    QCOMPARE(list.entries(), entries);
+    QCOMPARE(list.draggedIndex(), qsizetype(0));
+
+    // A left drag afterwards still works.
+    press(list, centreOf(list, 2));
+    moveHeld(list, centreOf(list, 5));
+    release(list, centreOf(list, 5));
+    QStringList swapped = entries;
+    swapped.swapItemsAt(1, 4);
+    QCOMPARE(list.entries(), swapped);
+}
+
 void tst_FileListEditing::scrollAfterExchange_data()
 {
-    QTest::addColumn<bool>("atTheTop"); // dragged onto the top visible entry, else onto the bottom one
+    QTest::addColumn<QString>("onto"); // the top or bottom entry in full view, or the half-visible one below
     QTest::addColumn<int>("screenY");
     QTest::addColumn<int>("scrolledBy");
 
-    QTest::newRow("top, y 304") << true << 304 << -1;
-    QTest::newRow("top, y 305") << true << 305 << 0;
-    QTest::newRow("top, y 365") << true << 365 << 0; // the entry below is in view already
-    QTest::newRow("bottom, y 364") << false << 364 << 0;
-    QTest::newRow("bottom, y 365") << false << 365 << 1;
-    QTest::newRow("bottom, y 304") << false << 304 << 0; // the entry above is in view already
+    QTest::newRow("top, y 304") << u"top"_qs << 304 << -1;
+    QTest::newRow("top, y 305") << u"top"_qs << 305 << 0;
+    QTest::newRow("top, y 365") << u"top"_qs << 365 << 0; // the entry below is in view already
+    QTest::newRow("bottom, y 364") << u"bottom"_qs << 364 << 0;
+    QTest::newRow("bottom, y 365") << u"bottom"_qs << 365 << 1;
+    QTest::newRow("bottom, y 304") << u"bottom"_qs << 304 << 0; // the entry above is in view already
+    QTest::newRow("half-visible, y 305") << u"half-visible"_qs << 305 << 0;
+    QTest::newRow("half-visible, y 330") << u"half-visible"_qs << 330 << 0;
+    QTest::newRow("half-visible, y 364") << u"half-visible"_qs << 364 << 0;
 }
 
 void tst_FileListEditing::scrollAfterExchange()
 {
-    QFETCH(bool, atTheTop);
+    QFETCH(QString, onto);
     QFETCH(int, screenY);
     QFETCH(int, scrolledBy);
 
     WindowFixture fixture;
     FileListView& list = filledList(fixture.openShown(), numberedPaths(60));
+    // A third of an entry's height is cut off at the bottom of the list.
+    const int rowHeight = list.visualRect(list.model()->index(0, 0)).height();
+    const int cut = list.viewport()->height() % rowHeight;
+    list.resize(list.width(), list.height() - cut + rowHeight * 2 / 3);
+    QCoreApplication::processEvents();
     list.scrollTo(list.model()->index(20, 0), QAbstractItemView::PositionAtTop);
     QCoreApplication::processEvents();
     const int top = topRow(list);
@@ -262,16 +378,17 @@ void tst_FileListEditing::scrollAfterExchange()
     while (list.visualRect(list.model()->index(bottom + 1, 0)).bottom() < list.viewport()->height())
         ++bottom;
     QVERIFY2(bottom - top >= 3, "the list shows too few entries for the test");
+    QVERIFY(list.visualRect(list.model()->index(bottom + 1, 0)).top() < list.viewport()->height());
 
     // Rows count from 0 here; the list's indexes from 1.
-    const int from = atTheTop ? top + 1 : bottom - 1;
-    const int onto = atTheTop ? top : bottom;
+    const int from = onto == u"top" ? top + 1 : bottom - 1;
+    const int to = onto == u"top" ? top : onto == u"bottom" ? bottom : bottom + 1;
     const QStringList before = list.entries();
     press(list, centreOf(list, from + 1));
-    moveHeld(list, centreOf(list, onto + 1), screenY);
-    release(list, centreOf(list, onto + 1));
+    moveHeld(list, centreOf(list, to + 1), screenY);
+    release(list, centreOf(list, to + 1));
 
-    QCOMPARE(list.entry(onto + 1), before.at(from));
+    QCOMPARE(list.entry(to + 1), before.at(from));
     QCOMPARE(topRow(list), top + scrolledBy);
 }
 

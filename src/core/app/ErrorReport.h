@@ -16,6 +16,7 @@ inline QString pushButton5() { return QStringLiteral("in Vantrel2021/08/31.Form1
 inline QString pushButton6() { return QStringLiteral("in Vantrel2021/08/31.Form1.PushButton6_Click "); }
 inline QString pushButton7() { return QStringLiteral("in Vantrel2021/08/31.Form1.PushButton7_Click "); }
 inline QString pushButton8() { return QStringLiteral("in Vantrel2021/08/31.Form1.PushButton8_Click "); }
+inline QString listView1DragDrop() { return QStringLiteral("in Vantrel2021/08/31.Form1.ListView1_OLEDragDrop "); }
 inline QString getSubDirectories() { return QStringLiteral("in DravikTitle2021/08/31.AddFolder.GetSubDirectories2016 "); }
 inline QString convertVantrel() { return QStringLiteral("in Vantrel2021/08/31.modCSV.ConvertVantrel "); }
 } // namespace LocationTag
