@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include "core/filelist/FileListing.h"
 #include "support/core/DescriptorExhaustion.h"
 #include "support/core/TempTree.h"
+#include "support/core/Unprivileged.h"
 
 using namespace ostrand;
 
@@ -52,6 +54,7 @@ private slots:
     void filesInFolder_data();
     void filesInFolder();
     void filesInFolderKeepsOnlyOpenableFiles();
+    void folderThatMayBeReadButNotSearched();
     void filesInFolderInListingOrder();
     void missingFolderHasNoFiles();
     void listingFailureIsPassedOn();
@@ -269,6 +272,38 @@ void tst_FileListing::filesInFolderKeepsOnlyOpenableFiles()
     QCOMPARE(names.value(), (QStringList{u"link.csv"_qs, u"plain.csv"_qs, QString::fromUtf16(u"real\uFFFD.csv")}));
     for (const QString& name : names.value())
         QVERIFY(FileCanBeOpened(tree.path(name)));
+}
+
+void tst_FileListing::folderThatMayBeReadButNotSearched()
+{
+    // Its names can be listed, but none of its files can be opened: it has none to give.
+    test::TempTree tree;
+    tree.writeFile(u"R/a.csv"_qs, "x");
+    tree.writeFile(u"R/b.txt"_qs, "x");
+    tree.makeFolder(u"R/sub"_qs);
+    const QString folder = tree.path(u"R"_qs);
+    const test::ModeChange reachable(tree.root(), 0755);
+    const test::ModeChange unsearchable(folder, test::readButNotSearchMode());
+    QVERIFY(reachable.changed() && unsearchable.changed());
+
+    QString why;
+    const std::optional<QByteArray> answer = test::runUnprivileged(
+        [&] {
+            int listed = 0;
+            if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
+                while (const dirent* entry = ::readdir(dir))
+                    listed += entry->d_name[0] != '.';
+                ::closedir(dir);
+            }
+            const Result<QStringList> names = GetFilesInFolder(folder, u"*.*"_qs);
+            return "names listed: " + QByteArray::number(listed) +
+                   ", a.csv can be opened: " + (FileCanBeOpened(folder + u"/a.csv"_qs) ? "yes" : "no") +
+                   ", files: " + (names ? names.value().join(u',').toUtf8() : "failed " + names.error().toUtf8());
+        },
+        &why);
+    if (!answer)
+        QSKIP(qPrintable(why));
+    QCOMPARE(*answer, QByteArray("names listed: 3, a.csv can be opened: no, files: "));
 }
 
 void tst_FileListing::filesInFolderInListingOrder()

@@ -13,6 +13,7 @@
 #include "support/core/DescriptorExhaustion.h"
 #include "support/core/ScanHosts.h"
 #include "support/core/TempTree.h"
+#include "support/core/Unprivileged.h"
 
 using namespace ostrand;
 
@@ -79,6 +80,8 @@ private slots:
     void folderWithTrailingSeparator();
     void missingFolderAddsNothing();
     void readFailures();
+    void foldersAnOrdinaryUserMayNotSearch_data();
+    void foldersAnOrdinaryUserMayNotSearch();
     void stopBeforeAnyFolder();
     void entriesOfEveryKindInAScannedFolder_data();
     void entriesOfEveryKindInAScannedFolder();
@@ -200,10 +203,63 @@ void tst_FolderExpansion::readFailures()
     QCOMPARE(host.reports.at(0).tag, u"in DravikTitle2021/08/31.AddFolder.GetSubDirectories2016 "_qs);
     QCOMPARE(host.reports.at(0).line, 102);
     QCOMPARE(host.reports.at(0).description, tooMany);
+    // Reported once: the folder comes without files.
     QCOMPARE(deliveries.size(), 1);
     QCOMPARE(deliveries.at(0).folder, tree.path(u"R"_qs));
-    QVERIFY(!deliveries.at(0).ok);
-    QCOMPARE(deliveries.at(0).error, tooMany);
+    QVERIFY(deliveries.at(0).ok);
+    QCOMPARE(deliveries.at(0).paths, QStringList());
+}
+
+void tst_FolderExpansion::foldersAnOrdinaryUserMayNotSearch_data()
+{
+    QTest::addColumn<QString>("unsearchable"); // relative to the tree
+    QTest::addColumn<bool>("readable");        // its names may still be listed
+    QTest::addColumn<QString>("expected");     // the deliveries, relative to the tree, and the reports
+
+    QTest::newRow("a subfolder that may be read but not searched")
+        << u"P/R"_qs << true << u"P: P/x.csv | P/R: | P/S: P/S/y.csv | reports: 0"_qs;
+    QTest::newRow("the folder asked for may be read but not searched") << u"P"_qs << true << u"P: | reports: 0"_qs;
+    QTest::newRow("a subfolder that may not be read")
+        << u"P/R"_qs << false << u"P: P/x.csv | P/S: P/S/y.csv | reports: 0"_qs;
+    QTest::newRow("the folder asked for may not be read")
+        << u"P"_qs << false << u"P: failed: "_qs + QString::fromLocal8Bit(std::strerror(EACCES)) + u" | reports: 0"_qs;
+}
+
+void tst_FolderExpansion::foldersAnOrdinaryUserMayNotSearch()
+{
+    QFETCH(QString, unsearchable);
+    QFETCH(bool, readable);
+    QFETCH(QString, expected);
+
+    test::TempTree tree;
+    for (const char* file : {"P/x.csv", "P/R/a.csv", "P/R/sub/b.csv", "P/S/y.csv"})
+        tree.writeFile(QString::fromLatin1(file), "1\n");
+    const test::ModeChange reachable(tree.root(), 0755);
+    const test::ModeChange closed(tree.path(unsearchable), readable ? test::readButNotSearchMode() : mode_t(0));
+    QVERIFY(reachable.changed() && closed.changed());
+
+    const QString root = tree.root() + u"/"_qs;
+    QString why;
+    const std::optional<QByteArray> answer = test::runUnprivileged(
+        [&] {
+            test::RecordingScanHost host;
+            QStringList seen;
+            CollectFilesInTree(tree.path(u"P"_qs), u"*.*"_qs, host,
+                               [&](const QString& folder, const Result<QStringList>& paths) {
+                                   QString line = QString(folder).remove(root) + u":"_qs;
+                                   if (paths)
+                                       line += u" "_qs + paths.value().join(u' ').remove(root);
+                                   else
+                                       line += u" failed: "_qs + paths.error();
+                                   seen.append(line.trimmed());
+                               });
+            seen.append(u"reports: "_qs + QString::number(host.reports.size()));
+            return seen.join(u" | "_qs).toUtf8();
+        },
+        &why);
+    if (!answer)
+        QSKIP(qPrintable(why));
+    QCOMPARE(QString::fromUtf8(*answer), expected);
 }
 
 void tst_FolderExpansion::stopBeforeAnyFolder()

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+
 #include <QPushButton>
 
 #include "app/PointerScheme.h"
+#include "core/app/ErrorReport.h"
 #include "filelist/FileListView.h"
+#include "support/core/DescriptorExhaustion.h"
 #include "support/gui/WindowFixture.h"
 
 using namespace ostrand;
@@ -64,6 +69,7 @@ private slots:
     void browserStartsAtTheLastFolder();
     void busyWhileScanning();
     void closingMidScan();
+    void folderThatCannotBeListedIsReportedOnce();
 };
 
 void tst_AddFilesInFolder::scanOrder_data()
@@ -260,6 +266,35 @@ void tst_AddFilesInFolder::closingMidScan()
     QVERIFY(form.ListView1->entryCount() < 7);
     QCOMPARE(form.pointer().pointer(), MousePointer::Default);
     QCOMPARE(fixture.dialogs.callsOf(DialogKind::ErrorReport).size(), 0);
+}
+
+void tst_AddFilesInFolder::folderThatCannotBeListedIsReportedOnce()
+{
+    WindowFixture fixture;
+    writeFiles(fixture.tree(), {u"R/a.csv"_qs, u"R/sub/b.csv"_qs});
+    Form1& form = fixture.open();
+    fixture.dialogs.queueInput(u"csv"_qs);
+    fixture.dialogs.queueFolder(fixture.tree().path(u"R"_qs));
+    // No folder can be opened from the moment the folder is chosen.
+    std::unique_ptr<DescriptorExhaustion> exhaustion;
+    fixture.dialogs.onCall = [&](const DialogCall& call) {
+        if (call.kind == DialogKind::BrowseForFolder)
+            exhaustion = std::make_unique<DescriptorExhaustion>();
+    };
+
+    form.PushButton5->click();
+    const bool exhausted = exhaustion && exhaustion->active();
+    exhaustion.reset();
+    QVERIFY(exhausted);
+
+    const QStringList reports = fixture.dialogs.textsOf(DialogKind::ErrorReport);
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.first(), QString::fromLocal8Bit(std::strerror(EMFILE)) +
+                                  u"\r\nin DravikTitle2021/08/31.AddFolder.GetSubDirectories2016 at line 102\r\r"
+                                  "Please email screenshot of this message to "_qs +
+                                  supportAddress());
+    QCOMPARE(form.ListView1->entryCount(), qsizetype(0));
+    QCOMPARE(form.pointer().pointer(), MousePointer::Default);
 }
 
 QTEST_MAIN(tst_AddFilesInFolder)

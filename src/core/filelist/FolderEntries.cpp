@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #else
 #include <filesystem>
 #endif
@@ -65,6 +67,12 @@ ReadEnd readFolder(const QString& folder, const Wanted& wanted, const WorkGoesOn
     DIR* dir = ::opendir(encodedFolder.constData());
     if (!dir) {
         end.error = std::error_code(errno, std::generic_category());
+        return end;
+    }
+    // A folder that may be read but not searched names entries that nobody can open or look up: it has no
+    // file and no subfolder to offer. One check for the folder spares a failing look-up per entry.
+    if (::faccessat(::dirfd(dir), ".", X_OK, AT_EACCESS) != 0) {
+        ::closedir(dir);
         return end;
     }
     const bool anySubfolder = everyName(wanted.subfolderPattern);

@@ -11,8 +11,7 @@
 namespace ostrand {
 
 // Which entries of a folder a listing keeps.
-enum class EntryKind
-{
+enum class EntryKind {
     Files,     // regular files, links to regular files included
     Subfolders // folders, links to folders included
 };
@@ -32,8 +31,9 @@ struct FolderEntries
     bool listingFailed() const { return error && !notFound(); }
 };
 
-// Reads a folder with one directory listing. The kind of each entry comes from the listing itself where
-// the file system says it, so a plain entry costs no extra look-up; links and entries of unknown kind are
+// Reads a folder with one directory listing. A folder that may be read but not searched gives no entries:
+// none of them could be opened. The kind of each entry comes from the listing itself where the file system
+// says it, so a plain entry costs no extra look-up; links and entries of unknown kind are
 // looked up once. An entry that cannot be reached by the decoded name (bytes that are not valid text)
 // or whose path is too long to be looked up is kept only when a look-up of that path finds the wanted kind.
 // Only the names that WildcardMatch accepts for `pattern` are kept, tested before any look-up. `goOn` is

@@ -56,9 +56,17 @@ QString PatternForExtension(const QString& extension)
 void CollectFilesInTree(const QString& folder, const QString& pattern, ScanHost& host,
                         const FolderFilesReceiver& receive)
 {
-    QStringList folders{folder + pathSeparator()};
+    const QString start = folder + pathSeparator();
+    QStringList folders{start};
     ScannedFolderFiles scanned;
     GetSubDirectories2016(folders, true, host, pattern, scanned);
+    if (folders.isEmpty()) {
+        // The scan drops a folder it may not read without a word; the folder asked for is the caller's to report.
+        const auto found = scanned.constFind(start);
+        if (found != scanned.cend() && found->error && !host.stopRequested())
+            receive(folder, Failure{found->errorText()});
+        return;
+    }
     Pacer pacer(host);
     const WorkGoesOn goOn = [&pacer] { return pacer.yield(); };
     for (QString entry : std::as_const(folders)) {
@@ -76,7 +84,9 @@ void CollectFilesInTree(const QString& folder, const QString& pattern, ScanHost&
             return;
         if (files.undecodableNames > 0)
             host.namesNotValidUtf8(entry, files.undecodableNames);
-        if (files.listingFailed()) {
+        if (kept && files.error) {
+            receive(entry, QStringList()); // the scan could not read it and has reported why
+        } else if (files.listingFailed()) {
             receive(entry, Failure{files.errorText()});
         } else {
             if (!SortInListingOrder(files.names, goOn))

@@ -34,8 +34,11 @@ using FolderFilesReceiver = std::function<void(const QString& folder, const Resu
 // called once for every folder of the scan (without its trailing separator), so a window can append each
 // batch and stay live; the host is yielded to between folders and, time-sliced, while a large folder is
 // read and its files are taken, and can stop the expansion at any of those points (a folder whose files
-// were not all taken is not delivered). Files whose names are not valid UTF-8 cannot be handed on by name:
-// they are left out and counted to the host (namesNotValidUtf8).
+// were not all taken is not delivered). A folder whose reading failed during the scan is reported by
+// the scan and delivered without files; one that was not read by the scan and fails now is delivered as
+// that failure, and so is the folder asked for when it may not be read at all (the scan drops such a
+// folder silently), so every failure is reported once. Files whose names are not valid UTF-8 cannot be
+// handed on by name: they are left out and counted to the host (namesNotValidUtf8).
 void CollectFilesInTree(const QString& folder, const QString& pattern, ScanHost& host,
                         const FolderFilesReceiver& receive);
 

@@ -158,7 +158,7 @@ private:
         if (!m_files)
             return ReadFolderEntries(dir, EntryKind::Subfolders, QStringLiteral("*"), goOn);
         FolderContents contents = ReadFolderContents(dir, m_filePattern, goOn);
-        if (!contents.files.error && !contents.files.stopped)
+        if (!contents.files.stopped)
             m_files->insert(dir, std::move(contents.files));
         return std::move(contents.subfolders);
     }

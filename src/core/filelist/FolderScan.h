@@ -30,13 +30,13 @@ bool IsExpandableFolder(const QString& folder);
 // works and ends early when the host asks it to stop, leaving `list` with the levels completed by then.
 void GetSubDirectories2016(QStringList& list, bool recurse, ScanHost& host);
 
-// The files a scan kept from the folders it read, for the file listing that follows it: by folder entry
-// (with its trailing separator), the files of every folder the scan read to its end, as ReadFolderContents
-// gave them.
+// What a scan kept from the folders it read, for the file listing that follows it: by folder entry (with
+// its trailing separator), the files of every folder the scan read to its end, as ReadFolderContents gave
+// them, and for a folder whose reading failed, that failure (`error` set).
 using ScannedFolderFiles = QHash<QString, FolderEntries>;
 
 // The same scan, keeping from each folder's reading the files that match `filePattern`, so that listing
-// them needs no second reading. A folder that was not read, or not to its end, has no files kept.
+// them needs no second reading. A folder that was not read, or was stopped on the way, has nothing kept.
 void GetSubDirectories2016(QStringList& list, bool recurse, ScanHost& host, const QString& filePattern,
                            ScannedFolderFiles& files);
 
