@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/Form1.h"
 
+#include <limits>
+
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -134,9 +136,13 @@ QWidget* createControl(const ControlSpec& row, QWidget* container)
         widget = new QRadioButton(caption, container);
         setWhiteBackground(widget);
         break;
-    case ControlKind::TextBox:
-        widget = new QLineEdit(caption, container);
+    case ControlKind::TextBox: {
+        auto* edit = new QLineEdit(container);
+        edit->setMaxLength(std::numeric_limits<int>::max()); // any length: a stored text is never cut
+        edit->setText(caption);
+        widget = edit;
         break;
+    }
     case ControlKind::Label:
         widget = new QLabel(caption, container);
         setWhiteBackground(widget);
@@ -288,6 +294,11 @@ void Form1::connectHandlers()
     for (QPushButton* button :
          {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7, PushButton8})
         m_pointer->handOnMouseMove(button);
+    // The other controls have no pointer rule of their own, and a move over them is not one over their frame.
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{Option1, Option2, Option3, Option4, Option5, Option6, Option7, Label1, Label2,
+                                         Label3, Text1, Text2, Picture1, Picture2, ProgressBar1})
+        m_pointer->keepOnMouseMove(widget);
     m_pointer->resetOnMouseMove(ListView1->viewport()); // moves over the list give the default pointer
     ConnectFileList(*m_fileListHost);
 

@@ -50,6 +50,12 @@ void PointerScheme::handOnMouseMove(QWidget* widget)
     widget->installEventFilter(this);
 }
 
+void PointerScheme::keepOnMouseMove(QWidget* widget)
+{
+    widget->setMouseTracking(true);
+    widget->setAttribute(Qt::WA_NoMousePropagation);
+}
+
 bool PointerScheme::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseMove && !isBusy()) {

@@ -38,6 +38,8 @@ public:
     void resetOnMouseMove(QWidget* widget);
     // Mouse moves over the widget set the hand pointer, unless busy.
     void handOnMouseMove(QWidget* widget);
+    // Mouse moves over the widget change nothing: they end there instead of reaching its container.
+    void keepOnMouseMove(QWidget* widget);
 
 signals:
     void pointerChanged(ostrand::MousePointer pointer);

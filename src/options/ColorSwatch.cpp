@@ -5,6 +5,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "core/convert/HtmlDocument.h"
+
 namespace ostrand {
 
 namespace {
@@ -13,8 +15,7 @@ constexpr const char* kColorNumberProperty = "colorNumber";
 
 QColor colorOfNumber(qint64 number)
 {
-    const auto bits = static_cast<quint32>(number & 0xFFFFFF);
-    return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF), static_cast<int>(bits >> 16));
+    return QColor(ColorToHTML(number));
 }
 
 qint64 numberOfColor(const QColor& color)

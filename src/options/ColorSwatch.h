@@ -7,7 +7,8 @@ class QWidget;
 
 namespace ostrand {
 
-// A colour number is red + 256 * green + 65536 * blue; only the low 24 bits make the colour.
+// A colour number is red + 256 * green + 65536 * blue. It shows as the colour the document gets for it
+// (ColorToHTML), also outside 0 to 16777215.
 QColor colorOfNumber(qint64 number);
 qint64 numberOfColor(const QColor& color);
 

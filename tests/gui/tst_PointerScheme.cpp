@@ -21,6 +21,8 @@ class tst_PointerScheme : public QObject
 private slots:
     void mouseMoves_data();
     void mouseMoves();
+    void controlsWithoutAPointerRule_data();
+    void controlsWithoutAPointerRule();
     void busyPointerShowsTheHourglassAndStaysThroughMoves();
     void pointerDuringARunIsBusyWhateverTheMouseDoes();
     void clearList_data();
@@ -72,6 +74,33 @@ void tst_PointerScheme::mouseMoves()
         QCOMPARE(form.cursor().shape(), form.pointer().handCursor().shape());
     else
         QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+}
+
+void tst_PointerScheme::controlsWithoutAPointerRule_data()
+{
+    QTest::addColumn<QString>("control");
+
+    // Each sits inside a frame or on the window, whose own moves reset the pointer.
+    for (const char* control : {"Option1", "Option2", "Option3", "Option4", "Option5", "Option6", "Option7", "Label1",
+                                "Label2", "Label3", "Text1", "Text2", "Picture1", "Picture2", "ProgressBar1"})
+        QTest::newRow(control) << control;
+}
+
+void tst_PointerScheme::controlsWithoutAPointerRule()
+{
+    QFETCH(QString, control);
+
+    WindowFixture fixture;
+    Form1& form = fixture.openShown();
+    moveOver(form.PushButton2, QPoint(3, 3));
+    QCOMPARE(form.pointer().pointer(), MousePointer::Hand);
+
+    moveOver(widgetNamed(form, control), QPoint(4, 4));
+    QCOMPARE(form.pointer().pointer(), MousePointer::Hand);
+
+    // The frame around it still resets the pointer.
+    moveOver(widgetNamed(form, control)->parentWidget(), QPoint(1, 1));
+    QCOMPARE(form.pointer().pointer(), MousePointer::Default);
 }
 
 void tst_PointerScheme::busyPointerShowsTheHourglassAndStaysThroughMoves()

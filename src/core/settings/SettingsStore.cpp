@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -103,10 +104,11 @@ Result<bool> SettingsStore::parseYesNo(const QString& text)
         return true;
     if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
         return false;
-    bool isNumber = false;
-    const double number = t.toDouble(&isNumber);
-    if (isNumber)
-        return number != 0.0;
+    // A number as the store and its defaults write one: a sign, digits and a decimal point at most; "nan",
+    // "inf", exponents and hexadecimal forms are not among them.
+    static const QRegularExpression plainDecimal(QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)$)"));
+    if (plainDecimal.match(t).hasMatch())
+        return t.toDouble() != 0.0;
     return Failure{QStringLiteral("Type mismatch: \"%1\" is not a yes/no value").arg(text)};
 }
 

@@ -61,7 +61,8 @@ public:
     QString read(const QString& key) const;
     void WriteSetting(const QString& key, const QString& text);
 
-    // Yes/no: "True" or any non-zero number is selected, "False" or "0" is not; anything else fails.
+    // Yes/no: "True" or any non-zero number is selected, "False" or "0" is not; anything else fails. Blanks
+    // around the text and the letter case do not matter; a number is plain decimal (sign, digits, point).
     Result<bool> readYesNo(const QString& key, bool defaultValue) const;
     // A colour number: the text read as a whole decimal number; anything else fails.
     Result<qint64> readColor(const QString& key, qint64 defaultValue) const;
