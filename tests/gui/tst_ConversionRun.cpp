@@ -8,6 +8,7 @@
 
 #include "app/CaptionProgressBar.h"
 #include "app/PointerScheme.h"
+#include "core/app/ErrorReport.h"
 #include "filelist/FileListView.h"
 #include "support/gui/WindowFixture.h"
 
@@ -57,6 +58,8 @@ private slots:
     void missingOutputFolderIsRefused_data();
     void missingOutputFolderIsRefused();
     void sourceFolderModeIgnoresTheFolderText();
+    void neitherOutputOptionIsNamedAsTheCause_data();
+    void neitherOutputOptionIsNamedAsTheCause();
     void otherDelimiter_data();
     void otherDelimiter();
     void optionsAreReadAtTheMomentOfUse();
@@ -346,6 +349,48 @@ void tst_ConversionRun::addAllDuringARunLeavesTheListLocked()
     QCOMPARE(QDir(m_out).entryList(QDir::Files),
              (QStringList{QStringLiteral("a.htm"), QStringLiteral("b.htm"), QStringLiteral("c.htm")}));
     QCOMPARE(form.pointer().pointer(), MousePointer::Default);
+}
+
+void tst_ConversionRun::neitherOutputOptionIsNamedAsTheCause_data()
+{
+    QTest::addColumn<QString>("option6");
+    QTest::addColumn<QString>("option7");
+    QTest::addColumn<QString>("failure"); // "" when the document is written
+
+    QTest::newRow("neither selected") << u"False"_qs << u"False"_qs
+                                      << u"No output option is selected: choose \"Save results to this folder:\" or "
+                                         "\"Save results in folder of original file\""_qs;
+    QTest::newRow("this folder") << u"True"_qs << u"False"_qs << QString();
+    QTest::newRow("folder of the original") << u"False"_qs << u"True"_qs << QString();
+}
+
+void tst_ConversionRun::neitherOutputOptionIsNamedAsTheCause()
+{
+    QFETCH(QString, option6);
+    QFETCH(QString, option7);
+    QFETCH(QString, failure);
+
+    // The output folder box holds a folder that exists, so the run starts.
+    m_fixture->store(QStringLiteral("Option6"), option6);
+    m_fixture->store(QStringLiteral("Option7"), option7);
+    Form1& form = m_fixture->open();
+    form.ListView1->AppendEntry(m_fixture->tree().writeFile(QStringLiteral("in/a.csv"), "1\n"));
+    form.PushButton2->click();
+
+    const QStringList reports = m_fixture->dialogs.textsOf(DialogKind::ErrorReport);
+    if (failure.isEmpty()) {
+        QCOMPARE(reports, QStringList());
+        QVERIFY(QFile::exists((option6 == u"True" ? m_out : m_in) + QStringLiteral("/a.htm")));
+    } else {
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(reports.first(), failure +
+                                      QStringLiteral("\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line 168"
+                                                     "\r\rPlease email screenshot of this message to ") +
+                                      supportAddress());
+        QCOMPARE(QDir(m_out).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(m_in).entryList(QDir::Files), QStringList{QStringLiteral("a.csv")});
+    }
+    QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
 }
 
 QTEST_MAIN(tst_ConversionRun)

@@ -20,6 +20,15 @@ Status noDocument()
     return Failure{QStringLiteral("The document could not be started")};
 }
 
+// Why a document has no output path: no output option is selected, or the chosen folder is empty.
+Status nowhereToWrite(OutputMode mode)
+{
+    if (mode == OutputMode::None)
+        return Failure{QStringLiteral("No output option is selected: choose \"Save results to this folder:\" or "
+                                      "\"Save results in folder of original file\"")};
+    return Failure{QStringLiteral("No output folder is chosen: the document has nowhere to go")};
+}
+
 // Gives the host's event loop a turn about every 10 ms of work, whichever pass is running, and remembers a
 // stop the host asked for after a turn.
 class EventTurns
@@ -114,8 +123,9 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     op.step(144, [&] { outputName = OutputFileName(sourcePath); });
 
     QString outputPath;
+    OutputMode mode = OutputMode::None;
     op.step(160, [&] {
-        const OutputMode mode = host.outputMode();
+        mode = host.outputMode();
         const QString folder = mode == OutputMode::ChosenFolder ? host.outputFolder() : QString();
         outputPath = OutputPath(sourcePath, mode, folder, outputName);
     });
@@ -126,6 +136,8 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     const bool written = op.step(168, [&]() -> Status {
         if (!document)
             return noDocument();
+        if (outputPath.isEmpty())
+            return nowhereToWrite(mode);
         if (writtenInRun && writtenInRun->contains(outputPath))
             return Failure{QStringLiteral("Cannot write %1: A document of an earlier entry of this run was written "
                                           "there, and it is kept")
