@@ -6,9 +6,14 @@ set(CPACK_PACKAGE_NAME ostrand)
 set(CPACK_PACKAGE_VENDOR Kelvadine)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CSV to HTML table converter for the desktop and the shell")
-set(CPACK_PACKAGE_DESCRIPTION "Ostrand turns CSV files into HTML documents, one table per file: collect files in \
-a list, choose the delimiter, the table's border and colours and where the documents go, then convert them all. \
-ostrand-convert does the same conversion from a shell.")
+# One paragraph, its lines short enough for a package description.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Ostrand turns CSV files into HTML documents, one table per file. Collect"
+    "files in a list (file dialog, whole folder trees, drag and drop, or the"
+    "bundled samples), choose how the fields are separated, the table's border"
+    "width and colours and where the documents go, then convert them all."
+    "ostrand-convert does the same conversion from a shell, for scripts and"
+    "batch jobs.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -17,7 +22,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://ostrand.app/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation | fonts-liberation2")
 # Qt's own translations let the standard dialogs speak the user's language.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# The licence, where a Debian system keeps every package's.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ostrand)
 include(CPack)
