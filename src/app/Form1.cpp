@@ -512,7 +512,10 @@ void Form1::PushButton3_Click()
 void Form1::PushButton4_Click()
 {
     GuardedOperation browse(*this, LocationTag::pushButton4());
-    BrowseOutputFolder(browse, m_dialogs, m_settings, Text3);
+    const FolderBrowser browser = [this](const QString& title, const QString& startFolder) {
+        return m_dialogs.browseForFolder(title, startFolder);
+    };
+    BrowseOutputFolder(browse, browser, m_settings, Text3);
 }
 
 void Form1::PushButton5_Click()
@@ -523,7 +526,8 @@ void Form1::PushButton5_Click()
 void Form1::PushButton6_Click()
 {
     GuardedOperation pick(*this, LocationTag::pushButton6());
-    PickSwatchColor(pick, m_dialogs, Picture1, m_settings, SettingKey::textColor());
+    const ColorPicker dialog = [this](qint64 color) { return m_dialogs.pickColor(color); };
+    PickSwatchColor(pick, dialog, Picture1, m_settings, SettingKey::textColor());
 }
 
 void Form1::PushButton7_Click()
@@ -537,7 +541,8 @@ void Form1::PushButton7_Click()
 void Form1::PushButton8_Click()
 {
     GuardedOperation pick(*this, LocationTag::pushButton8());
-    PickSwatchColor(pick, m_dialogs, Picture2, m_settings, SettingKey::backgroundColor());
+    const ColorPicker dialog = [this](qint64 color) { return m_dialogs.pickColor(color); };
+    PickSwatchColor(pick, dialog, Picture2, m_settings, SettingKey::backgroundColor());
 }
 
 void Form1::DelimiterOption_Click()

@@ -3,19 +3,19 @@
 
 #include <QLineEdit>
 
-#include "app/Dialogs.h"
 #include "core/app/GuardedOperation.h"
 #include "core/common/Paths.h"
 #include "core/settings/SettingsStore.h"
 
 namespace ostrand {
 
-void BrowseOutputFolder(GuardedOperation& operation, Dialogs& dialogs, SettingsStore& store, QLineEdit* folderBox)
+void BrowseOutputFolder(GuardedOperation& operation, const FolderBrowser& browseForFolder, SettingsStore& store,
+                        QLineEdit* folderBox)
 {
     QString startFolder;
     QString chosen;
     operation.step(100, [&] { startFolder = store.ReadSetting(SettingKey::lastFolderDot(), QString()); });
-    operation.step(102, [&] { chosen = dialogs.browseForFolder(outputFolderBrowseTitle(), startFolder); });
+    operation.step(102, [&] { chosen = browseForFolder(outputFolderBrowseTitle(), startFolder); });
     if (chosen.isEmpty()) // 104: cancelled
         return;
     operation.step(106, [&] { store.WriteSetting(SettingKey::lastFolderDot(), chosen); });
