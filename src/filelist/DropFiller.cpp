@@ -6,6 +6,7 @@
 #include "core/filelist/FolderExpansion.h"
 #include "filelist/FileListHost.h"
 #include "filelist/FileListView.h"
+#include "filelist/SkippedNames.h"
 
 namespace ostrand {
 
@@ -14,9 +15,10 @@ namespace {
 // The numbered steps of a drop, as its error reports name them.
 namespace DropStep {
 enum : int {
-    Handle = 100,      // the drop as a whole
-    AppendFiles = 102, // dropped files, as received
-    AppendFolder = 104 // the files of a dropped folder's tree
+    Handle = 100,       // the drop as a whole
+    AppendFiles = 102,  // dropped files, as received
+    AppendFolder = 104, // the files of a dropped folder's tree
+    TellSkipped = 106   // the files left out of the trees because their names are not valid UTF-8
 };
 } // namespace DropStep
 
@@ -33,6 +35,7 @@ void AddDroppedPaths(FileListHost& host, const QStringList& paths)
     // stays.
     GuardedOperation drop(host, LocationTag::listView1DragDrop());
     FileListView& list = host.fileList();
+    SkippedNamesCount scan(host);
     QStringList files; // dropped files since the last folder, appended together
     const auto appendFiles = [&] {
         drop.step(DropStep::AppendFiles, [&] { list.AppendEntries(files); });
@@ -48,7 +51,7 @@ void AddDroppedPaths(FileListHost& host, const QStringList& paths)
         appendFiles();
         // The scan reports its own failures; a folder whose files cannot be listed is reported here.
         drop.step(DropStep::AppendFolder, [&] {
-            CollectFilesInTree(path, EveryFilePattern(), host, [&](const QString&, const Result<QStringList>& found) {
+            CollectFilesInTree(path, EveryFilePattern(), scan, [&](const QString&, const Result<QStringList>& found) {
                 if (found)
                     list.AppendEntries(found.value());
                 else
@@ -57,6 +60,7 @@ void AddDroppedPaths(FileListHost& host, const QStringList& paths)
         });
     }
     appendFiles();
+    drop.step(DropStep::TellSkipped, [&] { scan.tell(QStringLiteral("of the added folder(s)")); });
 }
 
 } // namespace ostrand

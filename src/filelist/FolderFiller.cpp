@@ -6,6 +6,7 @@
 #include "core/settings/SettingsStore.h"
 #include "filelist/FileListHost.h"
 #include "filelist/FileListView.h"
+#include "filelist/SkippedNames.h"
 
 namespace ostrand {
 
@@ -70,16 +71,21 @@ void AddAllFilesInFolder(FileListHost& host)
 
     // 116 to 122: the tree is scanned under the hourglass and each folder's files are appended as they
     // arrive, so the list grows while the window stays live.
-    const BusyPointerScope busy(host);
-    add.step(118, [&] {
-        CollectFilesInTree(folder, PatternForExtension(answer), host,
-                           [&](const QString&, const Result<QStringList>& paths) {
-                               if (paths)
-                                   host.fileList().AppendEntries(paths.value());
-                               else
-                                   add.fail(120, paths.error());
-                           });
-    });
+    SkippedNamesCount scan(host);
+    {
+        const BusyPointerScope busy(host);
+        add.step(118, [&] {
+            CollectFilesInTree(folder, PatternForExtension(answer), scan,
+                               [&](const QString&, const Result<QStringList>& paths) {
+                                   if (paths)
+                                       host.fileList().AppendEntries(paths.value());
+                                   else
+                                       add.fail(120, paths.error());
+                               });
+        });
+    }
+    // Files the scan could not take by name are told of once, after the scan.
+    add.step(124, [&] { scan.tell(QStringLiteral("of the chosen folder")); });
 }
 
 } // namespace ostrand

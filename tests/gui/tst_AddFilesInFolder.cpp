@@ -70,6 +70,8 @@ private slots:
     void busyWhileScanning();
     void closingMidScan();
     void folderThatCannotBeListedIsReportedOnce();
+    void namesNotValidUtf8AreToldOfOnce_data();
+    void namesNotValidUtf8AreToldOfOnce();
 };
 
 void tst_AddFilesInFolder::scanOrder_data()
@@ -295,6 +297,64 @@ void tst_AddFilesInFolder::folderThatCannotBeListedIsReportedOnce()
                                   supportAddress());
     QCOMPARE(form.ListView1->entryCount(), qsizetype(0));
     QCOMPARE(form.pointer().pointer(), MousePointer::Default);
+}
+
+void tst_AddFilesInFolder::namesNotValidUtf8AreToldOfOnce_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QStringList>("added");
+    QTest::addColumn<QStringList>("messages");
+
+    const QString skipped = u" file(s) of the chosen folder skipped: the name is not valid UTF-8"_qs;
+    QTest::newRow("csv: two folders with such names, one notice")
+        << u"csv"_qs << QStringList{u"R/a.csv"_qs, u"R/sub/c.csv"_qs} << QStringList{u"3"_qs + skipped};
+    QTest::newRow("*: every kind of file counts")
+        << u"*"_qs << QStringList{u"R/a.csv"_qs, u"R/sub/c.csv"_qs} << QStringList{u"4"_qs + skipped};
+    QTest::newRow("txt: only the names the pattern takes")
+        << u"txt"_qs << QStringList() << QStringList{u"1"_qs + skipped};
+    QTest::newRow("doc: nothing skipped, nothing said") << u"doc"_qs << QStringList() << QStringList();
+}
+
+// Files whose names are not valid UTF-8 cannot be listed; the user is told how many were left out in one
+// plain message once the scan is done, not in a box per file or folder.
+void tst_AddFilesInFolder::namesNotValidUtf8AreToldOfOnce()
+{
+    QFETCH(QString, answer);
+    QFETCH(QStringList, added);
+    QFETCH(QStringList, messages);
+
+    WindowFixture fixture;
+    const TempTree& tree = fixture.tree();
+    writeFiles(tree, {u"R/a.csv"_qs, u"R/sub/c.csv"_qs});
+    QVERIFY(tree.writeFileNamed(u"R"_qs, "b\xFF.csv", "1\n"));
+    QVERIFY(tree.writeFileNamed(u"R/sub"_qs, "\xFE\xFE.csv", "1\n"));
+    QVERIFY(tree.writeFileNamed(u"R/sub"_qs, "d\xE9.csv", "1\n"));
+    QVERIFY(tree.writeFileNamed(u"R/sub"_qs, "e\xFF.txt", "1\n"));
+    Form1& form = fixture.open();
+    fixture.dialogs.queueInput(answer);
+    fixture.dialogs.queueFolder(tree.path(u"R"_qs));
+    qsizetype entriesAtMessage = -1;
+    MousePointer pointerAtMessage = MousePointer::Busy;
+    fixture.dialogs.onCall = [&](const DialogCall& call) {
+        if (call.kind == DialogKind::Message) {
+            entriesAtMessage = form.ListView1->entryCount();
+            pointerAtMessage = form.pointer().pointer();
+        }
+    };
+
+    form.PushButton5->click();
+
+    QCOMPARE(form.ListView1->entries(), under(tree, added));
+    QCOMPARE(fixture.dialogs.textsOf(DialogKind::Message), messages);
+    QCOMPARE(fixture.dialogs.callsOf(DialogKind::ErrorReport).size(), 0);
+    if (!messages.isEmpty()) {
+        const DialogCall notice = fixture.dialogs.callsOf(DialogKind::Message).first();
+        QCOMPARE(notice.title, QStringLiteral("Ostrand Table Converter"));
+        QCOMPARE(notice.buttons, u"OK"_qs);
+        // Told after the scan, with every file appended and the hourglass gone.
+        QCOMPARE(entriesAtMessage, added.size());
+        QCOMPARE(pointerAtMessage, MousePointer::Default);
+    }
 }
 
 QTEST_MAIN(tst_AddFilesInFolder)

@@ -93,6 +93,7 @@ private slots:
     void pointerUnchanged();
     void failureKeepsWhatWasAppended();
     void folderThatCannotBeListedIsReported();
+    void namesNotValidUtf8AreToldOfOnce();
 };
 
 void tst_DragDropFiles::acceptance_data()
@@ -228,6 +229,37 @@ void tst_DragDropFiles::folderThatCannotBeListedIsReported()
                                   supportAddress());
     // The drop went on with the next path.
     QCOMPARE(form.ListView1->entries(), QStringList{loose});
+}
+
+// Files of the dropped folders whose names are not valid UTF-8 are left out, and the user is told how many
+// in one plain message after the whole drop.
+void tst_DragDropFiles::namesNotValidUtf8AreToldOfOnce()
+{
+    WindowFixture fixture;
+    const TempTree& tree = fixture.tree();
+    const QString first = tree.writeFile(u"F1/a.csv"_qs, "1\n");
+    const QString second = tree.writeFile(u"F2/s/b.txt"_qs, "1\n");
+    const QString loose = tree.writeFile(u"loose.csv"_qs, "1\n");
+    QVERIFY(tree.writeFileNamed(u"F1"_qs, "x\xFF.csv", "1\n"));
+    QVERIFY(tree.writeFileNamed(u"F2/s"_qs, "\xFF", "1\n"));
+    QVERIFY(tree.writeFileNamed(u"F2/s"_qs, "y\xC3.dat", "1\n"));
+    Form1& form = fixture.open();
+    qsizetype entriesAtMessage = -1;
+    fixture.dialogs.onCall = [&](const DialogCall& call) {
+        if (call.kind == DialogKind::Message)
+            entriesAtMessage = form.ListView1->entryCount();
+    };
+    const auto data =
+        offered({u"file:"_qs + tree.path(u"F1"_qs), u"file:"_qs + tree.path(u"F2"_qs), u"file:"_qs + loose});
+
+    QVERIFY(dragAndDrop(*form.ListView1, *data).dropAccepted);
+
+    QCOMPARE(form.ListView1->entries(), (QStringList{first, second, loose}));
+    QCOMPARE(fixture.dialogs.textsOf(DialogKind::Message),
+             QStringList{u"3 file(s) of the added folder(s) skipped: the name is not valid UTF-8"_qs});
+    QCOMPARE(fixture.dialogs.callsOf(DialogKind::Message).first().title, QStringLiteral("Ostrand Table Converter"));
+    QCOMPARE(entriesAtMessage, qsizetype(3));
+    QCOMPARE(fixture.dialogs.callsOf(DialogKind::ErrorReport).size(), 0);
 }
 
 QTEST_MAIN(tst_DragDropFiles)

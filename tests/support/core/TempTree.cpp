@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "support/core/TempTree.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -23,6 +26,16 @@ QString TempTree::writeFile(const QString& relative, const QByteArray& bytes) co
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
     return full;
+}
+
+bool TempTree::writeFileNamed(const QString& folder, const QByteArray& name, const QByteArray& bytes) const
+{
+    const QByteArray full = QFile::encodeName(makeFolder(folder)) + '/' + name;
+    const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    return ::close(fd) == 0 && written;
 }
 
 QString TempTree::makeFolder(const QString& relative) const

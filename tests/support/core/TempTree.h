@@ -20,6 +20,9 @@ public:
     QString path(const QString& relative) const;
     // Writes a file (creating its folders) and returns its full path.
     QString writeFile(const QString& relative, const QByteArray& bytes) const;
+    // Writes a file named by raw bytes, which need not be valid text, into a folder (creating it); true
+    // when it was written.
+    bool writeFileNamed(const QString& folder, const QByteArray& name, const QByteArray& bytes) const;
     // Creates a folder (and its parents) and returns its full path.
     QString makeFolder(const QString& relative) const;
     static QByteArray readFile(const QString& path);
