@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Raw source bytes through every decoding, and the fast byte scans against plain loops.
+// Raw source bytes through every decoding, and the fast byte scans (each vector kernel the processor has)
+// against plain loops.
 #include <algorithm>
 #include <cstdint>
 
@@ -20,17 +21,22 @@ void checkByteScans(const QByteArray& bytes)
     const char* data = bytes.constData();
     const qsizetype size = bytes.size();
 
-    fuzz::check(isValidUtf8(data, size) == fuzz::plainIsUtf8(bytes), "isValidUtf8 agrees with the plain check", bytes);
-
-    // The same check over pieces cut anywhere, lengths taken from the bytes themselves.
-    Utf8Check pieces;
-    bool piecesOk = true;
-    for (qsizetype at = 0, k = 0; at < size; ++k) {
-        const qsizetype length = qMin<qsizetype>(size - at, static_cast<unsigned char>(data[k % size]) % 23 + 1);
-        piecesOk = pieces.add(data + at, length) && piecesOk;
-        at += length;
+    // Every way the check can run on this processor, whole and over pieces cut anywhere (lengths taken from the
+    // bytes themselves, up to more than two vector blocks).
+    const bool utf8 = fuzz::plainIsUtf8(bytes);
+    for (Utf8Kernel kernel : {Utf8Kernel::Plain, Utf8Kernel::Ssse3, Utf8Kernel::Avx2}) {
+        if (!utf8KernelAvailable(kernel))
+            continue;
+        fuzz::check(isValidUtf8(data, size, kernel) == utf8, "isValidUtf8 agrees with the plain check", bytes);
+        Utf8Check pieces(kernel);
+        bool piecesOk = true;
+        for (qsizetype at = 0, k = 0; at < size; ++k) {
+            const qsizetype length = qMin<qsizetype>(size - at, static_cast<unsigned char>(data[k % size]) % 71 + 1);
+            piecesOk = pieces.add(data + at, length) && piecesOk;
+            at += length;
+        }
+        fuzz::check((piecesOk && pieces.complete()) == utf8, "Utf8Check over pieces agrees", bytes);
     }
-    fuzz::check((piecesOk && pieces.complete()) == fuzz::plainIsUtf8(bytes), "Utf8Check over pieces agrees", bytes);
 
     const char a = size > 0 ? data[0] : ',';
     const char b = size > 1 ? data[1] : '\n';

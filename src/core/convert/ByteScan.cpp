@@ -9,6 +9,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/convert/Utf8Blocks.h"
+
 namespace ostrand {
 
 namespace {
@@ -95,6 +97,18 @@ constexpr std::array<std::uint64_t, 256> utf8Transitions()
 
 constexpr std::array<std::uint64_t, 256> kUtf8Transitions = utf8Transitions();
 
+// Whether the 16 bytes at p are all ASCII: one vector, or two words where there are no vectors.
+bool asciiBlock(const char* p)
+{
+#if defined(__SSE2__)
+    return _mm_movemask_epi8(_mm_loadu_si128(block(p))) == 0;
+#else
+    std::uint64_t words[2];
+    std::memcpy(words, p, sizeof words);
+    return ((words[0] | words[1]) & 0x8080808080808080ULL) == 0;
+#endif
+}
+
 } // namespace
 
 ByteCounts countBytes(const char* data, qsizetype size, char a, char b, char c)
@@ -146,10 +160,50 @@ const char* findPattern(const char* begin, const char* end, const char* pattern,
     return end;
 }
 
-bool isValidUtf8(const char* data, qsizetype size)
+bool utf8KernelAvailable(Utf8Kernel kernel)
 {
-    Utf8Check check;
+    switch (kernel) {
+    case Utf8Kernel::Plain:
+        return true;
+#if defined(OSTRAND_UTF8_VECTORS)
+    case Utf8Kernel::Ssse3:
+        return __builtin_cpu_supports("ssse3");
+    case Utf8Kernel::Avx2:
+        // Also false when the system does not save the vector registers.
+        return __builtin_cpu_supports("avx2");
+#endif
+    default:
+        return false;
+    }
+}
+
+Utf8Kernel fastestUtf8Kernel()
+{
+    static const Utf8Kernel fastest = utf8KernelAvailable(Utf8Kernel::Avx2)    ? Utf8Kernel::Avx2
+                                      : utf8KernelAvailable(Utf8Kernel::Ssse3) ? Utf8Kernel::Ssse3
+                                                                               : Utf8Kernel::Plain;
+    return fastest;
+}
+
+bool isValidUtf8(const char* data, qsizetype size, Utf8Kernel kernel)
+{
+    Utf8Check check(kernel);
     return check.add(data, size) && check.complete();
+}
+
+Utf8Check::Utf8Check(Utf8Kernel kernel)
+{
+    if (!utf8KernelAvailable(kernel))
+        return;
+#if defined(OSTRAND_UTF8_VECTORS)
+    if (kernel == Utf8Kernel::Ssse3) {
+        m_blocks = &utf8blocks::checkSsse3;
+        m_blockSize = utf8blocks::kSsse3Block;
+    } else if (kernel == Utf8Kernel::Avx2) {
+        m_blocks = &utf8blocks::checkAvx2;
+        m_blockSize = utf8blocks::kAvx2Block;
+    }
+#endif
 }
 
 bool Utf8Check::add(const char* data, qsizetype size)
@@ -157,13 +211,24 @@ bool Utf8Check::add(const char* data, qsizetype size)
     const auto* s = reinterpret_cast<const unsigned char*>(data);
     std::uint64_t state = m_state;
     qsizetype i = 0;
+    if (m_blocks) {
+        // A character cut by the end of the last piece is ended byte by byte; the vectors then take every whole
+        // block, and the rest (less than a block and at most three bytes of the last character) goes on below.
+        for (; i < size && state != kAccept && state != kReject; ++i)
+            state = (kUtf8Transitions[s[i]] >> state) & 63;
+        if (state == kAccept && size - i >= m_blockSize) {
+            const std::ptrdiff_t checked = m_blocks(data + i, size - i);
+            if (checked < 0)
+                state = kReject;
+            else
+                i += checked;
+        }
+    }
     while (i < size && state != kReject) {
-#if defined(__SSE2__)
-        if (state == kAccept && size - i >= 16 && _mm_movemask_epi8(_mm_loadu_si128(block(data + i))) == 0) {
+        if (state == kAccept && size - i >= 16 && asciiBlock(data + i)) {
             i += 16;
             continue;
         }
-#endif
         const qsizetype chunkEnd = qMin(size, i + 16);
         for (; i < chunkEnd; ++i)
             state = (kUtf8Transitions[s[i]] >> state) & 63;

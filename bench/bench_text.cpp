@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+// Times the two passes of a conversion that depend on what the text holds, on one UTF-8 source held in memory:
+// the UTF-8 check (in the slices the conversion uses) and the cutting into the document (counting, then rows).
+//
+//   bench_text FILE [ROUNDS]
+//
+// Prints "check_mbs=X cut_mbs=Y both_mbs=Z" on stdout: the median throughput of each pass in MB of source a
+// second, and of the two one after the other. Nothing is read from or written to the disk while it times.
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringList>
+
+#include "core/convert/ByteScan.h"
+#include "core/convert/HtmlDocument.h"
+#include "core/convert/WorkSlices.h"
+
+namespace {
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+bool checkText(const QByteArray& text)
+{
+    ostrand::Utf8Check check;
+    bool valid = true;
+    ostrand::inSlices(text.size(), {}, [&](qsizetype begin, qsizetype end) {
+        valid = valid && check.add(text.constData() + begin, end - begin);
+    });
+    return valid && check.complete();
+}
+
+qsizetype cutText(const QByteArray& text)
+{
+    const QByteArray header = ostrand::documentHeader(0, QStringLiteral("1"), 0xFFFFFF);
+    std::optional<ostrand::HtmlDocument> document = ostrand::HtmlDocument::start(header, text, QByteArrayLiteral(","));
+    document->appendRows([](int) { return true; });
+    document->appendFooter();
+    return document->takeFileBytes().size();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2 || args.size() > 3) {
+        std::fprintf(stderr, "usage: bench_text FILE [ROUNDS]\n");
+        return 2;
+    }
+    QFile file(args[1]);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "bench_text: %s\n", qPrintable(file.errorString()));
+        return 1;
+    }
+    const QByteArray text = file.readAll();
+    const int rounds = args.size() == 3 ? args[2].toInt() : 5;
+    const double megabytes = static_cast<double>(text.size()) / 1e6;
+    std::vector<double> check, cut, both;
+    qsizetype documentSize = 0;
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        if (!checkText(text)) {
+            std::fprintf(stderr, "bench_text: the source is not UTF-8\n");
+            return 1;
+        }
+        const qint64 checkNs = timer.nsecsElapsed();
+        timer.restart();
+        documentSize = cutText(text);
+        const qint64 cutNs = timer.nsecsElapsed();
+        check.push_back(megabytes / (static_cast<double>(checkNs) / 1e9));
+        cut.push_back(megabytes / (static_cast<double>(cutNs) / 1e9));
+        both.push_back(megabytes / (static_cast<double>(checkNs + cutNs) / 1e9));
+    }
+    std::printf("check_mbs=%.0f cut_mbs=%.0f both_mbs=%.0f document_bytes=%lld\n", median(check), median(cut),
+                median(both), static_cast<long long>(documentSize));
+    return 0;
+}
