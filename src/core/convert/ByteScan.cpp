@@ -179,6 +179,11 @@ bool utf8KernelAvailable(Utf8Kernel kernel)
 
 Utf8Kernel fastestUtf8Kernel()
 {
+#if defined(OSTRAND_UTF8_VECTORS)
+    // Asked once; safe even when the first check runs before the program's own start.
+    static const bool processorRead = (__builtin_cpu_init(), true);
+    Q_UNUSED(processorRead);
+#endif
     static const Utf8Kernel fastest = utf8KernelAvailable(Utf8Kernel::Avx2)    ? Utf8Kernel::Avx2
                                       : utf8KernelAvailable(Utf8Kernel::Ssse3) ? Utf8Kernel::Ssse3
                                                                                : Utf8Kernel::Plain;
