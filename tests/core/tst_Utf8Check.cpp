@@ -134,7 +134,7 @@ void tst_Utf8Check::everyCharacter()
     }
     QCOMPARE(referenceIsUtf8(all), true);
     QCOMPARE(isValidUtf8(all.constData(), all.size(), kernel), true);
-    for (qsizetype pieceSize : {1, 2, 3, 5, 16, 31, 33, 100, 4099}) {
+    for (qsizetype pieceSize : {3, 5, 16, 31, 33, 100, 4099}) {
         QList<qsizetype> sizes(all.size() / pieceSize + 1, pieceSize);
         QCOMPARE(checkInPieces(all, kernel, sizes), true);
     }
