@@ -29,7 +29,8 @@ for path in /usr/bin/ostrand /usr/bin/ostrand-convert /usr/share/ostrand/HAND-M.
     /usr/share/ostrand/Samples/'Comma - prices.csv' /usr/share/applications/app.ostrand.Ostrand.desktop \
     /usr/share/metainfo/app.ostrand.Ostrand.metainfo.xml /usr/share/icons/hicolor/scalable/apps/app.ostrand.Ostrand.svg \
     /usr/share/icons/hicolor/16x16/apps/app.ostrand.Ostrand.png /usr/share/icons/hicolor/256x256/apps/app.ostrand.Ostrand.png \
-    /usr/share/man/man1/ostrand.1.gz /usr/share/man/man1/ostrand-convert.1.gz /usr/share/doc/ostrand/copyright; do
+    /usr/share/man/man1/ostrand.1.gz /usr/share/man/man1/ostrand-convert.1.gz /usr/share/doc/ostrand/copyright \
+    /usr/share/doc/ostrand/changelog.gz; do
     [ -f "$path" ] || fail "the package did not install $path"
 done
 in_bin=$(grep '^/usr/bin/.' /tmp/ostrand.files | sort | tr '\n' ' ')
