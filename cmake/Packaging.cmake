@@ -1,7 +1,9 @@
 # SPDX-License-Identifier: MIT
 # The Debian package (scripts/package.sh): everything `cmake --install` lays out under /usr, with the shared
-# libraries' packages computed by dpkg-shlibdeps and what the window needs at run time besides: the Qt
-# platform plugins and the Arial-metric font its fixed layout is designed for.
+# libraries' packages computed by dpkg-shlibdeps, and the Arial-metric font that the window's fixed layout is
+# designed for besides. The platform plugins that draw the window (X11 included) come with libqt6gui6, one of
+# the computed dependencies; qt6-qpa-plugins holds only the VNC and touch-input plugins on Debian 12, so it is
+# not needed (scripts/check-package.sh installs the package without it and finds the X11 plugin).
 set(CPACK_PACKAGE_NAME ostrand)
 set(CPACK_PACKAGE_VENDOR Kelvadine)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -22,7 +24,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://ostrand.app/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation | fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation | fonts-liberation2")
 # Qt's own translations let the standard dialogs speak the user's language.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 # The licence and the changelog, where a Debian system keeps every package's.

@@ -36,8 +36,8 @@ done
 in_bin=$(grep '^/usr/bin/.' /tmp/ostrand.files | sort | tr '\n' ' ')
 [ "$in_bin" = "/usr/bin/ostrand /usr/bin/ostrand-convert " ] || fail "the package puts into /usr/bin: $in_bin"
 
-# Every shared library of the programs and of the X11 platform plugin comes from a declared dependency, and
-# so does the Arial-metric font the window's layout is made for.
+# Every shared library of the programs and the X11 platform plugin with its libraries come from the declared
+# dependencies, and so does the Arial-metric font the window's layout is made for.
 plugin=$(find /usr/lib -path '*/qt6/plugins/platforms/libqxcb.so' | head -n 1)
 [ -n "$plugin" ] || fail "no X11 platform plugin for Qt was installed"
 missing=$(ldd /usr/bin/ostrand /usr/bin/ostrand-convert "$plugin" | grep 'not found' || true)
