@@ -18,16 +18,16 @@ else
 fi
 [ -f "$deb" ] || { echo "no package: $deb" >&2; exit 1; }
 
-# The machine's own sources, so the root comes from the same archive as the build and no host name is
-# written here.
+# The machine's own Debian sources, so the root comes from the same archive as the build and no host name is
+# written here: the file a Debian 12 system keeps them in, or the classic one-line list. Other files of
+# sources.list.d (third-party archives) are left out.
 sources=
-for candidate in /etc/apt/sources.list.d/*.sources /etc/apt/sources.list; do
-    if [ -s "$candidate" ]; then
-        sources=$candidate
-        break
-    fi
-done
-[ -n "$sources" ] || { echo "no apt sources file on this machine" >&2; exit 1; }
+if [ -s /etc/apt/sources.list.d/debian.sources ]; then
+    sources=/etc/apt/sources.list.d/debian.sources
+elif grep -Eq '^[[:space:]]*deb[[:space:]]' /etc/apt/sources.list 2>/dev/null; then
+    sources=/etc/apt/sources.list
+fi
+[ -n "$sources" ] || { echo "no Debian apt sources on this machine (debian.sources or sources.list)" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/ostrand-package-check.XXXXXX)
 trap 'rm -rf "$work"' EXIT
