@@ -96,6 +96,9 @@ const char* kernelName(Utf8Kernel kernel)
 // kind of neighbour.
 const QByteArray kBefore =
     QByteArray("ab,\xCE\xB1\xCE\xB2,\xE4\xB8\x80,\xF0\x9F\x98\x80,cdefghijklmnopqrstuvwxyz0123456789");
+// Enough ASCII after the bytes under test for whole vector blocks of it: a character cut short there is found
+// where no block holds anything but ASCII.
+const QByteArray kAsciiAfter = QByteArray("-").repeated(100);
 const QByteArray kAfter = QByteArray("\xD0\xB0,xyz,\xE4\xB8\x81\xF0\x90\x80\x80 and some ASCII to end with.......");
 
 } // namespace
@@ -163,7 +166,8 @@ void tst_Utf8Check::leadsAndFollowers_data()
 }
 
 // Every first byte followed by three bytes, each taken from the edge values of the ranges that decide
-// validity: the result agrees with the decoder, whole, at the end of the text, and cut inside the bytes.
+// validity: the result agrees with the decoder, whole, cut inside the bytes, at the end of the text, and
+// before a run of ASCII.
 void tst_Utf8Check::leadsAndFollowers()
 {
     QFETCH(Utf8Kernel, kernel);
@@ -186,12 +190,16 @@ void tst_Utf8Check::leadsAndFollowers()
                     const bool expected = referenceIsUtf8(text);
                     expected ? ++valid : ++wrong;
                     const QByteArray atEnd = before + bytes;
+                    const QByteArray beforeAscii = before + bytes + kAsciiAfter;
                     if (isValidUtf8(text.constData(), text.size(), kernel) != expected)
                         mismatches += u"whole text: "_qs + QString::fromLatin1(bytes.toHex(' '));
                     if (checkInPieces(text, kernel, {offset + 2}) != expected)
                         mismatches += u"cut inside: "_qs + QString::fromLatin1(bytes.toHex(' '));
                     if (isValidUtf8(atEnd.constData(), atEnd.size(), kernel) != referenceIsUtf8(atEnd))
                         mismatches += u"at the end: "_qs + QString::fromLatin1(bytes.toHex(' '));
+                    if (isValidUtf8(beforeAscii.constData(), beforeAscii.size(), kernel) !=
+                        referenceIsUtf8(beforeAscii))
+                        mismatches += u"before ASCII: "_qs + QString::fromLatin1(bytes.toHex(' '));
                 }
             }
         }
@@ -242,7 +250,8 @@ void tst_Utf8Check::namedSequences_data()
 }
 
 // Each sequence at every place of a text that crosses two 32-byte blocks, in every kernel, whole, cut in two at
-// every position, and cut there into single bytes for two more; the text also ends with the sequence.
+// every position, and cut there into single bytes for two more; followed by mixed text, by ASCII only, or by
+// nothing.
 void tst_Utf8Check::namedSequences()
 {
     QFETCH(QByteArray, bytes);
@@ -254,7 +263,8 @@ void tst_Utf8Check::namedSequences()
             continue;
         for (qsizetype at = 0; at <= 40; ++at) {
             const QByteArray before = QByteArray("0123456789abcdefghijklmnopqrstuvwxyzABCD").left(at);
-            for (const QByteArray& text : {before + bytes + kAfter, kBefore + before + bytes}) {
+            for (const QByteArray& text :
+                 {before + bytes + kAfter, before + bytes + kAsciiAfter, kBefore + before + bytes}) {
                 const QString where =
                     u"%1, at %2 of %3 bytes"_qs.arg(QLatin1String(kernelName(kernel))).arg(at).arg(text.size());
                 if (isValidUtf8(text.constData(), text.size(), kernel) != valid)

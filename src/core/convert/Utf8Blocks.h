@@ -131,6 +131,19 @@ template <class V> std::ptrdiff_t checkBlocks(const char* data, std::ptrdiff_t s
     Vec pending = V::zero();
     for (std::ptrdiff_t at = 0; at < blocksEnd;) {
         const std::ptrdiff_t stretchEnd = blocksEnd - at > kStretch ? at + kStretch : blocksEnd;
+        // Two blocks at a time: one test tells that both are ASCII, and the checks of the two overlap.
+        for (; stretchEnd - at >= 2 * V::kSize; at += 2 * V::kSize) {
+            const Vec first = V::load(data + at);
+            const Vec second = V::load(data + at + V::kSize);
+            if (V::isAscii(V::bitOr(first, second))) {
+                errors = V::bitOr(errors, pending);
+                pending = V::zero();
+            } else {
+                errors = V::bitOr(errors, V::bitOr(blockErrors<V>(first, prev), blockErrors<V>(second, first)));
+                pending = unfinished<V>(second);
+            }
+            prev = second;
+        }
         for (; at < stretchEnd; at += V::kSize) {
             const Vec in = V::load(data + at);
             if (V::isAscii(in)) {
