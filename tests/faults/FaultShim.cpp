@@ -8,6 +8,7 @@
 //                                 out only when the data is sent to it)
 //   OSTRAND_FAULT_AT=read:N       once N bytes have been read from regular files (or write:N, written to
 //   OSTRAND_FAULT_RUN=COMMAND     them), COMMAND runs once through /bin/sh; $OSTRAND_FAULT_PID is this program
+//   OSTRAND_FAULT_FREE=N          statvfs tells every file system has N bytes free
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +18,7 @@
 
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +28,8 @@ namespace {
 using ReadCall = ssize_t (*)(int, void*, size_t);
 using WriteCall = ssize_t (*)(int, const void*, size_t);
 using SyncCall = int (*)(int);
+using PreadCall = ssize_t (*)(int, void*, size_t, off_t);
+using StatvfsCall = int (*)(const char*, struct statvfs*);
 
 template <class Call> Call next(const char* name)
 {
@@ -76,6 +80,15 @@ long long spaceLimit()
     return space ? std::atoll(space) : -1;
 }
 
+// Tells the free space OSTRAND_FAULT_FREE gives, in the file system's own block size.
+void fakeFreeSpace(struct statvfs* info)
+{
+    const char* free = std::getenv("OSTRAND_FAULT_FREE");
+    if (!free || info->f_frsize == 0)
+        return;
+    info->f_bavail = info->f_bfree = static_cast<fsblkcnt_t>(std::atoll(free)) / info->f_frsize;
+}
+
 bool syncFails(int fd)
 {
     const char* sync = std::getenv("OSTRAND_FAULT_SYNC");
@@ -93,6 +106,44 @@ ssize_t read(int fd, void* buffer, size_t count)
     if (got > 0 && std::getenv("OSTRAND_FAULT_AT") && isRegularFile(fd))
         maybeRun("read", g_read += got);
     return got;
+}
+
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset)
+{
+    static const PreadCall real = next<PreadCall>("pread");
+    const ssize_t got = real(fd, buffer, count, offset);
+    if (got > 0 && std::getenv("OSTRAND_FAULT_AT") && isRegularFile(fd))
+        maybeRun("read", g_read += got);
+    return got;
+}
+
+ssize_t pread64(int fd, void* buffer, size_t count, off_t offset)
+{
+    static const PreadCall real = next<PreadCall>("pread64");
+    const ssize_t got = real(fd, buffer, count, offset);
+    if (got > 0 && std::getenv("OSTRAND_FAULT_AT") && isRegularFile(fd))
+        maybeRun("read", g_read += got);
+    return got;
+}
+
+int statvfs(const char* path, struct statvfs* info)
+{
+    static const StatvfsCall real = next<StatvfsCall>("statvfs");
+    const int result = real(path, info);
+    if (result == 0)
+        fakeFreeSpace(info);
+    return result;
+}
+
+int statvfs64(const char* path, struct statvfs64* info)
+{
+    using Statvfs64Call = int (*)(const char*, struct statvfs64*);
+    static const Statvfs64Call real = next<Statvfs64Call>("statvfs64");
+    const int result = real(path, info);
+    const char* free = std::getenv("OSTRAND_FAULT_FREE");
+    if (result == 0 && free && info->f_frsize != 0)
+        info->f_bavail = info->f_bfree = static_cast<fsblkcnt64_t>(std::atoll(free)) / info->f_frsize;
+    return result;
 }
 
 ssize_t write(int fd, const void* buffer, size_t count)

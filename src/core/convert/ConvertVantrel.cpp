@@ -7,6 +7,7 @@
 #include "core/convert/HtmlDocument.h"
 #include "core/convert/LargeBuffer.h"
 #include "core/convert/OutputFile.h"
+#include "core/convert/SourcePasses.h"
 #include "core/convert/SourceText.h"
 
 namespace ostrand {
@@ -14,11 +15,6 @@ namespace ostrand {
 namespace {
 
 constexpr qint64 kSliceMs = 10;
-
-Status noDocument()
-{
-    return Failure{QStringLiteral("The document could not be started")};
-}
 
 // Why a document has no output path: no output option is selected, or the chosen folder is empty.
 Status nowhereToWrite(OutputMode mode)
@@ -61,6 +57,53 @@ private:
 
 } // namespace
 
+namespace {
+
+// Writes the document's bytes as the cut makes them; without a writer (its path could not be opened) they
+// are let go, and the write at the end tells why.
+bool takeInto(DocumentWriter& writer, QByteArray& bytes, const SliceBreak& pause)
+{
+    const bool taken = !writer.isOpen() || writer.write(bytes.constData(), bytes.size(), pause);
+    bytes.clear();
+    return taken;
+}
+
+QString notEnoughSpace(const QString& path, qint64 needed, qint64 free)
+{
+    return QStringLiteral("Not enough disk space for %1: the document needs at least %2 bytes, and %3 are free")
+        .arg(path)
+        .arg(needed)
+        .arg(free);
+}
+
+// Cuts the source again into a writer for the path: the document the conversion made could not be kept for
+// it (its path could not be written when the conversion began, or the options now name another place).
+Status writeAgain(SourcePasses& passes, const CutRules& rules, const QByteArray& header, const QString& path,
+                  const QString& sourcePath, const SliceBreak& pause)
+{
+    DocumentWriter writer;
+    if (const Status opened = writer.open(path, sourcePath); !opened)
+        return opened;
+    RowCutter cutter(rules, passes.counts());
+    QByteArray bytes = header;
+    takeInto(writer, bytes, pause);
+    const auto take = [&](QByteArray& out) { return takeInto(writer, out, pause); };
+    const Result<PassEnd> cut = passes.cut(cutter, {}, take, pause);
+    if (!cut)
+        return Failure{cut.error()};
+    if (cut.value() == PassEnd::Complete) {
+        bytes = documentFooter() + QByteArrayLiteral("\r\n");
+        if (takeInto(writer, bytes, pause))
+            return writer.commit(path, sourcePath, pause);
+    }
+    if (!writer.failure().ok())
+        return writer.failure();
+    writer.cancel();
+    return Failure{QStringLiteral("Cannot write %1: The write was stopped").arg(path)};
+}
+
+} // namespace
+
 std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourcePath, const QString& delimiter,
                                       WrittenDocuments* writtenInRun)
 {
@@ -74,49 +117,79 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
         header = documentHeader(textColor, borderWidth, host.backgroundColor());
     });
 
-    // An unreadable source is reported and writes nothing: an earlier document at the output path may be
-    // the last copy of that data.
-    QByteArray text;
+    // Where the document is meant to go is needed before the rows are cut: its temporary file is written as
+    // they are made, and the disk must have room for it. The output options are read again once the rows are
+    // done, as ever; a document meant for another place by then is moved there.
+    const OutputMode plannedMode = host.outputMode();
+    const QString plannedPath =
+        OutputPath(sourcePath, plannedMode, plannedMode == OutputMode::ChosenFolder ? host.outputFolder() : QString(),
+                   OutputFileName(sourcePath));
+
+    // An unreadable source is reported and writes nothing: an earlier document at the output path may be the
+    // last copy of that data.
+    const CutRules rules(delimiter.toUtf8(), host.documentFlags());
+    SourcePasses passes;
     const bool read = op.step(114, [&]() -> Status {
-        Result<QByteArray> read = ReadCSVText(sourcePath, turns.slices());
-        if (turns.stopped())
-            return Status::success();
-        if (!read)
-            return Failure{read.error()};
-        text = std::move(read.value());
+        if (const Status opened = passes.open(sourcePath, turns.slices()); !opened)
+            return turns.stopped() ? Status::success() : opened;
+        const Result<PassEnd> counted = passes.count(rules, turns.slices());
+        if (!counted)
+            return Failure{counted.error()};
         return Status::success();
     });
     if (turns.stopped() || !read)
         return std::nullopt;
 
-    // A document that cannot be built (no memory for it) is reported once and nothing is written.
-    std::optional<HtmlDocument> document;
+    // A document that cannot fit on the disk is reported at once, before any of it is written.
+    DocumentWriter writer;
+    std::optional<RowCutter> cutter;
     const bool started = op.step(116, [&] {
-        document = HtmlDocument::start(header, text, delimiter.toUtf8(), turns.slices(), host.documentFlags());
+        if (!plannedPath.isEmpty()) {
+            const qint64 needed = passes.counts().documentLowerBound(header.size(), rules);
+            if (const std::optional<qint64> free = freeSpaceFor(plannedPath); free && *free < needed) {
+                op.fail(168, notEnoughSpace(plannedPath, needed, *free));
+                op.end();
+                return;
+            }
+        }
+        cutter.emplace(rules, passes.counts());
+        // A path that cannot be written now is tried again, and reported, when the document is written.
+        if (writer.open(plannedPath, sourcePath))
+            writer.write(header.constData(), header.size(), turns.slices());
     });
-    if (turns.stopped() || !started)
+    if (!started || !cutter)
         return std::nullopt;
 
     bool stopped = false;
-    const bool built = op.step(120, [&]() -> Status {
-        if (!document)
-            return noDocument();
-        stopped = !document->appendRows([&](int percent) {
-            host.setProgressValue(percent);
-            return turns.now();
-        });
+    QString readFailure;
+    op.step(120, [&]() -> Status {
+        const Result<PassEnd> cut = passes.cut(
+            *cutter,
+            [&](int percent) {
+                host.setProgressValue(percent);
+                return turns.now();
+            },
+            [&](QByteArray& bytes) { return takeInto(writer, bytes, turns.slices()); }, turns.slices());
+        if (!cut)
+            readFailure = cut.error();
+        else
+            stopped = cut.value() == PassEnd::Stopped || writer.stopped();
         return Status::success();
     });
-    if (stopped || !built)
+    if (!readFailure.isEmpty()) {
+        writer.cancel();
+        op.fail(114, readFailure);
+        op.end();
         return std::nullopt;
-    // The document no longer needs the text: its memory goes back before the document is written.
-    releaseLargeBuffer(text, turns.slices());
+    }
+    if (stopped || turns.stopped()) {
+        writer.cancel();
+        return std::nullopt;
+    }
 
-    op.step(142, [&]() -> Status {
-        if (!document)
-            return noDocument();
-        document->appendFooter();
-        return Status::success();
+    op.step(142, [&] {
+        QByteArray footer = documentFooter() + QByteArrayLiteral("\r\n");
+        takeInto(writer, footer, turns.slices());
     });
 
     QString outputName;
@@ -134,18 +207,24 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     // stop during the write, which is no failure to report.
     bool stoppedWriting = false;
     const bool written = op.step(168, [&]() -> Status {
-        if (!document)
-            return noDocument();
-        if (outputPath.isEmpty())
+        if (outputPath.isEmpty()) {
+            writer.cancel();
             return nowhereToWrite(mode);
-        if (writtenInRun && writtenInRun->contains(outputPath))
+        }
+        if (writtenInRun && writtenInRun->contains(outputPath)) {
+            writer.cancel();
             return Failure{QStringLiteral("Cannot write %1: A document of an earlier entry of this run was written "
                                           "there, and it is kept")
                                .arg(outputPath)};
-        QByteArray bytes = document->takeFileBytes();
-        const Status status = writeDocument(outputPath, bytes, sourcePath, turns.slices());
+        }
+        Status status;
+        if (writer.isOpen())
+            status = writer.commit(outputPath, sourcePath, turns.slices());
+        else if (!writer.failure().ok() && outputPath == plannedPath)
+            status = writer.failure();
+        else
+            status = writeAgain(passes, rules, header, outputPath, sourcePath, turns.slices());
         stoppedWriting = !status.ok() && turns.stopped();
-        releaseLargeBuffer(bytes, turns.slices());
         return stoppedWriting ? Status::success() : status;
     });
     if (stoppedWriting)

@@ -22,7 +22,6 @@ constexpr qsizetype kRowEndSize = sizeof kRowEnd - 1;
 constexpr qsizetype kCellStartSize = sizeof kCellStart - 1;
 constexpr qsizetype kCellEndSize = sizeof kCellEnd - 1;
 constexpr qsizetype kCellTagsSize = kCellStartSize + kCellEndSize;
-constexpr qsizetype kRowTagsSize = kRowStartSize + kRowEndSize;
 
 // Progress is offered after the first line, then whenever this much text has been handled and about
 // 10 ms have passed since the last offer: a clock read every 64 KiB costs nothing, and lines of any length
@@ -98,261 +97,382 @@ QByteArray documentHeader(qint64 textColor, const QString& borderWidth, qint64 b
            QByteArrayLiteral("'><tbody>\r\n");
 }
 
-std::optional<HtmlDocument> HtmlDocument::start(const QByteArray& header, const QByteArray& text,
-                                                const QByteArray& delimiter, const SliceBreak& pause,
-                                                DocumentFlags flags)
-{
-    HtmlDocument document(text, delimiter, flags);
-    if (!document.count(header, pause))
-        return std::nullopt;
-    return document;
-}
-
-HtmlDocument::HtmlDocument(const QByteArray& text, const QByteArray& delimiter, DocumentFlags flags)
-    : m_text(text), m_delimiter(delimiter), m_flags(flags)
+CutRules::CutRules(const QByteArray& delimiter_, DocumentFlags flags_) : delimiter(delimiter_), flags(flags_)
 {
     // A delimiter holding a carriage return or a line feed never occurs in a line once those are gone.
-    if (m_delimiter.contains('\r') || m_delimiter.contains('\n'))
-        m_delimiter.clear();
+    if (delimiter.contains('\r') || delimiter.contains('\n'))
+        delimiter.clear();
     // A quote cannot both open fields and separate them.
-    if (m_delimiter.contains('"'))
-        m_flags.rfc4180 = false;
+    if (delimiter.contains('"'))
+        flags.rfc4180 = false;
 }
 
-bool HtmlDocument::count(const QByteArray& header, const SliceBreak& pause)
+qint64 TextCounts::documentLowerBound(qsizetype headerSize, const CutRules& rules) const
 {
-    const char* data = m_text.constData();
-    const qsizetype size = m_text.size();
-    const qsizetype delimiterSize = m_delimiter.size();
-    const char firstDelimiterByte = delimiterSize == 1 ? m_delimiter.front() : '\n';
-    qsizetype lineFeeds = 0;
-    qsizetype carriageReturns = 0;
-    qsizetype delimiters = 0;
-    // Where the next delimiter of two or more bytes may begin: an occurrence that begins in one slice may
-    // end in the next.
-    const char* nextDelimiter = data;
-    const bool counted = inSlices(size, pause, [&](qsizetype begin, qsizetype end) {
-        const ByteCounts counts = countBytes(data + begin, end - begin, '\n', '\r', firstDelimiterByte);
-        lineFeeds += counts.first;
-        carriageReturns += counts.second;
-        if (delimiterSize == 1)
-            delimiters += counts.third;
-        if (delimiterSize > 1) {
-            const char* limit = data + qMin(size, end + delimiterSize - 1);
-            for (const char* hit = findPattern(nextDelimiter, limit, m_delimiter.constData(), delimiterSize);
-                 hit != limit; hit = findPattern(nextDelimiter, limit, m_delimiter.constData(), delimiterSize)) {
-                ++delimiters;
-                nextDelimiter = hit + delimiterSize;
-            }
-            nextDelimiter = qMax(nextDelimiter, data + end);
-        }
-    });
-    if (!counted)
-        return false;
-    m_lineCount = carriageReturns == size ? 0 : lineFeeds + 1;
+    // Every byte of the text but line ends and carriage returns reaches the document, escaped or not, except
+    // the quotes a quoted field drops, a dropped byte order mark, and delimiters, each of which gives its place
+    // to the tags between two cells.
+    qint64 content = size - lineFeeds - carriageReturns;
+    if (rules.flags.rfc4180)
+        content -= quotes + (byteOrderMark ? 3 : 0);
+    content = qMax<qint64>(content, 0);
+    const qsizetype delimiterSize = rules.delimiter.size();
+    if (delimiterSize > kCellTagsSize)
+        content = content / delimiterSize * kCellTagsSize;
+    return headerSize + documentFooter().size() + 2 + content;
+}
 
-    // Exact for text whose carriage returns all stand at line ends; otherwise an estimate that appendRow
-    // corrects should carriage returns inside a line join new delimiters. Entities and fields that span
-    // lines grow the buffer as they come: data without markup costs no extra pass.
-    const qsizetype content = size - lineFeeds - carriageReturns - delimiters * delimiterSize;
-    const qsizetype estimate = header.size() + m_lineCount * kRowTagsSize + (delimiters + m_lineCount) * kCellTagsSize +
-                               qMax<qsizetype>(content, 0) + documentFooter().size() + 2;
-    resizeForWriting(m_buffer, estimate);
-    append(header.constData(), header.size());
+TextCounter::TextCounter(const CutRules& rules, qsizetype longLine) : m_rfc4180(rules.flags.rfc4180)
+{
+    m_counts.longLine = longLine;
+}
+
+void TextCounter::add(const char* data, qsizetype size)
+{
+    if (size <= 0)
+        return;
+    m_counts.size += size;
+    if (m_prefix.size() < 3)
+        m_prefix.append(data, qMin(size, 3 - m_prefix.size()));
+    if (!m_rfc4180) {
+        const ByteCounts counts = countBytes(data, size, '\n', '\r', '\n');
+        m_counts.lineFeeds += counts.first;
+        m_counts.carriageReturns += counts.second;
+        return;
+    }
+    // Quotes are paired in the text without its carriage returns, as the cut pairs them.
+    const char* text = data;
+    qsizetype textSize = size;
+    if (findByte(data, data + size, '\r') != data + size) {
+        m_scratch.resize(size);
+        char* out = m_scratch.data();
+        for (const char* p = data; p != data + size;) {
+            const char* cr = findByte(p, data + size, '\r');
+            std::memcpy(out, p, static_cast<size_t>(cr - p));
+            out += cr - p;
+            p = cr == data + size ? cr : cr + 1;
+        }
+        text = m_scratch.constData();
+        textSize = out - text;
+        m_counts.carriageReturns += size - textSize;
+    }
+    countQuotes(text, textSize);
+}
+
+void TextCounter::countQuotes(const char* text, qsizetype size)
+{
+    const char* p = text;
+    const char* end = text + size;
+    const auto at = [&](const char* x) { return m_at + (x - text); };
+    while (p != end) {
+        if (m_inRun) {
+            if (*p == '"') {
+                ++m_runLength;
+                ++p;
+                continue;
+            }
+            endRun();
+        }
+        const char* quote = findByte(p, end, '"');
+        for (const char* lf = findByte(p, quote, '\n'); lf != quote; lf = findByte(lf + 1, quote, '\n')) {
+            endLine(at(lf));
+            ++m_counts.lineFeeds;
+        }
+        if (quote == end)
+            break;
+        m_inRun = true;
+        m_runStart = at(quote);
+        m_runLength = 1;
+        m_lineHasQuote = true;
+        p = quote + 1;
+    }
+    m_at += size;
+}
+
+void TextCounter::endRun()
+{
+    if (m_runLength % 2 == 1)
+        m_lastOddRunInLine = m_runStart;
+    m_counts.quotes += m_runLength;
+    m_inRun = false;
+}
+
+void TextCounter::endLine(qint64 at)
+{
+    if (m_lastOddRunInLine >= 0)
+        m_counts.lastLoneQuoteLine = m_line;
+    if (m_lineHasQuote && at - m_lineStart >= m_counts.longLine)
+        m_counts.longLines.push_back({qsizetype(m_line), m_lastOddRunInLine});
+    ++m_line;
+    m_lineStart = at + 1;
+    m_lineHasQuote = false;
+    m_lastOddRunInLine = -1;
+}
+
+TextCounts TextCounter::finish()
+{
+    if (m_rfc4180) {
+        if (m_inRun)
+            endRun();
+        endLine(m_at);
+    }
+    m_counts.byteOrderMark = m_prefix.startsWith("\xEF\xBB\xBF");
+    return std::move(m_counts);
+}
+
+RowCutter::RowCutter(const CutRules& rules, const TextCounts& counts) : m_rules(rules), m_counts(counts)
+{
+    // Read as RFC 4180 fields, a byte order mark is no part of the first field: its quote still opens it.
+    if (m_rules.flags.rfc4180 && m_counts.byteOrderMark)
+        m_skip = 3;
+    m_timer.start();
+    m_nextCheck = kCheckInterval;
+}
+
+bool RowCutter::add(const char* data, qsizetype size, const LineProgress& progress)
+{
+    return size <= 0 || feed(data, size, false, progress);
+}
+
+bool RowCutter::finish(const LineProgress& progress)
+{
+    if (!feed(nullptr, 0, true, progress))
+        return false;
+    if (m_state != State::LineStart) {
+        append(kCellEnd, kCellEndSize);
+        append(kRowEnd, kRowEndSize);
+        m_state = State::LineStart;
+    }
+    // The last line, which no line feed ends.
+    if (!lineEnded(nullptr, nullptr, progress))
+        return false;
+    return m_counts.lineCount() == 0 || !progress || progress(100);
+}
+
+bool RowCutter::feed(const char* data, qsizetype size, bool last, const LineProgress& progress)
+{
+    const char* text = data;
+    qsizetype textSize = size;
+    if (size > 0 && findByte(data, data + size, '\r') != data + size) {
+        m_scratch.resize(size);
+        char* out = m_scratch.data();
+        for (const char* p = data; p != data + size;) {
+            const char* cr = findByte(p, data + size, '\r');
+            std::memcpy(out, p, static_cast<size_t>(cr - p));
+            out += cr - p;
+            p = cr == data + size ? cr : cr + 1;
+        }
+        text = m_scratch.constData();
+        textSize = out - text;
+    }
+    if (m_skip > 0) {
+        const qsizetype dropped = qMin<qsizetype>(m_skip, textSize);
+        text += dropped;
+        textSize -= dropped;
+        m_skip -= dropped;
+        m_offset += dropped;
+    }
+    const char* begin = text;
+    const char* end = text + textSize;
+    const bool carried = !m_carry.isEmpty();
+    if (carried) {
+        m_carry.append(text, textSize);
+        begin = m_carry.constData();
+        end = begin + m_carry.size();
+    }
+    bool stopped = false;
+    m_begin = begin;
+    const char* rest = cut(begin, end, last, progress, stopped);
+    m_offset += rest - begin;
+    if (carried)
+        m_carry.remove(0, rest - begin);
+    else if (rest != end)
+        m_carry = QByteArray(rest, end - rest);
+    return !stopped;
+}
+
+const char* RowCutter::cut(const char* p, const char* end, bool last, const LineProgress& progress, bool& stopped)
+{
+    const qsizetype delimiterSize = m_rules.delimiter.size();
+    const bool rfc4180 = m_rules.flags.rfc4180;
+    for (;;) {
+        switch (m_state) {
+        case State::LineStart:
+            if (p == end)
+                return p;
+            if (*p == '\n') {
+                ++p;
+                if (!lineEnded(p, m_begin, progress)) {
+                    stopped = true;
+                    return p;
+                }
+                continue;
+            }
+            append(kRowStart, kRowStartSize);
+            m_state = State::FieldStart;
+            continue;
+        case State::FieldStart:
+            if (rfc4180) {
+                if (p == end && !last)
+                    return p;
+                if (p != end && *p == '"') {
+                    bool decided = true;
+                    const bool closes = closesInLine(p, end, last, decided);
+                    if (!decided)
+                        return p;
+                    append(kCellStart, kCellStartSize);
+                    // A quote closed in its line or on a later one opens a quoted field; otherwise it is text
+                    // and its field runs to the end of the line.
+                    if (closes || m_counts.lastLoneQuoteLine > m_lines) {
+                        ++p;
+                        m_state = State::Quoted;
+                    } else {
+                        m_state = State::WholeLine;
+                    }
+                    continue;
+                }
+            }
+            append(kCellStart, kCellStartSize);
+            m_state = State::InCell;
+            continue;
+        case State::InCell: {
+            const char* lineEnd = findByte(p, end, '\n');
+            const char* hit = findDelimiter(p, lineEnd);
+            if (hit != lineEnd) {
+                appendText(p, hit);
+                append(kCellEnd, kCellEndSize);
+                p = hit + delimiterSize;
+                m_state = State::FieldStart;
+                continue;
+            }
+            if (lineEnd == end) {
+                // The first bytes of a delimiter may stand at the end: they wait for the next piece.
+                const char* upTo = last || delimiterSize <= 1 ? end : qMax(p, end - (delimiterSize - 1));
+                appendText(p, upTo);
+                return upTo;
+            }
+            appendText(p, lineEnd);
+            append(kCellEnd, kCellEndSize);
+            append(kRowEnd, kRowEndSize);
+            p = lineEnd + 1;
+            m_state = State::LineStart;
+            if (!lineEnded(p, m_begin, progress)) {
+                stopped = true;
+                return p;
+            }
+            continue;
+        }
+        case State::Quoted: {
+            const char* quote = findByte(p, end, '"');
+            const char* lineEnd = findByte(p, quote, '\n');
+            if (lineEnd != quote) {
+                // The field goes on over the next line.
+                appendText(p, lineEnd);
+                append("\n", 1);
+                p = lineEnd + 1;
+                ++m_lines;
+                continue;
+            }
+            if (quote == end) {
+                appendText(p, end);
+                return end;
+            }
+            if (quote + 1 == end && !last) {
+                appendText(p, quote);
+                return quote;
+            }
+            if (quote + 1 != end && quote[1] == '"') {
+                appendText(p, quote + 1);
+                p = quote + 2;
+                continue;
+            }
+            // The closing quote; what follows it up to the next delimiter stays as it is.
+            appendText(p, quote);
+            p = quote + 1;
+            m_state = State::InCell;
+            continue;
+        }
+        case State::WholeLine: {
+            const char* lineEnd = findByte(p, end, '\n');
+            appendText(p, lineEnd);
+            if (lineEnd == end)
+                return end;
+            append(kCellEnd, kCellEndSize);
+            append(kRowEnd, kRowEndSize);
+            p = lineEnd + 1;
+            m_state = State::LineStart;
+            if (!lineEnded(p, m_begin, progress)) {
+                stopped = true;
+                return p;
+            }
+            continue;
+        }
+        }
+    }
+}
+
+// Whether a lone quote after the quote that opens a field closes it in the same line (pairs of quotes passed
+// over). Undecided while neither the line's end nor enough of it is in view; for a line too long to be held,
+// the count knows where its last odd run of quotes begins: the field closes in the line unless that run is
+// the one that opens it.
+bool RowCutter::closesInLine(const char* quote, const char* end, bool last, bool& decided)
+{
+    const char* lineEnd = findByte(quote, end, '\n');
+    if (lineEnd != end || last)
+        return findClosingQuote(quote + 1, lineEnd) != lineEnd;
+    if (end - quote < m_counts.longLine) {
+        decided = false;
+        return false;
+    }
+    const auto& longLines = m_counts.longLines;
+    while (m_nextLongLine < longLines.size() && longLines[m_nextLongLine].line < m_lines)
+        ++m_nextLongLine;
+    if (m_nextLongLine < longLines.size() && longLines[m_nextLongLine].line == m_lines)
+        return longLines[m_nextLongLine].lastOddRun != m_offset + (quote - m_begin);
     return true;
 }
 
-bool HtmlDocument::appendRows(const LineProgress& progress)
+// Counts a line that a line feed (or the end of the text) ended along with its record, and tells progress the
+// share of lines done after the first record, then about every 10 ms of work.
+bool RowCutter::lineEnded(const char* next, const char* begin, const LineProgress& progress)
 {
-    const char* p = m_text.constData();
-    const char* end = p + m_text.size();
-    const auto percent = [this](qsizetype linesDone) { return static_cast<int>(linesDone * 100 / m_lineCount); };
-    QElapsedTimer timer;
-    timer.start();
-    const char* nextCheck = p + kCheckInterval;
-    m_noCloseFrom = end;
-    // Read as RFC 4180 fields, a byte order mark is no part of the first field: its quote still opens it.
-    if (m_flags.rfc4180 && m_text.startsWith("\xEF\xBB\xBF"))
-        p += 3;
-    qsizetype linesDone = 0;
-    while (linesDone < m_lineCount) {
-        const bool first = linesDone == 0;
-        if (m_flags.rfc4180) {
-            p = appendRecord(p, end, linesDone);
-        } else {
-            const char* lineEnd = findByte(p, end, '\n');
-            appendRow(p, lineEnd);
-            p = lineEnd == end ? end : lineEnd + 1;
-            ++linesDone;
-        }
-        if (first) {
-            if (!progress(percent(linesDone)))
-                return false;
-        } else if (p >= nextCheck) {
-            nextCheck = p + kCheckInterval;
-            if (timer.elapsed() >= kSliceMs) {
-                timer.restart();
-                if (!progress(percent(linesDone)))
-                    return false;
-            }
+    ++m_lines;
+    const qint64 lineCount = m_counts.lineCount();
+    if (lineCount == 0 || !progress)
+        return true;
+    const int percent = static_cast<int>(qMin(m_lines, lineCount) * 100 / lineCount);
+    if (!m_reportedFirst) {
+        m_reportedFirst = true;
+        m_timer.restart();
+        return progress(percent);
+    }
+    const qint64 at = next ? m_offset + (next - begin) : m_nextCheck;
+    if (at >= m_nextCheck) {
+        m_nextCheck = at + kCheckInterval;
+        if (m_timer.elapsed() >= kSliceMs) {
+            m_timer.restart();
+            return progress(percent);
         }
     }
-    m_text = QByteArray();
-    return m_lineCount == 0 || progress(100);
+    return true;
 }
 
-HtmlDocument::Line HtmlDocument::withoutCarriageReturns(const char* begin, const char* end)
+const char* RowCutter::findDelimiter(const char* begin, const char* end) const
 {
-    while (end > begin && end[-1] == '\r')
-        --end;
-    if (findByte(begin, end, '\r') == end)
-        return {begin, end};
-    m_scratch.resize(end - begin);
-    char* out = m_scratch.data();
-    for (const char* q = begin; q != end; ++q) {
-        if (*q != '\r')
-            *out++ = *q;
-    }
-    return {m_scratch.constData(), out};
-}
-
-const char* HtmlDocument::findDelimiter(const char* begin, const char* end) const
-{
-    const qsizetype delimiterSize = m_delimiter.size();
+    const qsizetype delimiterSize = m_rules.delimiter.size();
     if (delimiterSize == 1)
-        return findByte(begin, end, m_delimiter.front());
+        return findByte(begin, end, m_rules.delimiter.front());
     if (delimiterSize > 1)
-        return findPattern(begin, end, m_delimiter.constData(), delimiterSize);
+        return findPattern(begin, end, m_rules.delimiter.constData(), delimiterSize);
     return end;
 }
 
-void HtmlDocument::appendRow(const char* begin, const char* end)
+void RowCutter::appendText(const char* begin, const char* end)
 {
-    const Line line = withoutCarriageReturns(begin, end);
-    if (line.begin == line.end)
-        return;
-
-    append(kRowStart, kRowStartSize);
-    const char* field = line.begin;
-    for (;;) {
-        const char* hit = findDelimiter(field, line.end);
-        appendCell(field, hit - field);
-        if (hit == line.end)
-            break;
-        field = hit + m_delimiter.size();
-    }
-    append(kRowEnd, kRowEndSize);
-}
-
-const char* HtmlDocument::appendRecord(const char* start, const char* end, qsizetype& lines)
-{
-    const char* lineEnd = findByte(start, end, '\n');
-    const char* next = lineEnd == end ? end : lineEnd + 1;
-    ++lines;
-    Line line = withoutCarriageReturns(start, lineEnd);
-    if (line.begin == line.end)
-        return next;
-
-    append(kRowStart, kRowStartSize);
-    const char* field = line.begin;
-    for (;;) {
-        if (field == line.end || *field != '"') {
-            const char* hit = findDelimiter(field, line.end);
-            appendCell(field, hit - field);
-            if (hit == line.end)
-                break;
-            field = hit + m_delimiter.size();
-            continue;
-        }
-        const char* close = findClosingQuote(field + 1, line.end);
-        if (close == line.end && (next == end || !closedLater(next, end))) {
-            // Never closed: the quote is text, and the field runs to the end of the line.
-            appendCell(field, line.end - field);
-            break;
-        }
-        append(kCellStart, kCellStartSize);
-        if (close == line.end) {
-            // The field goes on over the following lines up to the line that holds its closing quote.
-            appendUnquoted(field + 1, line.end);
-            while (close == line.end && next != end) {
-                append("\n", 1);
-                lineEnd = findByte(next, end, '\n');
-                line = withoutCarriageReturns(next, lineEnd);
-                next = lineEnd == end ? end : lineEnd + 1;
-                ++lines;
-                close = findClosingQuote(line.begin, line.end);
-                appendUnquoted(line.begin, close);
-            }
-        } else {
-            appendUnquoted(field + 1, close);
-        }
-        // What follows the closing quote up to the next delimiter stays as it is.
-        const char* after = close == line.end ? close : close + 1;
-        const char* hit = findDelimiter(after, line.end);
-        appendText(after, hit);
-        append(kCellEnd, kCellEndSize);
-        if (hit == line.end)
-            break;
-        field = hit + m_delimiter.size();
-    }
-    append(kRowEnd, kRowEndSize);
-    return next;
-}
-
-// Whether a lone quote stands anywhere in [from, end), carriage returns left out: the close of a quoted field
-// that has gone past its first line. Pairs of quotes cannot span a line feed, so the search needs no state
-// but its position; once a search has found nothing, any later one that reaches a character other than a
-// quote at or after its start would find nothing too, which keeps every search short after the first.
-bool HtmlDocument::closedLater(const char* from, const char* end)
-{
-    const char* p = from;
-    for (;;) {
-        const char* q = findByte(p, end, '"');
-        for (const char* known = qMax(p, m_noCloseFrom); known < q; ++known) {
-            if (*known != '\r') {
-                m_noCloseFrom = qMin(m_noCloseFrom, from);
-                return false;
-            }
-        }
-        if (q == end) {
-            m_noCloseFrom = qMin(m_noCloseFrom, from);
-            return false;
-        }
-        const char* r = q + 1;
-        while (r != end && *r == '\r')
-            ++r;
-        if (r == end || *r != '"')
-            return true;
-        p = r + 1;
-    }
-}
-
-void HtmlDocument::appendCell(const char* field, qsizetype size)
-{
-    if (m_flags.escapeHtml && findEntityByte(field, field + size) != field + size) {
-        append(kCellStart, kCellStartSize);
-        appendEscaped(field, field + size);
-        append(kCellEnd, kCellEndSize);
-        return;
-    }
-    ensureRoom(kCellTagsSize + size + kRowEndSize);
-    char* out = m_buffer.data() + m_size;
-    std::memcpy(out, kCellStart, kCellStartSize);
-    std::memcpy(out + kCellStartSize, field, static_cast<size_t>(size));
-    std::memcpy(out + kCellStartSize + size, kCellEnd, kCellEndSize);
-    m_size += kCellTagsSize + size;
-}
-
-void HtmlDocument::appendText(const char* begin, const char* end)
-{
-    if (m_flags.escapeHtml)
-        appendEscaped(begin, end);
-    else
+    if (!m_rules.flags.escapeHtml) {
         append(begin, end - begin);
-}
-
-void HtmlDocument::appendEscaped(const char* begin, const char* end)
-{
+        return;
+    }
     for (const char* p = findEntityByte(begin, end); p != end; p = findEntityByte(begin, end)) {
         append(begin, p - begin);
         append(entityOf(*p), kEntities.size[static_cast<unsigned char>(*p)]);
@@ -361,42 +481,46 @@ void HtmlDocument::appendEscaped(const char* begin, const char* end)
     append(begin, end - begin);
 }
 
-// The inside of a quoted field, whose quotes all come in pairs: each pair stands for one quote.
-void HtmlDocument::appendUnquoted(const char* begin, const char* end)
+std::optional<HtmlDocument> HtmlDocument::start(const QByteArray& header, const QByteArray& text,
+                                                const QByteArray& delimiter, const SliceBreak& pause,
+                                                DocumentFlags flags)
 {
-    for (const char* q = findByte(begin, end, '"'); q != end; q = findByte(begin, end, '"')) {
-        appendText(begin, q + 1);
-        begin = qMin(q + 2, end);
+    HtmlDocument document(text, CutRules(delimiter, flags));
+    TextCounter counter(document.m_rules);
+    if (!inSlices(text.size(), pause,
+                  [&](qsizetype begin, qsizetype end) { counter.add(text.constData() + begin, end - begin); }))
+        return std::nullopt;
+    document.m_counts = counter.finish();
+    document.m_buffer = header;
+    return document;
+}
+
+bool HtmlDocument::appendRows(const LineProgress& progress)
+{
+    RowCutter cutter(m_rules, m_counts);
+    const qsizetype slice = streamSliceBytes();
+    for (qsizetype begin = 0; begin < m_text.size(); begin += slice) {
+        const bool goingOn = cutter.add(m_text.constData() + begin, qMin(slice, m_text.size() - begin), progress);
+        m_buffer.append(cutter.output());
+        cutter.output().clear();
+        if (!goingOn)
+            return false;
     }
-    appendText(begin, end);
+    const bool complete = cutter.finish(progress);
+    m_buffer.append(cutter.output());
+    m_text = QByteArray();
+    return complete;
 }
 
 void HtmlDocument::appendFooter()
 {
-    const QByteArray footer = documentFooter();
-    append(footer.constData(), footer.size());
+    m_buffer.append(documentFooter());
 }
 
 QByteArray HtmlDocument::takeFileBytes()
 {
-    append("\r\n", 2);
-    m_buffer.resize(m_size);
-    m_size = 0;
+    m_buffer.append("\r\n", 2);
     return std::exchange(m_buffer, QByteArray());
-}
-
-void HtmlDocument::append(const char* data, qsizetype size)
-{
-    ensureRoom(size);
-    std::memcpy(m_buffer.data() + m_size, data, static_cast<size_t>(size));
-    m_size += size;
-}
-
-void HtmlDocument::ensureRoom(qsizetype size)
-{
-    if (m_buffer.size() - m_size >= size)
-        return;
-    m_buffer.resize(qMax(m_size + size, m_buffer.size() + m_buffer.size() / 2));
 }
 
 } // namespace ostrand

@@ -3,8 +3,10 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 
 #include "core/convert/ConversionOptions.h"
@@ -31,7 +33,121 @@ inline QByteArray documentFooter()
 // 10 ms of work, then 100 at the end; returns false to stop the document there.
 using LineProgress = std::function<bool(int percent)>;
 
-// Builds one document in a single buffer, sized once before any row is added.
+// The delimiter and flags a document is cut with, as the cut reads them: a delimiter holding a carriage return
+// or a line feed never occurs in a line once those are gone and is left out; a delimiter holding a quote leaves
+// every quote ordinary.
+struct CutRules
+{
+    CutRules(const QByteArray& delimiter, DocumentFlags flags);
+    QByteArray delimiter;
+    DocumentFlags flags;
+};
+
+// What a pass over the whole text finds out before it is cut: the line count for the progress, a lower bound
+// of the document's size, and, with rfc4180, where quotes that can close a quoted field stand.
+struct TextCounts
+{
+    // A line of at least `longLine` bytes (carriage returns left out) that holds a quote, and where the last
+    // odd run of quotes in it begins (an offset into the text without its carriage returns; -1 for none).
+    struct LongLine
+    {
+        qsizetype line = 0;
+        qint64 lastOddRun = -1;
+    };
+
+    qint64 size = 0; // bytes of text
+    qint64 lineFeeds = 0;
+    qint64 carriageReturns = 0;
+    qint64 quotes = 0;             // with rfc4180
+    bool byteOrderMark = false;    // the text begins with EF BB BF
+    qint64 lastLoneQuoteLine = -1; // with rfc4180: the last line holding an odd run of quotes
+    qsizetype longLine = 0;
+    std::vector<LongLine> longLines;
+
+    // Lines of the text, empty ones included; 0 for a text of carriage returns only.
+    qint64 lineCount() const { return carriageReturns == size ? 0 : lineFeeds + 1; }
+    // Bytes the document takes at least, its header, footer and closing CR LF included.
+    qint64 documentLowerBound(qsizetype headerSize, const CutRules& rules) const;
+};
+
+// Counts a text given in consecutive pieces, which may cut it anywhere.
+class TextCounter
+{
+public:
+    explicit TextCounter(const CutRules& rules, qsizetype longLine = streamSliceBytes());
+    void add(const char* data, qsizetype size);
+    TextCounts finish();
+
+private:
+    void countQuotes(const char* data, qsizetype size);
+    void endRun();
+    void endLine(qint64 at);
+
+    bool m_rfc4180;
+    TextCounts m_counts;
+    QByteArray m_prefix;  // the text's first bytes, up to three, for the byte order mark
+    QByteArray m_scratch; // a piece without its carriage returns
+    qint64 m_at = 0;      // offset of the next byte, carriage returns left out
+    qint64 m_lineStart = 0;
+    qint64 m_line = 0;
+    bool m_lineHasQuote = false;
+    qint64 m_lastOddRunInLine = -1;
+    bool m_inRun = false;
+    qint64 m_runStart = 0;
+    qint64 m_runLength = 0;
+};
+
+// Cuts a text given in consecutive pieces into the document's rows, which it appends to output(); the caller
+// takes them out as it likes. The result is the same wherever the pieces are cut: a line, a field, a quoted
+// field or a delimiter may run over any number of pieces and is never held whole. What the cut cannot yet
+// decide (the first bytes of a delimiter, a quote that may pair with the next byte, a quoted field whose
+// line has not been seen far enough) waits for the next piece.
+class RowCutter
+{
+public:
+    RowCutter(const CutRules& rules, const TextCounts& counts);
+
+    // Cuts the next piece; false when progress asked to stop.
+    bool add(const char* data, qsizetype size, const LineProgress& progress);
+    // Cuts what is left and ends the last row; false when progress asked to stop.
+    bool finish(const LineProgress& progress);
+    QByteArray& output() { return m_out; }
+
+private:
+    enum class State {
+        LineStart,  // before the first byte of a line
+        FieldStart, // before the first byte of a field, no cell open
+        InCell,     // a cell is open: its text runs to the next delimiter or line end
+        Quoted,     // inside a quoted field
+        WholeLine,  // a quote nothing closes: the cell runs to the end of the line
+    };
+
+    bool feed(const char* data, qsizetype size, bool last, const LineProgress& progress);
+    const char* cut(const char* p, const char* end, bool last, const LineProgress& progress, bool& stopped);
+    bool closesInLine(const char* quote, const char* end, bool last, bool& decided);
+    bool lineEnded(const char* next, const char* begin, const LineProgress& progress);
+    const char* findDelimiter(const char* begin, const char* end) const;
+    void appendText(const char* begin, const char* end);
+    void append(const char* data, qsizetype size) { m_out.append(data, size); }
+
+    CutRules m_rules;
+    const TextCounts& m_counts;
+    QByteArray m_out;
+    QByteArray m_carry;   // text not yet cut, carriage returns left out
+    QByteArray m_scratch; // a piece without its carriage returns
+    State m_state = State::LineStart;
+    const char* m_begin = nullptr; // the first byte of the text being cut
+    qint64 m_offset = 0;           // offset of the first byte of the text being cut, carriage returns left out
+    qint64 m_lines = 0;            // lines ended so far
+    qint64 m_skip = 0;             // bytes of a byte order mark still to drop
+    std::size_t m_nextLongLine = 0;
+    bool m_recordOpen = false; // a line of the current record has been begun
+    bool m_reportedFirst = false;
+    qint64 m_nextCheck = 0;
+    QElapsedTimer m_timer;
+};
+
+// Builds one document in a single buffer from the whole text, through RowCutter.
 //
 // Cutting: every carriage return is removed, the text is cut into lines at every line feed, empty lines are
 // skipped, and each line is cut at every occurrence of the delimiter, left to right, each occurrence
@@ -50,8 +166,7 @@ using LineProgress = std::function<bool(int percent)>;
 class HtmlDocument
 {
 public:
-    // Counts the lines and delimiters of the UTF-8 text in slices, offering a break between them; then
-    // reserves room for the header, the rows, the footer and the closing CR LF, and starts the document
+    // Counts the lines of the UTF-8 text in slices, offering a break between them, and starts the document
     // with the header. Empty when a break ended the counting.
     static std::optional<HtmlDocument> start(const QByteArray& header, const QByteArray& text,
                                              const QByteArray& delimiter, const SliceBreak& pause = {},
@@ -66,39 +181,12 @@ public:
     QByteArray takeFileBytes();
 
 private:
-    // One line without its carriage returns: in the text itself, or in m_scratch.
-    struct Line
-    {
-        const char* begin;
-        const char* end;
-    };
-
-    HtmlDocument(const QByteArray& text, const QByteArray& delimiter, DocumentFlags flags);
-    bool count(const QByteArray& header, const SliceBreak& pause);
-    Line withoutCarriageReturns(const char* begin, const char* end);
-    void appendRow(const char* begin, const char* end);
-    // Appends the row of the record that begins at `line`, which may span several lines when quoted fields
-    // hold line feeds; returns where the next record begins and counts the lines it took.
-    const char* appendRecord(const char* line, const char* end, qsizetype& lines);
-    const char* findDelimiter(const char* begin, const char* end) const;
-    bool closedLater(const char* from, const char* end);
-    void appendCell(const char* field, qsizetype size);
-    void appendText(const char* begin, const char* end);
-    void appendEscaped(const char* begin, const char* end);
-    void appendUnquoted(const char* begin, const char* end);
-    void append(const char* data, qsizetype size);
-    void ensureRoom(qsizetype size);
+    HtmlDocument(const QByteArray& text, const CutRules& rules) : m_text(text), m_rules(rules) {}
 
     QByteArray m_text; // shares the caller's bytes
-    QByteArray m_delimiter;
-    QByteArray m_buffer; // sized once; m_size bytes of it hold the document
-    qsizetype m_size = 0;
-    qsizetype m_lineCount = 0; // lines of the text (empty ones included), 0 for an empty text
-    QByteArray m_scratch;      // a line with carriage returns inside it, without them
-    DocumentFlags m_flags;
-    // With rfc4180: a search for a closing quote that began here found none, and every later search that
-    // reaches a character other than a quote from here on would repeat it.
-    const char* m_noCloseFrom = nullptr;
+    CutRules m_rules;
+    TextCounts m_counts;
+    QByteArray m_buffer;
 };
 
 } // namespace ostrand

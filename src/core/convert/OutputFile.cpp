@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #endif
 
@@ -37,7 +39,9 @@ constexpr qint64 kWriteChunk = 2 * 1024 * 1024;
 // Sends each written chunk on to the disk at once and waits for the chunk before the previous one, so
 // that waiting for the disk is spread over the chunks instead of falling on the final sync. Where the
 // system offers no such control it does nothing and the final sync does all the waiting.
-class FlushBehind
+} // namespace
+
+class DocumentWriter::FlushBehind
 {
 public:
     explicit FlushBehind(int fd) : m_fd(fd) {}
@@ -95,6 +99,8 @@ private:
     Range m_oldest;    // the older of two pending chunks
     Range m_newer;     // the newest pending chunk
 };
+
+namespace {
 
 // Runs a call that may block for long (a sync that waits for the disk's cache, a rename that frees the
 // blocks of a large earlier document) on a worker thread, offering breaks meanwhile so the program stays live.
@@ -243,7 +249,10 @@ void WrittenDocuments::add(const QString& path)
 #endif
 }
 
-Status writeDocument(const QString& path, const QByteArray& bytes, const QString& sourcePath, const SliceBreak& pause)
+namespace {
+
+// Refuses what writeDocument refuses before it writes anything.
+Status checkPath(const QString& path, const QString& sourcePath)
 {
     if (path.isEmpty())
         return Failure{QStringLiteral("No output folder is chosen: the document has nowhere to go")};
@@ -253,58 +262,236 @@ Status writeDocument(const QString& path, const QByteArray& bytes, const QString
     if (const Status target = checkTarget(path); !target)
         return target;
 #endif
+    return Status::success();
+}
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return writeFailure(path, file.errorString());
+} // namespace
+
+DocumentWriter::DocumentWriter() = default;
+
+DocumentWriter::~DocumentWriter()
+{
+    cancel();
+}
+
+Status DocumentWriter::open(const QString& path, const QString& sourcePath)
+{
+    m_path = path;
+    if (const Status checked = checkPath(path, sourcePath); !checked)
+        return checked;
+    auto file = std::make_unique<QSaveFile>(path);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return writeFailure(path, file->errorString());
+    m_flushBehind = std::make_unique<FlushBehind>(file->handle());
+    m_file = std::move(file);
+    m_pending.reserve(kWriteChunk);
+    return Status::success();
+}
+
+bool DocumentWriter::isOpen() const
+{
+    return m_file != nullptr;
+}
+
+bool DocumentWriter::write(const char* data, qsizetype size, const SliceBreak& pause)
+{
+    if (!m_file)
+        return false;
+    // A chunk already whole in the caller's bytes is written from there.
+    while (m_pending.isEmpty() && size >= kWriteChunk) {
+        if (!writeChunk(data, kWriteChunk, pause))
+            return false;
+        data += kWriteChunk;
+        size -= kWriteChunk;
+    }
+    while (size > 0) {
+        const qsizetype taken = qMin(size, qsizetype(kWriteChunk) - m_pending.size());
+        m_pending.append(data, taken);
+        data += taken;
+        size -= taken;
+        if (m_pending.size() == kWriteChunk) {
+            if (!writeChunk(m_pending.constData(), m_pending.size(), pause))
+                return false;
+            m_pending.clear();
+        }
+    }
+    return true;
+}
+
+bool DocumentWriter::writeChunk(const char* data, qsizetype size, const SliceBreak& pause)
+{
+    if (m_written > 0 && !offerBreak(pause)) {
+        m_stopped = true;
+        cancel();
+        return false;
+    }
+    if (!writeAll(*m_file, data, size)) {
+        m_failure = writeFailure(m_path, m_file->errorString());
+        cancel();
+        return false;
+    }
+    m_flushBehind->written(m_written, size);
+    m_written += size;
+    return true;
+}
+
+void DocumentWriter::cancel()
+{
+    if (m_file)
+        m_file->cancelWriting();
+    m_flushBehind.reset();
+    m_file.reset();
+    m_pending = QByteArray();
+}
+
+Status DocumentWriter::commit(const QString& path, const QString& sourcePath, const SliceBreak& pause)
+{
     const auto stopped = [&] {
-        file.cancelWriting();
+        m_stopped = true;
+        cancel();
         return writeFailure(path, QStringLiteral("The write was stopped"));
     };
-    FlushBehind flushBehind(file.handle());
-    const qint64 size = bytes.size();
-    for (qint64 offset = 0; offset < size; offset += kWriteChunk) {
-        if (offset > 0 && !offerBreak(pause))
-            return stopped();
-        const qint64 chunk = qMin(kWriteChunk, size - offset);
-        if (!writeAll(file, bytes.constData() + offset, chunk)) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            return writeFailure(path, reason);
-        }
-        flushBehind.written(offset, chunk);
+    if (!m_file)
+        return m_failure.ok() ? (m_stopped ? stopped() : writeFailure(path, QStringLiteral("Nothing was written")))
+                              : m_failure;
+    if (const Status checked = checkPath(path, sourcePath); !checked) {
+        cancel();
+        return checked;
     }
+    if (!m_pending.isEmpty()) {
+        if (!writeChunk(m_pending.constData(), m_pending.size(), pause))
+            return m_stopped ? stopped() : m_failure;
+        m_pending.clear();
+    }
+    if (path != m_path) {
+        if (const Status moved = moveTo(path, sourcePath, pause); !moved)
+            return moved;
+    }
+    return finish(pause);
+}
+
+// Copies the bytes written so far into a new atomic save at the path, and drops the old temporary file.
+Status DocumentWriter::moveTo(const QString& path, const QString& sourcePath, const SliceBreak& pause)
+{
+    DocumentWriter moved;
+    if (const Status opened = moved.open(path, sourcePath); !opened) {
+        cancel();
+        return opened;
+    }
+    QByteArray chunk(kWriteChunk, Qt::Uninitialized);
+    for (qint64 offset = 0; offset < m_written; offset += kWriteChunk) {
+        const qsizetype size = qsizetype(qMin<qint64>(kWriteChunk, m_written - offset));
+#ifdef Q_OS_UNIX
+        qsizetype got = 0;
+        while (got < size) {
+            const ssize_t read = ::pread(m_file->handle(), chunk.data() + got, size_t(size - got), off_t(offset + got));
+            if (read < 0 && errno == EINTR)
+                continue;
+            if (read <= 0) {
+                const QString reason = read < 0 ? systemText(errno) : QStringLiteral("The document was cut short");
+                cancel();
+                return writeFailure(path, reason);
+            }
+            got += read;
+        }
+#else
+        if (!m_file->seek(offset) || m_file->read(chunk.data(), size) != size) {
+            cancel();
+            return writeFailure(path, QStringLiteral("The document could not be read back"));
+        }
+#endif
+        if (!moved.write(chunk.constData(), size, pause)) {
+            cancel();
+            if (moved.stopped())
+                m_stopped = true;
+            return moved.stopped() ? writeFailure(path, QStringLiteral("The write was stopped")) : moved.failure();
+        }
+    }
+    cancel();
+    m_file = std::move(moved.m_file);
+    m_flushBehind = std::move(moved.m_flushBehind);
+    m_pending = std::move(moved.m_pending);
+    m_written = moved.m_written;
+    m_path = path;
+    if (!m_pending.isEmpty()) {
+        if (!writeChunk(m_pending.constData(), m_pending.size(), pause))
+            return m_stopped ? writeFailure(path, QStringLiteral("The write was stopped")) : m_failure;
+        m_pending.clear();
+    }
+    return Status::success();
+}
+
+Status DocumentWriter::finish(const SliceBreak& pause)
+{
+    const QString path = m_path;
+    const auto stopped = [&] {
+        m_stopped = true;
+        cancel();
+        return writeFailure(path, QStringLiteral("The write was stopped"));
+    };
     // What is still on its way to the disk is waited for a chunk at a time, with a break after each.
-    while (size > kWriteChunk && flushBehind.waitForOldest()) {
+    while (m_written > kWriteChunk && m_flushBehind->waitForOldest()) {
         if (!offerBreak(pause))
             return stopped();
     }
 #ifdef Q_OS_UNIX
     // The final sync and the rename run beside the breaks. A stop during the sync still writes nothing; once
     // the document is being put in place, it is put in place.
-    if (size > kWriteChunk) {
+    if (m_written > kWriteChunk) {
         bool stop = false;
-        const int fd = file.handle();
+        const int fd = m_file->handle();
         const int synced = offeringBreaks([fd] { return syncData(fd); }, pause, stop);
         if (stop)
             return stopped();
         if (synced != 0) {
-            file.cancelWriting();
+            cancel();
             return writeFailure(path, systemText(synced));
         }
-        if (!offeringBreaks([&file] { return file.commit(); }, pause, stop))
-            return writeFailure(path, file.errorString());
-        return Status::success();
+        QSaveFile* file = m_file.get();
+        const bool committed = offeringBreaks([file] { return file->commit(); }, pause, stop);
+        const QString reason = m_file->errorString();
+        m_flushBehind.reset();
+        m_file.reset();
+        return committed ? Status::success() : writeFailure(path, reason);
     }
     // The commit syncs too but does not tell a failing sync (a disk that fills only then).
-    if (const int error = syncData(file.handle()); error != 0) {
-        file.cancelWriting();
+    if (const int error = syncData(m_file->handle()); error != 0) {
+        cancel();
         return writeFailure(path, systemText(error));
     }
 #endif
-    if (!file.commit())
-        return writeFailure(path, file.errorString());
-    return Status::success();
+    const bool committed = m_file->commit();
+    const QString reason = m_file->errorString();
+    m_flushBehind.reset();
+    m_file.reset();
+    return committed ? Status::success() : writeFailure(path, reason);
+}
+
+Status writeDocument(const QString& path, const QByteArray& bytes, const QString& sourcePath, const SliceBreak& pause)
+{
+    DocumentWriter writer;
+    if (const Status opened = writer.open(path, sourcePath); !opened)
+        return opened;
+    if (!writer.write(bytes.constData(), bytes.size(), pause))
+        return writer.stopped() ? writeFailure(path, QStringLiteral("The write was stopped")) : writer.failure();
+    return writer.commit(path, sourcePath, pause);
+}
+
+std::optional<qint64> freeSpaceFor(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    struct statvfs info;
+    if (::statvfs(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &info) != 0)
+        return std::nullopt;
+    // Root may also take the blocks kept back for it.
+    const auto blocks = ::geteuid() == 0 ? info.f_bfree : info.f_bavail;
+    return qint64(blocks) * qint64(info.f_frsize);
+#else
+    const QStorageInfo storage(QFileInfo(path).absolutePath());
+    if (!storage.isValid())
+        return std::nullopt;
+    return storage.bytesAvailable();
+#endif
 }
 
 } // namespace ostrand

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <memory>
+#include <optional>
+
 #include <QByteArray>
+#include <QSaveFile>
 #include <QSet>
 #include <QString>
 
@@ -55,5 +59,53 @@ private:
 // file and fails, leaving the path as it was; once it is being put in place, the write completes.
 Status writeDocument(const QString& path, const QByteArray& bytes, const QString& sourcePath,
                      const SliceBreak& pause = {});
+
+// The atomic save of a document that is written as it is made, as writeDocument writes one: the bytes go to a
+// temporary file in the target folder in chunks, each sent on to the disk as it is written, with a break
+// offered between two chunks, and the file is put in place only by commit. Until then the path stays as it
+// was; a writer destroyed without a commit removes its temporary file.
+class DocumentWriter
+{
+public:
+    DocumentWriter();
+    ~DocumentWriter();
+    DocumentWriter(const DocumentWriter&) = delete;
+    DocumentWriter& operator=(const DocumentWriter&) = delete;
+
+    // Refuses the path as writeDocument does, or opens the temporary file for it.
+    Status open(const QString& path, const QString& sourcePath);
+    bool isOpen() const;
+    // The path the writer was opened for.
+    const QString& path() const { return m_path; }
+    // Appends bytes. False once a write has failed (failure() tells how, in the system's words) or a break
+    // said stop (stopped()); the temporary file is then gone and later calls do nothing.
+    bool write(const char* data, qsizetype size, const SliceBreak& pause = {});
+    const Status& failure() const { return m_failure; }
+    bool stopped() const { return m_stopped; }
+    // Puts the document in place at the path, which is checked again as writeDocument checks it. A path other
+    // than the one it was opened for receives a copy of the bytes written, itself saved atomically. Fails,
+    // leaving the path as it was, when anything fails or a break says stop before the document is being put in
+    // place.
+    Status commit(const QString& path, const QString& sourcePath, const SliceBreak& pause = {});
+    // Removes the temporary file; the path stays as it was.
+    void cancel();
+
+private:
+    bool writeChunk(const char* data, qsizetype size, const SliceBreak& pause);
+    Status moveTo(const QString& path, const QString& sourcePath, const SliceBreak& pause);
+    Status finish(const SliceBreak& pause);
+
+    std::unique_ptr<QSaveFile> m_file;
+    class FlushBehind;
+    std::unique_ptr<FlushBehind> m_flushBehind;
+    QString m_path;
+    QByteArray m_pending; // bytes not yet written, less than a chunk
+    qint64 m_written = 0;
+    Status m_failure;
+    bool m_stopped = false;
+};
+
+// The bytes a new file in the folder of the path may take, as far as the file system tells.
+std::optional<qint64> freeSpaceFor(const QString& path);
 
 } // namespace ostrand

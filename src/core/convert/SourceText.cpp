@@ -55,11 +55,6 @@ char16_t windows1252CodePoint(unsigned char byte)
     return byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : char16_t(byte);
 }
 
-qsizetype utf8Length(char32_t c)
-{
-    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-}
-
 QString readFailure(const QString& path, const QString& reason)
 {
     return QStringLiteral("Cannot read %1: %2").arg(path, reason);
@@ -67,62 +62,134 @@ QString readFailure(const QString& path, const QString& reason)
 
 } // namespace
 
-namespace {
+SourceEncoding byteOrderMarkEncoding(const char* data, qsizetype size)
+{
+    if (size < 2)
+        return SourceEncoding::Utf8;
+    const auto first = static_cast<unsigned char>(data[0]);
+    const auto second = static_cast<unsigned char>(data[1]);
+    if (first == 0xFF && second == 0xFE)
+        return SourceEncoding::Utf16LittleEndian;
+    if (first == 0xFE && second == 0xFF)
+        return SourceEncoding::Utf16BigEndian;
+    return SourceEncoding::Utf8;
+}
 
-// UTF-16 in either byte order to UTF-8; `high` is the offset of a code unit's high byte (1 for little-endian,
-// 0 for big-endian). An odd last byte is one more code unit with a zero high byte.
-QByteArray utf16ToUtf8(const char* data, qsizetype size, int high, const SliceBreak& pause)
+char* SourceDecoder::putUnit(char* out, char16_t unit)
+{
+    if (m_highSurrogate != 0) {
+        const char32_t high = m_highSurrogate;
+        m_highSurrogate = 0;
+        if (unit >= 0xDC00 && unit <= 0xDFFF)
+            return putUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (char32_t(unit) - 0xDC00));
+        out = putUtf8(out, 0xFFFD);
+    }
+    if (unit >= 0xD800 && unit <= 0xDBFF)
+        m_highSurrogate = unit;
+    else if (unit >= 0xDC00 && unit <= 0xDFFF)
+        out = putUtf8(out, 0xFFFD);
+    else
+        out = putUtf8(out, unit);
+    return out;
+}
+
+QByteArrayView SourceDecoder::add(const char* data, qsizetype size)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(data);
-    const int low = 1 - high;
-    const qsizetype units = (size + 1) / 2;
+    switch (m_encoding) {
+    case SourceEncoding::Utf8:
+        return QByteArrayView(data, size);
+    case SourceEncoding::Windows1252: {
+        if (m_out.size() < 3 * size)
+            m_out.resize(3 * size);
+        char* out = m_out.data();
+        for (qsizetype i = 0; i < size; ++i) {
+            if (s[i] < 0x80)
+                *out++ = static_cast<char>(s[i]);
+            else
+                out = putUtf8(out, windows1252CodePoint(s[i]));
+        }
+        return QByteArrayView(m_out.constData(), out - m_out.constData());
+    }
+    case SourceEncoding::Utf16LittleEndian:
+    case SourceEncoding::Utf16BigEndian:
+        break;
+    }
+    const bool littleEndian = m_encoding == SourceEncoding::Utf16LittleEndian;
+    const int low = littleEndian ? 0 : 1;
+    const int high = 1 - low;
+    // Each code unit needs at most three bytes, and a held surrogate three more.
+    const qsizetype room = (size / 2 + 1) * 3 + 8;
+    if (m_out.size() < room)
+        m_out.resize(room);
+    char* out = m_out.data();
+    qsizetype i = 0;
+    if (m_hasOddByte && size > 0) {
+        m_hasOddByte = false;
+        const unsigned first = m_oddByte;
+        out = putUnit(out, char16_t(littleEndian ? first | (s[0] << 8) : (first << 8) | s[0]));
+        i = 1;
+    }
     // Four ASCII code units at a time: every high byte zero and every low byte below 80.
-    const quint64 notAscii = high == 1 ? 0xFF80FF80FF80FF80ULL : 0x80FF80FF80FF80FFULL;
-    // Each code unit needs at most three bytes (a pair of surrogates needs four for two units).
-    QByteArray result;
-    resizeForWriting(result, units * 3);
-    char* out = result.data();
-    const auto unitAt = [&](qsizetype u) -> char16_t {
-        const qsizetype b = 2 * u;
-        if (b + 1 >= size)
-            return char16_t(s[b]);
-        return char16_t(s[b + low] | (s[b + high] << 8));
-    };
-    qsizetype u = 0;
-    while (u < units) {
-        if (u > 0 && !offerBreak(pause))
-            return QByteArray();
-        // A pair of surrogates may end one unit past the slice.
-        const qsizetype sliceEnd = qMin(units, u + kWorkSliceBytes / 2);
-        while (u < sliceEnd) {
-            if (units - u >= 4 && 2 * u + 8 <= size) {
-                quint64 word;
-                std::memcpy(&word, s + 2 * u, 8);
-                if ((word & notAscii) == 0) {
-                    out[0] = static_cast<char>(s[2 * u + low]);
-                    out[1] = static_cast<char>(s[2 * u + 2 + low]);
-                    out[2] = static_cast<char>(s[2 * u + 4 + low]);
-                    out[3] = static_cast<char>(s[2 * u + 6 + low]);
-                    out += 4;
-                    u += 4;
-                    continue;
-                }
-            }
-            const char16_t unit = unitAt(u);
-            if (unit < 0xD800 || unit > 0xDFFF) {
-                out = putUtf8(out, unit);
-                ++u;
-            } else if (unit <= 0xDBFF && u + 1 < units && unitAt(u + 1) >= 0xDC00 && unitAt(u + 1) <= 0xDFFF) {
-                const char32_t c = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(unitAt(u + 1)) - 0xDC00);
-                out = putUtf8(out, c);
-                u += 2;
-            } else {
-                out = putUtf8(out, 0xFFFD);
-                ++u;
+    const quint64 notAscii = littleEndian ? 0xFF80FF80FF80FF80ULL : 0x80FF80FF80FF80FFULL;
+    while (i + 1 < size) {
+        if (m_highSurrogate == 0 && i + 8 <= size) {
+            quint64 word;
+            std::memcpy(&word, s + i, 8);
+            if ((word & notAscii) == 0) {
+                out[0] = static_cast<char>(s[i + low]);
+                out[1] = static_cast<char>(s[i + 2 + low]);
+                out[2] = static_cast<char>(s[i + 4 + low]);
+                out[3] = static_cast<char>(s[i + 6 + low]);
+                out += 4;
+                i += 8;
+                continue;
             }
         }
+        out = putUnit(out, char16_t(s[i + low] | (s[i + high] << 8)));
+        i += 2;
     }
-    result.resize(out - result.constData());
+    if (i < size) {
+        m_hasOddByte = true;
+        m_oddByte = s[i];
+    }
+    return QByteArrayView(m_out.constData(), out - m_out.constData());
+}
+
+QByteArrayView SourceDecoder::finish()
+{
+    if (m_out.size() < 8)
+        m_out.resize(8);
+    char* out = m_out.data();
+    if (m_hasOddByte) {
+        // An odd last byte is one more code unit with a zero high byte.
+        m_hasOddByte = false;
+        out = putUnit(out, char16_t(m_oddByte));
+    }
+    if (m_highSurrogate != 0) {
+        m_highSurrogate = 0;
+        out = putUtf8(out, 0xFFFD);
+    }
+    return QByteArrayView(m_out.constData(), out - m_out.constData());
+}
+
+namespace {
+
+// Decodes whole bytes through the piecewise decoder, a slice at a time with a break between slices.
+QByteArray decodeWhole(SourceEncoding encoding, const char* data, qsizetype size, const SliceBreak& pause)
+{
+    SourceDecoder decoder(encoding);
+    QByteArray result;
+    // The text's size is not known before it is decoded: room for the larger of the likely sizes.
+    result.reserve(encoding == SourceEncoding::Windows1252 ? size + size / 8 : size);
+    const bool decoded = inSlices(size, pause, [&](qsizetype begin, qsizetype end) {
+        const QByteArrayView text = decoder.add(data + begin, end - begin);
+        result.append(text.data(), text.size());
+    });
+    if (!decoded)
+        return QByteArray();
+    const QByteArrayView rest = decoder.finish();
+    result.append(rest.data(), rest.size());
     return result;
 }
 
@@ -130,48 +197,26 @@ QByteArray utf16ToUtf8(const char* data, qsizetype size, int high, const SliceBr
 
 QByteArray utf16LeToUtf8(const char* data, qsizetype size, const SliceBreak& pause)
 {
-    return utf16ToUtf8(data, size, 1, pause);
+    return decodeWhole(SourceEncoding::Utf16LittleEndian, data, size, pause);
 }
 
 QByteArray utf16BeToUtf8(const char* data, qsizetype size, const SliceBreak& pause)
 {
-    return utf16ToUtf8(data, size, 0, pause);
+    return decodeWhole(SourceEncoding::Utf16BigEndian, data, size, pause);
 }
 
 QByteArray windows1252ToUtf8(const char* data, qsizetype size, const SliceBreak& pause)
 {
-    const auto* s = reinterpret_cast<const unsigned char*>(data);
-    qsizetype length = 0;
-    const bool measured = inSlices(size, pause, [&](qsizetype begin, qsizetype end) {
-        for (qsizetype i = begin; i < end; ++i)
-            length += s[i] < 0x80 ? 1 : utf8Length(windows1252CodePoint(s[i]));
-    });
-    if (!measured || !offerBreakAfter(size, pause))
-        return QByteArray();
-    QByteArray result;
-    resizeForWriting(result, length);
-    char* out = result.data();
-    const bool converted = inSlices(size, pause, [&](qsizetype begin, qsizetype end) {
-        for (qsizetype i = begin; i < end; ++i) {
-            if (s[i] < 0x80)
-                *out++ = static_cast<char>(s[i]);
-            else
-                out = putUtf8(out, windows1252CodePoint(s[i]));
-        }
-    });
-    return converted ? result : QByteArray();
+    return decodeWhole(SourceEncoding::Windows1252, data, size, pause);
 }
 
 QByteArray decodeSourceBytes(QByteArray bytes, const SliceBreak& pause)
 {
     if (bytes.isEmpty())
         return bytes;
-    const auto first = static_cast<unsigned char>(bytes.front());
-    const auto second = bytes.size() > 1 ? static_cast<unsigned char>(bytes.at(1)) : 0;
-    const bool littleEndian = first == 0xFF && second == 0xFE;
-    if (littleEndian || (first == 0xFE && second == 0xFF)) {
-        QByteArray text = littleEndian ? utf16LeToUtf8(bytes.constData(), bytes.size(), pause)
-                                       : utf16BeToUtf8(bytes.constData(), bytes.size(), pause);
+    const SourceEncoding marked = byteOrderMarkEncoding(bytes.constData(), bytes.size());
+    if (marked != SourceEncoding::Utf8) {
+        QByteArray text = decodeWhole(marked, bytes.constData(), bytes.size(), pause);
         releaseLargeBuffer(bytes, pause);
         return text;
     }
@@ -209,40 +254,26 @@ QString changedReason()
 
 #ifdef Q_OS_UNIX
 
-// Closes a descriptor on every way out.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 QString systemText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-bool sameState(const struct stat& a, const struct stat& b)
+#endif
+
+} // namespace
+
+#ifdef Q_OS_UNIX
+
+SourceFile::~SourceFile()
 {
-    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
-// Reads the whole file. It is opened without waiting (a FIFO put in the file's place since it was listed
-// opens at once) and its kind is checked on the opened descriptor, so what is read is what was checked.
-// A file that changes while it is read (shorter, longer, written to) fails: its text would be neither the
-// old nor the new one.
-Result<QByteArray> readSourceBytes(const QString& path, const SliceBreak& pause)
+Status SourceFile::open(const QString& path, const SliceBreak& pause)
 {
+    m_path = path;
     if (path.isEmpty())
         return Failure{readFailure(path, notFoundReason(path))};
     int fd = -1;
@@ -252,54 +283,71 @@ Result<QByteArray> readSourceBytes(const QString& path, const SliceBreak& pause)
     if (fd < 0) {
         const int error = errno;
         if (error == EINTR)
-            return QByteArray(); // stopped
+            return Failure{QString()}; // stopped
         return Failure{readFailure(path, error == ENOENT ? notFoundReason(path) : systemText(error))};
     }
-    const Descriptor file(fd);
-    struct stat before;
-    if (::fstat(fd, &before) != 0)
+    m_fd = fd;
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
         return Failure{readFailure(path, systemText(errno))};
-    if (S_ISDIR(before.st_mode))
+    if (S_ISDIR(info.st_mode))
         return Failure{readFailure(path, QStringLiteral("It is a folder, not a file"))};
     // FIFOs, sockets and devices could block a read or never end.
-    if (!S_ISREG(before.st_mode))
+    if (!S_ISREG(info.st_mode))
         return Failure{readFailure(path, QStringLiteral("It is not a regular file"))};
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
         return Failure{readFailure(path, systemText(errno))};
-    if (before.st_size <= 0)
-        return emptyFileText();
+    m_size = qMax<qint64>(info.st_size, 0);
+    m_mtimeSeconds = info.st_mtim.tv_sec;
+    m_mtimeNanoseconds = info.st_mtim.tv_nsec;
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    return Status::success();
+}
 
-    QByteArray bytes;
-    resizeForWriting(bytes, qsizetype(before.st_size));
-    qsizetype filled = 0;
-    while (filled < bytes.size()) {
-        if (filled > 0 && !offerBreak(pause))
-            return QByteArray();
-        const ssize_t got = ::read(fd, bytes.data() + filled, size_t(qMin(bytes.size() - filled, kWorkSliceBytes)));
+Status SourceFile::read(qint64 offset, char* into, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t got = ::pread(m_fd, into, size_t(size), off_t(offset));
         if (got < 0 && errno == EINTR)
             continue; // an interrupt asking to stop is seen at the next break
         if (got < 0)
-            return Failure{readFailure(path, systemText(errno))};
+            return Failure{readFailure(m_path, systemText(errno))};
         if (got == 0)
-            return Failure{readFailure(path, changedReason())}; // it shrank
-        filled += got;
+            return Failure{readFailure(m_path, changedReason())}; // it shrank
+        into += got;
+        offset += got;
+        size -= got;
     }
+    return Status::success();
+}
+
+Status SourceFile::checkUnchanged()
+{
     char more = 0;
     ssize_t extra = 0;
     do {
-        extra = ::read(fd, &more, 1);
+        extra = ::pread(m_fd, &more, 1, off_t(m_size));
     } while (extra < 0 && errno == EINTR);
-    struct stat after;
-    if (extra != 0 || ::fstat(fd, &after) != 0 || !sameState(before, after))
-        return Failure{readFailure(path, changedReason())};
-    return bytes;
+    struct stat now;
+    if (extra != 0 || ::fstat(m_fd, &now) != 0 || now.st_size != m_size || now.st_mtim.tv_sec != m_mtimeSeconds ||
+        now.st_mtim.tv_nsec != m_mtimeNanoseconds)
+        return Failure{readFailure(m_path, changedReason())};
+    return Status::success();
 }
 
 #else
 
-Result<QByteArray> readSourceBytes(const QString& path, const SliceBreak& pause)
+SourceFile::~SourceFile()
 {
+    delete m_file;
+}
+
+Status SourceFile::open(const QString& path, const SliceBreak&)
+{
+    m_path = path;
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
         return Failure{readFailure(path, notFoundReason(path))};
@@ -307,31 +355,65 @@ Result<QByteArray> readSourceBytes(const QString& path, const SliceBreak& pause)
         return Failure{readFailure(path, QStringLiteral("It is a folder, not a file"))};
     if (!info.isFile())
         return Failure{readFailure(path, QStringLiteral("It is not a regular file"))};
-    if (info.size() <= 0)
-        return emptyFileText();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return Failure{readFailure(path, file.errorString())};
-    QByteArray bytes;
-    resizeForWriting(bytes, file.size());
-    qsizetype filled = 0;
-    while (filled < bytes.size()) {
-        if (filled > 0 && !offerBreak(pause))
-            return QByteArray();
-        const qint64 got = file.read(bytes.data() + filled, qMin(bytes.size() - filled, kWorkSliceBytes));
+    m_file = new QFile(path);
+    if (!m_file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return Failure{readFailure(path, m_file->errorString())};
+    m_size = m_file->size();
+    return Status::success();
+}
+
+Status SourceFile::read(qint64 offset, char* into, qsizetype size)
+{
+    if (!m_file->seek(offset))
+        return Failure{readFailure(m_path, m_file->errorString())};
+    while (size > 0) {
+        const qint64 got = m_file->read(into, size);
         if (got < 0)
-            return Failure{readFailure(path, file.errorString())};
+            return Failure{readFailure(m_path, m_file->errorString())};
         if (got == 0)
-            return Failure{readFailure(path, changedReason())};
-        filled += got;
+            return Failure{readFailure(m_path, changedReason())};
+        into += got;
+        size -= got;
     }
+    return Status::success();
+}
+
+Status SourceFile::checkUnchanged()
+{
     char more = 0;
-    if (file.read(&more, 1) != 0 || file.size() != filled)
-        return Failure{readFailure(path, changedReason())};
-    return bytes;
+    if (!m_file->seek(m_size) || m_file->read(&more, 1) != 0 || m_file->size() != m_size)
+        return Failure{readFailure(m_path, changedReason())};
+    return Status::success();
 }
 
 #endif
+
+namespace {
+
+// Reads the whole file into one buffer of its length, a slice at a time with a break between slices.
+Result<QByteArray> readSourceBytes(const QString& path, const SliceBreak& pause)
+{
+    SourceFile file;
+    if (const Status opened = file.open(path, pause); !opened) {
+        if (opened.error().isEmpty())
+            return QByteArray(); // stopped
+        return Failure{opened.error()};
+    }
+    if (file.size() <= 0)
+        return emptyFileText();
+    QByteArray bytes;
+    resizeForWriting(bytes, qsizetype(file.size()));
+    for (qsizetype filled = 0; filled < bytes.size(); filled += kWorkSliceBytes) {
+        if (filled > 0 && !offerBreak(pause))
+            return QByteArray();
+        if (const Status read = file.read(filled, bytes.data() + filled, qMin(bytes.size() - filled, kWorkSliceBytes));
+            !read)
+            return Failure{read.error()};
+    }
+    if (const Status same = file.checkUnchanged(); !same)
+        return Failure{same.error()};
+    return bytes;
+}
 
 } // namespace
 

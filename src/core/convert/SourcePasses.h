@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <functional>
+
+#include <QByteArray>
+#include <QString>
+
+#include "core/common/Result.h"
+#include "core/convert/HtmlDocument.h"
+#include "core/convert/SourceText.h"
+#include "core/convert/WorkSlices.h"
+
+namespace ostrand {
+
+// How a pass over a source ended when it did not fail.
+enum class PassEnd {
+    Complete,
+    Stopped,   // a break or the progress asked to stop
+    Abandoned, // the one taking the document's bytes could take no more
+};
+
+// The passes a conversion makes over a source file, a slice at a time, so that neither the source nor its text
+// is ever held whole: the first decides how the bytes are read and counts the text, the second decodes the text
+// again and cuts it into rows. A source that changes while it is read fails either pass.
+class SourcePasses
+{
+public:
+    // Opens the source; fails as ReadCSVText fails.
+    Status open(const QString& path, const SliceBreak& pause);
+    // Decides the encoding as decodeSourceBytes does (a byte order mark, else UTF-8 when every byte is valid
+    // UTF-8, else Windows-1252) and counts the text; a zero-byte source has the text emptyFileText().
+    Result<PassEnd> count(const CutRules& rules, const SliceBreak& pause);
+    const TextCounts& counts() const { return m_counts; }
+    // Decodes the text again and cuts it slice by slice; after each slice, `take` is given the cutter's output
+    // and returns false to abandon the pass.
+    Result<PassEnd> cut(RowCutter& cutter, const LineProgress& progress, const std::function<bool(QByteArray&)>& take,
+                        const SliceBreak& pause);
+
+private:
+    Status readSlice(qint64 offset, qsizetype size);
+
+    SourceFile m_file;
+    SourceEncoding m_encoding = SourceEncoding::Utf8;
+    TextCounts m_counts;
+    QByteArray m_slice;
+};
+
+} // namespace ostrand
