@@ -1,0 +1,369 @@
+// SPDX-License-Identifier: MIT
+// A conversion reads, decodes and cuts its source a slice at a time and writes the document as it is made:
+// wherever the slices end, the document is the one the whole text gives, and memory does not grow with the
+// source.
+#include <QtTest>
+
+#include "core/convert/ConvertVantrel.h"
+#include "core/convert/HtmlDocument.h"
+#include "core/convert/SourceText.h"
+#include "core/convert/WorkSlices.h"
+#include "support/core/RecordingRunHost.h"
+#include "support/core/TempTree.h"
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+using namespace ostrand;
+
+namespace {
+
+const QByteArray kHeader = "<html><title></title><body><table width='100%' style='color:#000000' border='1' "
+                           "bgcolor='#FFFFFF'><tbody>\r\n";
+
+class FlagsHost : public test::RecordingRunHost
+{
+public:
+    DocumentFlags flags;
+    DocumentFlags documentFlags() override { return flags; }
+};
+
+const QList<DocumentFlags> kAllFlags = {{false, false}, {true, false}, {false, true}, {true, true}};
+
+QByteArray flagsName(DocumentFlags flags)
+{
+    return QByteArray(flags.escapeHtml ? "escapeHtml " : "") + (flags.rfc4180 ? "rfc4180" : "");
+}
+
+// The document of the whole text, cut in one piece with the usual slice size; the source's bytes are decoded
+// first unless they are given as text.
+QByteArray wholeDocument(const QByteArray& source, const QByteArray& delimiter, DocumentFlags flags, bool decode = true)
+{
+    setStreamSliceBytesForTests(0);
+    const QByteArray text = !decode ? source : source.isEmpty() ? emptyFileText() : decodeSourceBytes(source);
+    std::optional<HtmlDocument> document = HtmlDocument::start(kHeader, text, delimiter, {}, flags);
+    if (!document || !document->appendRows([](int) { return true; }))
+        return "no document";
+    document->appendFooter();
+    return document->takeFileBytes();
+}
+
+// The text's rows, counted and cut in the pieces that end at the given offsets (and at the text's end), with
+// lines from `longLine` bytes on handled as too long to be held.
+QByteArray rowsInPieces(const QByteArray& text, const QByteArray& delimiter, DocumentFlags flags,
+                        const QList<qsizetype>& ends, qsizetype longLine)
+{
+    const CutRules rules(delimiter, flags);
+    TextCounter counter(rules, longLine);
+    qsizetype begin = 0;
+    for (const qsizetype end : ends + QList<qsizetype>{text.size()}) {
+        counter.add(text.constData() + begin, end - begin);
+        begin = end;
+    }
+    const TextCounts counts = counter.finish();
+    RowCutter cutter(rules, counts);
+    begin = 0;
+    for (const qsizetype end : ends + QList<qsizetype>{text.size()}) {
+        cutter.add(text.constData() + begin, end - begin, {});
+        begin = end;
+    }
+    cutter.finish({});
+    return kHeader + cutter.output() + "</body></html>\r\n";
+}
+
+QByteArray utf16(const QString& text, bool littleEndian)
+{
+    QByteArray bytes = littleEndian ? QByteArray("\xFF\xFE", 2) : QByteArray("\xFE\xFF", 2);
+    for (const QChar c : text) {
+        const char low = static_cast<char>(c.unicode() & 0xFF);
+        const char high = static_cast<char>(c.unicode() >> 8);
+        bytes.append(littleEndian ? low : high);
+        bytes.append(littleEndian ? high : low);
+    }
+    return bytes;
+}
+
+// Texts where a slice boundary can fall inside everything the cut must see whole.
+void addTexts()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("delimiter");
+    QTest::newRow("CR LF lines") << QByteArray("a,b\r\nc,d\r\n") << QByteArray(",");
+    QTest::newRow("carriage returns anywhere") << QByteArray("a\r,b\r\r\nc\rd\n\r\n\r,\r") << QByteArray(",");
+    QTest::newRow("two-byte delimiter") << QByteArray("a::b:::c\r\n::d:\n:") << QByteArray("::");
+    QTest::newRow("delimiter joined by removed CRs") << QByteArray("a:\r:b::\rc") << QByteArray("::");
+    QTest::newRow("overlapping delimiter") << QByteArray("aaaaaaa,aaaa\naa") << QByteArray("aaa");
+    QTest::newRow("empty delimiter") << QByteArray("a,b\nc") << QByteArray();
+    QTest::newRow("delimiter with a line feed") << QByteArray("a\nb,c") << QByteArray(",\n");
+    QTest::newRow("last line without a line feed") << QByteArray("x,y\nlast,line") << QByteArray(",");
+    QTest::newRow("only carriage returns") << QByteArray("\r\r\r") << QByteArray(",");
+    QTest::newRow("empty lines") << QByteArray("\n\n\na\n\n,\n") << QByteArray(",");
+    QTest::newRow("markup") << QByteArray("<b>&amp;</b>,'q'\n\"x\"") << QByteArray(",");
+    QTest::newRow("multi-byte UTF-8") << QByteArray("\xC3\xA9,\xE2\x82\xAC\xF0\x9F\x98\x80\n\xE2\x82\xAC")
+                                      << QByteArray("\xE2\x82\xAC");
+    QTest::newRow("quoted fields") << QByteArray("\"a,b\",\"c\"\"d\",\"\"\n\"x\"tail,y") << QByteArray(",");
+    QTest::newRow("quoted field over lines") << QByteArray("a,\"b\n\nc\"\"\nd\",e\nf") << QByteArray(",");
+    QTest::newRow("quote closed only lines later") << QByteArray("\"a,\"\"b\nc,d\ne\"f,g") << QByteArray(",");
+    QTest::newRow("quote nothing closes") << QByteArray("a,\"b,c\nd,e\"\"f") << QByteArray(",");
+    QTest::newRow("quote closed in a later line only") << QByteArray("\"\"\"a,b\nx\"") << QByteArray(",");
+    QTest::newRow("runs of quotes") << QByteArray("\"\"\"\",\"\"\"\"\"\n\"\"\"x\",\"") << QByteArray(",");
+    QTest::newRow("quotes and carriage returns") << QByteArray("\"a\r\"\r\"b\",\"\r\nc\r\"") << QByteArray(",");
+    QTest::newRow("byte order mark and quote") << QByteArray("\xEF\xBB\xBF\"a,b\",c\n\"d\"") << QByteArray(",");
+    QTest::newRow("byte order mark split by CR") << QByteArray("\xEF\r\xBB\xBF\"a\",b") << QByteArray(",");
+    QTest::newRow("long quoted line") << QByteArray("\"0123456789\"\"0123456789,0123\"45,\"6789012345\"\n\"z")
+                                      << QByteArray(",");
+    QTest::newRow("long line, quote closed later") << QByteArray("\"0123456789,0123456789\n0\"1") << QByteArray(",");
+    QTest::newRow("long line, last odd run opens")
+        << QByteArray("ab,\"\"\"0123456789,0123456789\nx,y") << QByteArray(",");
+    QTest::newRow("delimiter with a quote") << QByteArray("\"a\",\"b\"\n\"c") << QByteArray("\",");
+}
+
+} // namespace
+
+class tst_ConvertSlices : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { setStreamSliceBytesForTests(0); }
+    void piecesGiveTheWholeDocument_data();
+    void piecesGiveTheWholeDocument();
+    void slicesOfEveryEncoding_data();
+    void slicesOfEveryEncoding();
+    void optionsChangedDuringTheConversion_data();
+    void optionsChangedDuringTheConversion();
+    void sourceChangedBetweenThePasses_data();
+    void sourceChangedBetweenThePasses();
+    void sourceManyTimesTheMemoryLimit();
+};
+
+void tst_ConvertSlices::piecesGiveTheWholeDocument_data()
+{
+    addTexts();
+}
+
+// Every boundary position, alone and as slices of each size, with lines handled as long as early as possible.
+void tst_ConvertSlices::piecesGiveTheWholeDocument()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, delimiter);
+    for (const DocumentFlags flags : kAllFlags) {
+        const QByteArray expected = wholeDocument(text, delimiter, flags, false);
+        const CutRules rules(delimiter, flags);
+        TextCounter counter(rules);
+        counter.add(text.constData(), text.size());
+        const qint64 bound = counter.finish().documentLowerBound(kHeader.size(), rules);
+        QVERIFY2(bound <= expected.size(), flagsName(flags) + " bound " + QByteArray::number(bound));
+        for (const qsizetype longLine : {qsizetype(1), qsizetype(3), kWorkSliceBytes}) {
+            for (qsizetype at = 0; at <= text.size(); ++at) {
+                const QByteArray document = rowsInPieces(text, delimiter, flags, {at}, longLine);
+                QVERIFY2(document == expected,
+                         flagsName(flags) + " cut at " + QByteArray::number(at) + ": " + document);
+            }
+            for (qsizetype size = 1; size <= text.size(); ++size) {
+                QList<qsizetype> ends;
+                for (qsizetype end = size; end < text.size(); end += size)
+                    ends.append(end);
+                QCOMPARE(rowsInPieces(text, delimiter, flags, ends, longLine), expected);
+            }
+        }
+    }
+}
+
+void tst_ConvertSlices::slicesOfEveryEncoding_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArray>("delimiter");
+    const QString text = QStringLiteral("\"a\u00E9,b\"\r\nc\u20AC;d,\U0001F600\r\n\"x\ny\",z\n");
+    QTest::newRow("UTF-8") << text.toUtf8() << QByteArray(",");
+    QTest::newRow("UTF-16 little-endian") << utf16(text, true) << QByteArray(",");
+    QTest::newRow("UTF-16 big-endian") << utf16(text, false) << QByteArray(";d");
+    QTest::newRow("UTF-16, odd last byte") << utf16(text, true) + "x" << QByteArray(",");
+    QTest::newRow("UTF-16, lone surrogates")
+        << utf16(QStringLiteral("a") + QChar(0xD800) + QStringLiteral(",b") + QChar(0xDC00) + QChar(0xD83D), false)
+        << QByteArray(",");
+    QTest::newRow("Windows-1252") << QByteArray("\"\x80\xE9,\x81\"\r\nx\x9D,\"y\xFF\"") << QByteArray(",");
+    QTest::newRow("not UTF-8 only at the end") << QByteArray("abc,def\r\nghi,jk\xC3") << QByteArray(",");
+    QTest::newRow("a lone FF") << QByteArray("\xFF") << QByteArray(",");
+    QTest::newRow("empty file") << QByteArray() << QByteArray(",");
+}
+
+// Through the whole conversion of a file, with slices of a few bytes.
+void tst_ConvertSlices::slicesOfEveryEncoding()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArray, delimiter);
+    test::TempTree tree;
+    const QString path = tree.writeFile(QStringLiteral("in/s.csv"), source);
+    for (const DocumentFlags flags : kAllFlags) {
+        const QByteArray expected = wholeDocument(source, delimiter, flags);
+        for (const qsizetype slice : {1, 2, 3, 4, 5, 7, 64}) {
+            setStreamSliceBytesForTests(slice);
+            FlagsHost host;
+            host.flags = flags;
+            host.options.OutputMode = OutputMode::ChosenFolder;
+            host.options.OutputFolder = tree.makeFolder(QStringLiteral("out"));
+            const std::optional<QString> written = ConvertVantrel(host, path, QString::fromUtf8(delimiter));
+            QCOMPARE(host.reports.size(), 0);
+            QVERIFY(written.has_value());
+            QVERIFY2(test::TempTree::readFile(*written) == expected,
+                     flagsName(flags) + " slices of " + QByteArray::number(slice));
+            QCOMPARE(host.progressValues.last(), 100);
+        }
+    }
+}
+
+void tst_ConvertSlices::optionsChangedDuringTheConversion_data()
+{
+    QTest::addColumn<QString>("first"); // the output folder when the conversion begins ("" for none)
+    QTest::newRow("another folder") << QStringLiteral("first");
+    QTest::newRow("no folder at first") << QString();
+}
+
+// The output options are read again when the rows are done: the document goes where they say then, with the
+// same bytes, and nothing is left in the folder first named.
+void tst_ConvertSlices::optionsChangedDuringTheConversion()
+{
+    QFETCH(QString, first);
+    test::TempTree tree;
+    QByteArray source;
+    for (int i = 0; i < 40000; ++i)
+        source += "field " + QByteArray::number(i) + ",\"quoted, with a comma\"\r\n";
+    const QString path = tree.writeFile(QStringLiteral("in/s.csv"), source);
+    const QString firstFolder = first.isEmpty() ? QString() : tree.makeFolder(first);
+    const QString second = tree.makeFolder(QStringLiteral("second"));
+    setStreamSliceBytesForTests(64 * 1024);
+    FlagsHost host;
+    host.flags.rfc4180 = true;
+    host.options.OutputMode = OutputMode::ChosenFolder;
+    host.options.OutputFolder = firstFolder;
+    host.onYield = [&] {
+        if (!host.progressValues.isEmpty())
+            host.options.OutputFolder = second;
+    };
+
+    const std::optional<QString> written = ConvertVantrel(host, path, QStringLiteral(","));
+
+    QCOMPARE(host.reports.size(), 0);
+    QCOMPARE(written.value_or(QString()), second + QStringLiteral("/s.htm"));
+    QVERIFY(test::TempTree::readFile(*written) == wholeDocument(source, ",", host.flags));
+    if (!firstFolder.isEmpty())
+        QCOMPARE(QDir(firstFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(QDir(second).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("s.htm")});
+}
+
+void tst_ConvertSlices::sourceChangedBetweenThePasses_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("grown") << QStringLiteral("grown");
+    QTest::newRow("truncated") << QStringLiteral("truncated");
+    QTest::newRow("rewritten, same size") << QStringLiteral("rewritten");
+}
+
+// A source that changes once it has been counted fails the read: nothing is written, the earlier document
+// stays, and no temporary file is left.
+void tst_ConvertSlices::sourceChangedBetweenThePasses()
+{
+    QFETCH(QString, change);
+    test::TempTree tree;
+    QByteArray source;
+    for (int i = 0; i < 100000; ++i)
+        source += "a,b,c\r\n";
+    const QString path = tree.writeFile(QStringLiteral("in/s.csv"), source);
+    const QString out = tree.makeFolder(QStringLiteral("out"));
+    tree.writeFile(QStringLiteral("out/s.htm"), "earlier");
+    setStreamSliceBytesForTests(4096);
+    FlagsHost host;
+    host.options.OutputMode = OutputMode::ChosenFolder;
+    host.options.OutputFolder = out;
+    bool changed = false;
+    host.onYield = [&] {
+        if (changed || host.progressValues.isEmpty())
+            return;
+        changed = true;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        if (change == QLatin1String("grown")) {
+            QVERIFY(file.seek(file.size()));
+            file.write("x,y\r\n");
+        } else if (change == QLatin1String("truncated")) {
+            QVERIFY(file.resize(100));
+        } else {
+            QVERIFY(file.seek(source.size() - 3));
+            file.write("Z");
+            file.close();
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        }
+    };
+
+    const std::optional<QString> written = ConvertVantrel(host, path, QStringLiteral(","));
+
+    QVERIFY(changed);
+    QVERIFY(!written.has_value());
+    QCOMPARE(host.reports.size(), 1);
+    QCOMPARE(host.reports.first().description,
+             QStringLiteral("Cannot read %1: The file changed while it was read").arg(path));
+    QCOMPARE(host.reports.first().line, 114);
+    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("s.htm")});
+    QCOMPARE(test::TempTree::readFile(out + QStringLiteral("/s.htm")), QByteArray("earlier"));
+}
+
+// A child process whose address space may grow by 96 MB at most converts a 1 GB source: the conversion holds
+// neither the source nor its document.
+void tst_ConvertSlices::sourceManyTimesTheMemoryLimit()
+{
+#if !defined(Q_OS_LINUX)
+    QSKIP("the address-space limit is set the Linux way");
+#else
+#ifdef OSTRAND_SANITIZE
+    QSKIP("AddressSanitizer reserves more address space than the limit this test sets");
+#endif
+    test::TempTree tree;
+    const QString path = tree.path(QStringLiteral("big.csv"));
+    const qint64 size = qint64(1024) * 1024 * 1024;
+    {
+        QFile big(path);
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(size)); // sparse: NUL bytes that take no room on the disk
+    }
+    // A delimiter of 4096 NUL bytes cuts the source into half a million empty cells: a small document.
+    const QString delimiter(4096, QChar(0));
+    const QString out = tree.makeFolder(QStringLiteral("out"));
+
+    const pid_t child = fork();
+    if (child == 0) {
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        if (!statm.open(QIODevice::ReadOnly))
+            _exit(3);
+        const qint64 pages = statm.readAll().split(' ').first().toLongLong();
+        const rlim_t limit = rlim_t(pages * ::sysconf(_SC_PAGESIZE) + 96 * 1024 * 1024);
+        const struct rlimit addressSpace = {limit, limit};
+        if (::setrlimit(RLIMIT_AS, &addressSpace) != 0)
+            _exit(4);
+        test::RecordingRunHost host;
+        host.options.OutputMode = OutputMode::ChosenFolder;
+        host.options.OutputFolder = out;
+        const std::optional<QString> written = ConvertVantrel(host, path, delimiter);
+        _exit(written && host.reports.isEmpty() ? 0 : 1);
+    }
+    QVERIFY(child > 0);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QByteArray expected = kHeader + "<tr>\r\n";
+    for (qint64 i = 0; i <= size / 4096; ++i)
+        expected += "<td></td>";
+    expected += "</tr>\r\n</body></html>\r\n";
+    QVERIFY(test::TempTree::readFile(out + QStringLiteral("/big.htm")) == expected);
+#endif
+}
+
+QTEST_GUILESS_MAIN(tst_ConvertSlices)
+#include "tst_ConvertSlices.moc"
