@@ -5,21 +5,25 @@
 # throughput, the ratios, what the converter's syncs cost, and peak memory.
 #
 #   bash bench/run.sh [--quick] [--rounds N] [--small-rounds N] [--scale S] [--only LIST]
-#                     [--build-dir DIR] [--no-build] [--work DIR] [--converter PATH]
+#                     [--build-dir DIR] [--no-build] [--work DIR] [--converter PATH] [--before PATH]
 #
 #   --quick           scale 0.05 and 3 rounds: a check of the command in about half a minute (after the build)
 #   --rounds N        rounds for each large workload (default 5)
 #   --small-rounds N  rounds for the 5,000 small files (default 3; a round takes 20-70 s, mostly fsync)
 #   --scale S         size factor for every workload (default 1)
 #   --only LIST       comma-separated subset of: csv100,options,utf16,longlines,nonascii,small,text,scan,gui,
-#                     append,large (options: csv100 with --escape-html --rfc4180 against the plain conversion;
-#                     text: the UTF-8 check and the cutting in memory, ASCII against non-ASCII text;
-#                     large is never in the default run: it checks that a 2.5 GB source and one 500 MB line
-#                     convert exactly, needs about 7 GB of disk and 7 GB of memory, and takes a few minutes)
+#                     append,large,huge,pairs (options: csv100 with --escape-html --rfc4180 against the plain
+#                     conversion; text: the UTF-8 check and the cutting in memory, ASCII against non-ASCII text;
+#                     large, huge and pairs are never in the default run: large checks that a 2.5 GB source and
+#                     one 500 MB line convert exactly, needs about 7 GB of disk and takes a few minutes; huge
+#                     converts a sparse source of 1.5 times the machine's memory (40 GB where the disk allows),
+#                     whose document takes about as much disk, and takes many minutes; pairs times the
+#                     converter against --before on the 100 MB workloads, round by round)
 #   --build-dir DIR   build folder (default build-bench, a Release build of the programs needed here)
 #   --no-build        use the programs already in the build folder
 #   --work DIR        folder for the workloads and outputs (default bench/work/scale-S)
 #   --converter PATH  the converter to time (default DIR/bin/ostrand-convert)
+#   --before PATH     another converter (an earlier build) for pairs
 #
 # Tools: bash, coreutils (dd, sync, stat, timeout), GNU time (/usr/bin/time), find, awk, iconv, cmake and ninja.
 #
@@ -38,6 +42,7 @@ build_dir="$root/build-bench"
 do_build=1
 work=""
 converter=""
+before=""
 rounds_given=""
 
 usage() { sed -n '3,22p' "$0" | sed 's/^# \{0,1\}//'; }
@@ -53,6 +58,7 @@ while [ $# -gt 0 ]; do
     --no-build) do_build="" ;;
     --work) work="$(realpath -m "$2")"; shift ;;
     --converter) converter="$(realpath -m "$2")"; shift ;;
+    --before) before="$(realpath -m "$2")"; shift ;;
     -h | --help) usage; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
     esac
@@ -113,6 +119,9 @@ needed=()
 for w in csv100 utf16 longlines nonascii small; do wanted "$w" && needed+=("$w"); done
 { wanted options || wanted gui || wanted text; } && ! wanted csv100 && needed+=(csv100)
 wanted text && ! wanted nonascii && needed+=(nonascii)
+if wanted pairs; then
+    for w in csv100 utf16 longlines nonascii; do [[ " ${needed[*]} " == *" $w "* ]] || needed+=("$w"); done
+fi
 { wanted scan || wanted append; } && needed+=(tree)
 # The large inputs are made by their own check.
 : >"$work/list.tmp"
@@ -639,18 +648,12 @@ header_line="<html><title></title><body><table width='100%' style='color:#000000
 large_case() {
     local name="$1" bytes="$2" generator="$3"
     local dir="$work/large" doc_estimate=$((bytes * 3 / 2))
-    local need=$((bytes + doc_estimate + 512 * 1024 * 1024)) avail mem
+    local need=$((bytes + doc_estimate + 512 * 1024 * 1024)) avail
     mkdir -p "$dir"
     avail=$(df -B1 --output=avail "$dir" | tail -n 1)
-    mem=$(($(awk '/^MemAvailable:/ { print $2 }' /proc/meminfo) * 1024))
     if [ "$avail" -lt "$need" ]; then
         echo "== $name: SKIPPED: $(mb "$need") MB of disk needed in $dir, $(mb "$avail") MB free"
         add_row "$name" "$(mb "$bytes") MB" "skipped (disk)" "" "" "exact document" "" "" ""
-        return
-    fi
-    if [ "$mem" -lt $((bytes + doc_estimate)) ]; then
-        echo "== $name: SKIPPED: about $(mb $((bytes + doc_estimate))) MB of memory needed, $(mb "$mem") MB available"
-        add_row "$name" "$(mb "$bytes") MB" "skipped (memory)" "" "" "exact document" "" "" ""
         return
     fi
     echo "== $name: making the source and the expected document's checksum"
@@ -718,6 +721,111 @@ bench_large() {
 }
 
 # ---------------------------------------------------------------------------------------------------------------
+# Huge: a source larger than the machine's memory. It is sparse: NUL bytes that take no room on the disk, with a
+# short numbered line every 8 MiB, so that its fields are long and its document is about as large as the source.
+
+bench_huge() {
+    local dir="$work/huge" mem_bytes avail size every=$((8 * 1024 * 1024)) reserve=$((10 * 1000 * 1000 * 1000))
+    mem_bytes=$(($(awk '/^MemTotal:/ { print $2 }' /proc/meminfo) * 1024))
+    mkdir -p "$dir"
+    rm -rf "${dir:?}"/*
+    avail=$(df -B1 --output=avail "$dir" | tail -n 1)
+    # At least 1.5 times the memory; 40 GB where the disk has room for that document and some to spare.
+    size=$((mem_bytes * 3 / 2))
+    [ $((40 * 1000 * 1000 * 1000 + reserve)) -gt "$avail" ] || [ "$size" -ge $((40 * 1000 * 1000 * 1000)) ] ||
+        size=$((40 * 1000 * 1000 * 1000))
+    size=$(((size + every - 1) / every * every))
+    if [ "$avail" -lt $((size + reserve)) ]; then
+        echo "== huge: SKIPPED: its document needs $(mb "$size") MB of disk and $(mb "$reserve") MB are kept free;" \
+            "$(mb "$avail") MB are free in $dir"
+        add_row "huge" "$(mb "$size") MB" "skipped (disk)" "" "" "converts, memory flat" "" "" ""
+        return
+    fi
+    echo "== huge: a sparse source of $(mb "$size") MB ($(awk -v s="$size" -v m="$mem_bytes" 'BEGIN { printf "%.2f", s / m }')x the memory)"
+    local src="$dir/huge.csv" cdir="$dir/out" n=$((size / every - 1)) k
+    mkdir -p "$cdir"
+    truncate -s "$size" "$src"
+    for ((k = 1; k <= n; k++)); do
+        printf '\r\n%08d,huge,line\r\n' "$k" | dd of="$src" bs=1 seek=$((k * every)) conv=notrunc status=none
+    done
+    # Each run of NUL bytes is a row of one cell, each numbered line a row of three.
+    local expected=$(($(printf '%s\r\n' "$header_line" | wc -c) + size + 22 + 56 * n + 16))
+    sync
+    timed timeout 7200 "$converter" --quiet --output-dir "$cdir" "$src"
+    if ! conv_ok; then
+        add_row "huge" "$(mb "$size") MB" "failed" "" "" "converts, memory flat" "**NO**" "" ""
+        rm -rf "$dir"
+        return
+    fi
+    local got verdict=yes
+    got=$(stat -c %s "$cdir/huge.htm" 2>/dev/null || echo 0)
+    [ "$got" = "$expected" ] && [ "$(tail -c 72 "$cdir/huge.htm" | tr -d '\0')" = \
+        "$(printf '</td></tr>\r\n</body></html>\r\n')" ] || verdict="**NO**"
+    echo "   document $got bytes (expected $expected): $verdict; converter $(fmt "$T_WALL") s," \
+        "$(awk -v b="$size" -v t="$T_WALL" 'BEGIN { printf "%.1f", b / 1e6 / t }') MB/s, peak RSS $((T_RSS / 1024)) MiB"
+    add_row "huge (sparse)" "$(mb "$size") MB" "$(fmt "$T_WALL" 1) s" \
+        "$(awk -v b="$size" -v t="$T_WALL" 'BEGIN { printf "%.1f", b / 1e6 / t }') MB/s" \
+        "document $(mb "$got") MB, size as expected: $verdict" "converts, memory flat" "$verdict" \
+        "$((T_RSS / 1024)) MiB" "$(awk -v r="$T_RSS" -v b="$size" 'BEGIN { printf "%.4fx", r * 1024 / b }')"
+    rm -rf "$dir"
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# Before and after: the converter against another one (--before, an earlier build) on the 100 MB workloads. The
+# two run one after the other in each round, in turns first, so that both meet the same load; the median of the
+# round ratios is the figure. Their documents must be the same bytes.
+
+pair_rows=()
+bench_pair() {
+    local name="$1" input="${wpath[$2]}" bytes="${wbytes[$2]}"
+    shift 2
+    echo "== before/after: $name, $(mb "$bytes") MB, $rounds round(s)"
+    local bdir="$out/before" adir="$out/after"
+    rm -rf "$bdir" "$adir"
+    mkdir -p "$bdir" "$adir"
+    cat "$input" >/dev/null
+    local bw=() aw=() br=() ar=() r=() i which
+    for ((i = 1; i <= rounds; i++)); do
+        for which in $( ((i % 2)) && echo before after || echo after before); do
+            if [ "$which" = before ]; then
+                rm -f "$bdir"/*
+                timed timeout "$conv_timeout" "$before" --quiet "$@" --output-dir "$bdir" "$input"
+                conv_ok || return
+                bw+=("$T_WALL") br+=("$T_RSS")
+            else
+                rm -f "$adir"/*
+                timed timeout "$conv_timeout" "$converter" --quiet "$@" --output-dir "$adir" "$input"
+                conv_ok || return
+                aw+=("$T_WALL") ar+=("$T_RSS")
+            fi
+        done
+        r+=("$(ratio "${aw[-1]}" "${bw[-1]}")")
+        printf '   round %d: before %s s (%s MiB), after %s s (%s MiB): ratio %s\n' "$i" "$(fmt "${bw[-1]}" 3)" \
+            "$((${br[-1]} / 1024))" "$(fmt "${aw[-1]}" 3)" "$((${ar[-1]} / 1024))" "${r[-1]}"
+    done
+    local same="yes" mr brss arss
+    cmp -s "$bdir"/*.htm "$adir"/*.htm || same="**NO**"
+    mr=$(median "${r[@]}")
+    brss=$(printf '%s\n' "${br[@]}" | sort -n | tail -n 1)
+    arss=$(printf '%s\n' "${ar[@]}" | sort -n | tail -n 1)
+    echo "   median: before $(fmt "$(median "${bw[@]}")" 3) s, after $(fmt "$(median "${aw[@]}")" 3) s, ratio $mr;" \
+        "peak RSS $((brss / 1024)) -> $((arss / 1024)) MiB; same document: $same"
+    pair_rows+=("| $name | $(mb "$bytes") MB | $(fmt "$(median "${bw[@]}")" 2) s | $(fmt "$(median "${aw[@]}")" 2) s | **${mr}x** | <= 1.1x | $(met "$mr" 1.1) | $((brss / 1024)) MiB | $((arss / 1024)) MiB | $same |")
+}
+
+bench_pairs() {
+    if [ -z "$before" ] || [ ! -x "$before" ]; then
+        echo "== before/after: skipped (--before names no converter)"
+        return
+    fi
+    bench_pair csv100 csv100
+    bench_pair "csv100 --escape-html --rfc4180" csv100 --escape-html --rfc4180
+    bench_pair utf16 utf16
+    bench_pair longlines longlines
+    bench_pair nonascii nonascii
+}
+
+# ---------------------------------------------------------------------------------------------------------------
 # Run
 
 start=$EPOCHREALTIME
@@ -730,6 +838,8 @@ if [ -n "$have_converter" ]; then
     wanted nonascii && bench_file nonascii "<= 10x" 10
     wanted small && bench_small
     wanted large && bench_large
+    wanted huge && bench_huge
+    wanted pairs && bench_pairs
 fi
 wanted text && bench_text
 wanted scan && bench_scan
@@ -776,6 +886,14 @@ note "Against awk: the converter's time over an awk one-liner's (\`awk -v FS=,\`
     echo "|---|---|---|---|---|---|---|---|---|---|---|"
     printf '%s\n' "${rows[@]}"
     echo
+    if ((${#pair_rows[@]} > 0)); then
+        echo "Before and after, paired round by round (before: $before):"
+        echo
+        echo "| workload | input | before (median) | after (median) | after / before (median of pairs) | goal | met | peak RSS before | peak RSS after | same document |"
+        echo "|---|---|---|---|---|---|---|---|---|---|"
+        printf '%s\n' "${pair_rows[@]}"
+        echo
+    fi
     for line in "${notes[@]}"; do echo "- $line"; done
 } >"$results"
 # The documents and floor files (about 2 GB at full scale) are not kept; the workloads are, for the next run.
