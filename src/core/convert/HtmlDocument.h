@@ -141,7 +141,6 @@ private:
     qint64 m_lines = 0;            // lines ended so far
     qint64 m_skip = 0;             // bytes of a byte order mark still to drop
     std::size_t m_nextLongLine = 0;
-    bool m_recordOpen = false; // a line of the current record has been begun
     bool m_reportedFirst = false;
     qint64 m_nextCheck = 0;
     QElapsedTimer m_timer;
