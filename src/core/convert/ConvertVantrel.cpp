@@ -59,12 +59,19 @@ private:
 
 namespace {
 
-// Writes the document's bytes as the cut makes them; without a writer (its path could not be opened) they
-// are let go, and the write at the end tells why.
-bool takeInto(DocumentWriter& writer, QByteArray& bytes, const SliceBreak& pause)
+// Writes the document's bytes as the cut makes them, a chunk or more at a time (the rest stays where it is
+// until `all`); without a writer (its path could not be opened) they are let go, and the write at the end
+// tells why.
+bool takeInto(DocumentWriter& writer, QByteArray& bytes, const SliceBreak& pause, bool all = false)
 {
-    const bool taken = !writer.isOpen() || writer.write(bytes.constData(), bytes.size(), pause);
-    bytes.clear();
+    if (!writer.isOpen()) {
+        bytes.resize(0);
+        return writer.failure().ok() && !writer.stopped();
+    }
+    if (!all && bytes.size() < DocumentWriter::kChunkBytes)
+        return true;
+    const bool taken = writer.write(bytes.constData(), bytes.size(), pause);
+    bytes.resize(0); // keeps its room for the next bytes
     return taken;
 }
 
@@ -85,15 +92,14 @@ Status writeAgain(SourcePasses& passes, const CutRules& rules, const QByteArray&
     if (const Status opened = writer.open(path, sourcePath); !opened)
         return opened;
     RowCutter cutter(rules, passes.counts());
-    QByteArray bytes = header;
-    takeInto(writer, bytes, pause);
+    cutter.output() = header;
     const auto take = [&](QByteArray& out) { return takeInto(writer, out, pause); };
     const Result<PassEnd> cut = passes.cut(cutter, {}, take, pause);
     if (!cut)
         return Failure{cut.error()};
     if (cut.value() == PassEnd::Complete) {
-        bytes = documentFooter() + QByteArrayLiteral("\r\n");
-        if (takeInto(writer, bytes, pause))
+        cutter.output() += documentFooter() + QByteArrayLiteral("\r\n");
+        if (takeInto(writer, cutter.output(), pause, true))
             return writer.commit(path, sourcePath, pause);
     }
     if (!writer.failure().ok())
@@ -153,9 +159,9 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
             }
         }
         cutter.emplace(rules, passes.counts());
+        cutter->output() = header;
         // A path that cannot be written now is tried again, and reported, when the document is written.
-        if (writer.open(plannedPath, sourcePath))
-            writer.write(header.constData(), header.size(), turns.slices());
+        writer.open(plannedPath, sourcePath);
     });
     if (!started || !cutter)
         return std::nullopt;
@@ -188,8 +194,8 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     }
 
     op.step(142, [&] {
-        QByteArray footer = documentFooter() + QByteArrayLiteral("\r\n");
-        takeInto(writer, footer, turns.slices());
+        cutter->output() += documentFooter() + QByteArrayLiteral("\r\n");
+        takeInto(writer, cutter->output(), turns.slices(), true);
     });
 
     QString outputName;

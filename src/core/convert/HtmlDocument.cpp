@@ -502,7 +502,7 @@ bool HtmlDocument::appendRows(const LineProgress& progress)
     for (qsizetype begin = 0; begin < m_text.size(); begin += slice) {
         const bool goingOn = cutter.add(m_text.constData() + begin, qMin(slice, m_text.size() - begin), progress);
         m_buffer.append(cutter.output());
-        cutter.output().clear();
+        cutter.output().resize(0);
         if (!goingOn)
             return false;
     }

@@ -34,7 +34,7 @@ bool isSameFile(const QString& a, const QString& b)
 
 // The bytes written between two breaks: a few milliseconds of copying, and at most a few tens of
 // milliseconds for the disk to take them.
-constexpr qint64 kWriteChunk = 2 * 1024 * 1024;
+constexpr qint64 kWriteChunk = DocumentWriter::kChunkBytes;
 
 // Sends each written chunk on to the disk at once and waits for the chunk before the previous one, so
 // that waiting for the disk is spread over the chunks instead of falling on the final sync. Where the
@@ -297,12 +297,13 @@ bool DocumentWriter::write(const char* data, qsizetype size, const SliceBreak& p
 {
     if (!m_file)
         return false;
-    // A chunk already whole in the caller's bytes is written from there.
-    while (m_pending.isEmpty() && size >= kWriteChunk) {
-        if (!writeChunk(data, kWriteChunk, pause))
-            return false;
-        data += kWriteChunk;
-        size -= kWriteChunk;
+    // A piece of a chunk or more is written from the caller's bytes, its last part too.
+    if (m_pending.isEmpty() && size >= kWriteChunk) {
+        for (qsizetype offset = 0; offset < size; offset += kWriteChunk) {
+            if (!writeChunk(data + offset, qMin<qsizetype>(kWriteChunk, size - offset), pause))
+                return false;
+        }
+        return true;
     }
     while (size > 0) {
         const qsizetype taken = qMin(size, qsizetype(kWriteChunk) - m_pending.size());

@@ -72,6 +72,10 @@ public:
     DocumentWriter(const DocumentWriter&) = delete;
     DocumentWriter& operator=(const DocumentWriter&) = delete;
 
+    // The bytes written between two breaks: pieces given to write() of at least this size are written at
+    // once, smaller ones gathered until they reach it.
+    static constexpr qsizetype kChunkBytes = 2 * 1024 * 1024;
+
     // Refuses the path as writeDocument does, or opens the temporary file for it.
     Status open(const QString& path, const QString& sourcePath);
     bool isOpen() const;
