@@ -62,17 +62,25 @@ namespace {
 // Writes the document's bytes as the cut makes them, a chunk or more at a time (the rest stays where it is
 // until `all`); without a writer (its path could not be opened) they are let go, and the write at the end
 // tells why.
-bool takeInto(DocumentWriter& writer, QByteArray& bytes, const SliceBreak& pause, bool all = false)
+bool takeInto(DocumentWriter& writer, RowCutter& cutter, const SliceBreak& pause, bool all = false)
 {
+    const QByteArrayView bytes = cutter.output();
     if (!writer.isOpen()) {
-        bytes.resize(0);
+        cutter.clearOutput();
         return writer.failure().ok() && !writer.stopped();
     }
     if (!all && bytes.size() < DocumentWriter::kChunkBytes)
         return true;
-    const bool taken = writer.write(bytes.constData(), bytes.size(), pause);
-    bytes.resize(0); // keeps its room for the next bytes
+    const bool taken = writer.write(bytes.data(), bytes.size(), pause);
+    cutter.clearOutput();
     return taken;
+}
+
+// Appends the footer and the closing CR LF to the cut's output.
+void appendFooter(RowCutter& cutter)
+{
+    const QByteArray end = documentFooter() + QByteArrayLiteral("\r\n");
+    cutter.append(end.constData(), end.size());
 }
 
 QString notEnoughSpace(const QString& path, qint64 needed, qint64 free)
@@ -92,14 +100,14 @@ Status writeAgain(SourcePasses& passes, const CutRules& rules, const QByteArray&
     if (const Status opened = writer.open(path, sourcePath); !opened)
         return opened;
     RowCutter cutter(rules, passes.counts());
-    cutter.output() = header;
-    const auto take = [&](QByteArray& out) { return takeInto(writer, out, pause); };
+    cutter.append(header.constData(), header.size());
+    const auto take = [&] { return takeInto(writer, cutter, pause); };
     const Result<PassEnd> cut = passes.cut(cutter, {}, take, pause);
     if (!cut)
         return Failure{cut.error()};
     if (cut.value() == PassEnd::Complete) {
-        cutter.output() += documentFooter() + QByteArrayLiteral("\r\n");
-        if (takeInto(writer, cutter.output(), pause, true))
+        appendFooter(cutter);
+        if (takeInto(writer, cutter, pause, true))
             return writer.commit(path, sourcePath, pause);
     }
     if (!writer.failure().ok())
@@ -134,17 +142,26 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     // An unreadable source is reported and writes nothing: an earlier document at the output path may be the
     // last copy of that data.
     const CutRules rules(delimiter.toUtf8(), host.documentFlags());
+    // The count ends as soon as what it has seen cannot fit on the disk.
     SourcePasses passes;
+    const std::optional<qint64> room = plannedPath.isEmpty() ? std::nullopt : freeSpaceFor(plannedPath);
+    bool noRoom = false;
     const bool read = op.step(114, [&]() -> Status {
         if (const Status opened = passes.open(sourcePath, turns.slices()); !opened)
             return turns.stopped() ? Status::success() : opened;
-        const Result<PassEnd> counted = passes.count(rules, turns.slices());
+        const Result<PassEnd> counted = passes.count(rules, turns.slices(), room, header.size());
         if (!counted)
             return Failure{counted.error()};
+        noRoom = counted.value() == PassEnd::NoRoom;
         return Status::success();
     });
     if (turns.stopped() || !read)
         return std::nullopt;
+    if (noRoom) {
+        op.fail(168, notEnoughSpace(plannedPath, passes.noRoomFor(), *room));
+        op.end();
+        return std::nullopt;
+    }
 
     // A document that cannot fit on the disk is reported at once, before any of it is written.
     DocumentWriter writer;
@@ -159,7 +176,7 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
             }
         }
         cutter.emplace(rules, passes.counts());
-        cutter->output() = header;
+        cutter->append(header.constData(), header.size());
         // A path that cannot be written now is tried again, and reported, when the document is written.
         writer.open(plannedPath, sourcePath);
     });
@@ -175,7 +192,7 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
                 host.setProgressValue(percent);
                 return turns.now();
             },
-            [&](QByteArray& bytes) { return takeInto(writer, bytes, turns.slices()); }, turns.slices());
+            [&] { return takeInto(writer, *cutter, turns.slices()); }, turns.slices());
         if (!cut)
             readFailure = cut.error();
         else
@@ -194,8 +211,8 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     }
 
     op.step(142, [&] {
-        cutter->output() += documentFooter() + QByteArrayLiteral("\r\n");
-        takeInto(writer, cutter->output(), turns.slices(), true);
+        appendFooter(*cutter);
+        takeInto(writer, *cutter, turns.slices(), true);
     });
 
     QString outputName;

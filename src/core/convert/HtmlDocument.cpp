@@ -209,6 +209,18 @@ void TextCounter::endLine(qint64 at)
     m_lastOddRunInLine = -1;
 }
 
+qint64 TextCounter::documentLowerBoundSoFar(qsizetype headerSize, const CutRules& rules) const
+{
+    // Quotes of a run not yet ended may all be dropped, and a byte order mark may yet be one.
+    TextCounts counts;
+    counts.size = m_counts.size;
+    counts.lineFeeds = m_counts.lineFeeds;
+    counts.carriageReturns = m_counts.carriageReturns;
+    counts.quotes = m_counts.quotes + (m_inRun ? m_runLength : 0);
+    counts.byteOrderMark = true;
+    return counts.documentLowerBound(headerSize, rules);
+}
+
 TextCounts TextCounter::finish()
 {
     if (m_rfc4180) {
@@ -295,6 +307,20 @@ const char* RowCutter::cut(const char* p, const char* end, bool last, const Line
 {
     const qsizetype delimiterSize = m_rules.delimiter.size();
     const bool rfc4180 = m_rules.flags.rfc4180;
+    // The first line feed at or after a point passed: found once per line, not once per field.
+    const char* knownLineEnd = nullptr;
+    const auto lineEndFrom = [&](const char* from) {
+        if (!knownLineEnd || knownLineEnd < from)
+            knownLineEnd = findByte(from, end, '\n');
+        return knownLineEnd;
+    };
+    // Likewise the next quote, inside a quoted field that spans many lines.
+    const char* knownQuote = nullptr;
+    const auto quoteFrom = [&](const char* from) {
+        if (!knownQuote || knownQuote < from)
+            knownQuote = findByte(from, end, '"');
+        return knownQuote;
+    };
     for (;;) {
         switch (m_state) {
         case State::LineStart:
@@ -317,7 +343,7 @@ const char* RowCutter::cut(const char* p, const char* end, bool last, const Line
                     return p;
                 if (p != end && *p == '"') {
                     bool decided = true;
-                    const bool closes = closesInLine(p, end, last, decided);
+                    const bool closes = closesInLine(p, lineEndFrom(p), end, last, decided);
                     if (!decided)
                         return p;
                     append(kCellStart, kCellStartSize);
@@ -336,7 +362,7 @@ const char* RowCutter::cut(const char* p, const char* end, bool last, const Line
             m_state = State::InCell;
             continue;
         case State::InCell: {
-            const char* lineEnd = findByte(p, end, '\n');
+            const char* lineEnd = lineEndFrom(p);
             const char* hit = findDelimiter(p, lineEnd);
             if (hit != lineEnd) {
                 appendText(p, hit);
@@ -363,9 +389,9 @@ const char* RowCutter::cut(const char* p, const char* end, bool last, const Line
             continue;
         }
         case State::Quoted: {
-            const char* quote = findByte(p, end, '"');
-            const char* lineEnd = findByte(p, quote, '\n');
-            if (lineEnd != quote) {
+            const char* quote = quoteFrom(p);
+            const char* lineEnd = lineEndFrom(p);
+            if (lineEnd < quote) {
                 // The field goes on over the next line.
                 appendText(p, lineEnd);
                 append("\n", 1);
@@ -393,7 +419,7 @@ const char* RowCutter::cut(const char* p, const char* end, bool last, const Line
             continue;
         }
         case State::WholeLine: {
-            const char* lineEnd = findByte(p, end, '\n');
+            const char* lineEnd = lineEndFrom(p);
             appendText(p, lineEnd);
             if (lineEnd == end)
                 return end;
@@ -415,9 +441,8 @@ const char* RowCutter::cut(const char* p, const char* end, bool last, const Line
 // over). Undecided while neither the line's end nor enough of it is in view; for a line too long to be held,
 // the count knows where its last odd run of quotes begins: the field closes in the line unless that run is
 // the one that opens it.
-bool RowCutter::closesInLine(const char* quote, const char* end, bool last, bool& decided)
+bool RowCutter::closesInLine(const char* quote, const char* lineEnd, const char* end, bool last, bool& decided)
 {
-    const char* lineEnd = findByte(quote, end, '\n');
     if (lineEnd != end || last)
         return findClosingQuote(quote + 1, lineEnd) != lineEnd;
     if (end - quote < m_counts.longLine) {
@@ -455,6 +480,11 @@ bool RowCutter::lineEnded(const char* next, const char* begin, const LineProgres
         }
     }
     return true;
+}
+
+void RowCutter::grow(qsizetype size)
+{
+    m_out.resize(qMax(m_outSize + size, qMax<qsizetype>(2 * m_out.size(), 64 * 1024)));
 }
 
 const char* RowCutter::findDelimiter(const char* begin, const char* end) const
@@ -502,7 +532,7 @@ bool HtmlDocument::appendRows(const LineProgress& progress)
     for (qsizetype begin = 0; begin < m_text.size(); begin += slice) {
         const bool goingOn = cutter.add(m_text.constData() + begin, qMin(slice, m_text.size() - begin), progress);
         m_buffer.append(cutter.output());
-        cutter.output().resize(0);
+        cutter.clearOutput();
         if (!goingOn)
             return false;
     }

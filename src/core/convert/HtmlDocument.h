@@ -2,10 +2,12 @@
 #pragma once
 
 #include <functional>
+#include <cstring>
 #include <optional>
 #include <vector>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QElapsedTimer>
 #include <QString>
 
@@ -76,6 +78,9 @@ class TextCounter
 public:
     explicit TextCounter(const CutRules& rules, qsizetype longLine = streamSliceBytes());
     void add(const char* data, qsizetype size);
+    // A lower bound of the document's size from the text counted so far: it only grows as more is added, and
+    // it never exceeds documentLowerBound of the whole text.
+    qint64 documentLowerBoundSoFar(qsizetype headerSize, const CutRules& rules) const;
     TextCounts finish();
 
 private:
@@ -111,7 +116,18 @@ public:
     bool add(const char* data, qsizetype size, const LineProgress& progress);
     // Cuts what is left and ends the last row; false when progress asked to stop.
     bool finish(const LineProgress& progress);
-    QByteArray& output() { return m_out; }
+    // The document's bytes made so far and not yet let go.
+    QByteArrayView output() const { return QByteArrayView(m_out.constData(), m_outSize); }
+    // Lets go of the bytes output() gave; their room is kept for the next ones.
+    void clearOutput() { m_outSize = 0; }
+    // Appends bytes of the document's own (its header, its footer) to the output.
+    void append(const char* data, qsizetype size)
+    {
+        if (m_out.size() - m_outSize < size)
+            grow(size);
+        std::memcpy(m_out.data() + m_outSize, data, static_cast<size_t>(size));
+        m_outSize += size;
+    }
 
 private:
     enum class State {
@@ -124,15 +140,16 @@ private:
 
     bool feed(const char* data, qsizetype size, bool last, const LineProgress& progress);
     const char* cut(const char* p, const char* end, bool last, const LineProgress& progress, bool& stopped);
-    bool closesInLine(const char* quote, const char* end, bool last, bool& decided);
+    bool closesInLine(const char* quote, const char* lineEnd, const char* end, bool last, bool& decided);
     bool lineEnded(const char* next, const char* begin, const LineProgress& progress);
     const char* findDelimiter(const char* begin, const char* end) const;
     void appendText(const char* begin, const char* end);
-    void append(const char* data, qsizetype size) { m_out.append(data, size); }
+    void grow(qsizetype size);
 
     CutRules m_rules;
     const TextCounts& m_counts;
-    QByteArray m_out;
+    QByteArray m_out; // its first m_outSize bytes are the output
+    qsizetype m_outSize = 0;
     QByteArray m_carry;   // text not yet cut, carriage returns left out
     QByteArray m_scratch; // a piece without its carriage returns
     State m_state = State::LineStart;

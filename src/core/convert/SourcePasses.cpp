@@ -1,9 +1,83 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/SourcePasses.h"
 
+#include <bit>
+
 #include "core/convert/ByteScan.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ostrand {
+
+namespace {
+
+// Counts the code units of UTF-16 given in pieces that may cut a unit, and among them the line feeds and
+// carriage returns, without decoding: eight units at a time where the processor allows. Every unit gives at
+// least one byte of text, so the units are a lower bound of the text's size.
+class Utf16Count
+{
+public:
+    explicit Utf16Count(bool littleEndian) : m_littleEndian(littleEndian) {}
+
+    void add(const char* data, qsizetype size)
+    {
+        const auto* s = reinterpret_cast<const unsigned char*>(data);
+        qsizetype i = 0;
+        if (m_hasOddByte && size > 0) {
+            m_hasOddByte = false;
+            unit(m_littleEndian ? m_oddByte | (s[0] << 8) : (m_oddByte << 8) | s[0]);
+            i = 1;
+        }
+#if defined(__SSE2__)
+        const __m128i lineFeed = _mm_set1_epi16(m_littleEndian ? 0x000A : 0x0A00);
+        const __m128i carriageReturn = _mm_set1_epi16(m_littleEndian ? 0x000D : 0x0D00);
+        for (; i + 16 <= size; i += 16) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            m_lineFeeds += std::popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(units, lineFeed)))) / 2;
+            m_carriageReturns +=
+                std::popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(units, carriageReturn)))) / 2;
+            m_units += 8;
+        }
+#endif
+        for (; i + 1 < size; i += 2)
+            unit(m_littleEndian ? s[i] | (s[i + 1] << 8) : (s[i] << 8) | s[i + 1]);
+        if (i < size) {
+            m_hasOddByte = true;
+            m_oddByte = s[i];
+        }
+    }
+
+    // The counts so far; an odd last byte is one more unit with a zero high byte.
+    TextCounts counts(bool last) const
+    {
+        TextCounts counts;
+        counts.size = m_units + (m_hasOddByte ? 1 : 0);
+        counts.lineFeeds = m_lineFeeds + (last && m_hasOddByte && m_oddByte == '\n' ? 1 : 0);
+        counts.carriageReturns = m_carriageReturns + (last && m_hasOddByte && m_oddByte == '\r' ? 1 : 0);
+        counts.byteOrderMark = true;
+        counts.longLine = streamSliceBytes();
+        return counts;
+    }
+
+private:
+    void unit(unsigned value)
+    {
+        ++m_units;
+        m_lineFeeds += value == 0x0A;
+        m_carriageReturns += value == 0x0D;
+    }
+
+    bool m_littleEndian;
+    bool m_hasOddByte = false;
+    unsigned m_oddByte = 0;
+    qint64 m_units = 0;
+    qint64 m_lineFeeds = 0;
+    qint64 m_carriageReturns = 0;
+};
+
+} // namespace
 
 Status SourcePasses::open(const QString& path, const SliceBreak& pause)
 {
@@ -17,8 +91,15 @@ Status SourcePasses::readSlice(qint64 offset, qsizetype size)
     return m_file.read(offset, m_slice.data(), size);
 }
 
-Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pause)
+Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pause, std::optional<qint64> room,
+                                    qsizetype headerSize)
 {
+    const auto tooLarge = [&](const TextCounter& counter) {
+        if (!room)
+            return false;
+        m_noRoomFor = counter.documentLowerBoundSoFar(headerSize, rules);
+        return m_noRoomFor > *room;
+    };
     const qint64 size = m_file.size();
     const qsizetype slice = streamSliceBytes();
     if (size == 0) {
@@ -45,8 +126,11 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
             if (const Status read = readSlice(offset, length); !read)
                 return Failure{read.error()};
             valid = check.add(m_slice.constData(), length);
-            if (valid)
-                counter.add(m_slice.constData(), length);
+            // Text that turns out to be Windows-1252 is at least as long as its bytes, so what is counted here
+            // is a lower bound either way.
+            counter.add(m_slice.constData(), length);
+            if (tooLarge(counter))
+                return PassEnd::NoRoom;
         }
         if (valid && check.complete()) {
             if (const Status same = m_file.checkUnchanged(); !same)
@@ -59,6 +143,28 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
         m_encoding = SourceEncoding::Windows1252;
     }
 
+    // Without quoted fields the cut needs only the lines of UTF-16 text, which its code units tell.
+    if (m_encoding != SourceEncoding::Windows1252 && !rules.flags.rfc4180) {
+        Utf16Count units(m_encoding == SourceEncoding::Utf16LittleEndian);
+        for (qint64 offset = 0; offset < size; offset += slice) {
+            if (offset > 0 && !offerBreak(pause))
+                return PassEnd::Stopped;
+            const qsizetype length = qsizetype(qMin<qint64>(slice, size - offset));
+            if (const Status read = readSlice(offset, length); !read)
+                return Failure{read.error()};
+            units.add(m_slice.constData(), length);
+            if (room) {
+                m_noRoomFor = units.counts(false).documentLowerBound(headerSize, rules);
+                if (m_noRoomFor > *room)
+                    return PassEnd::NoRoom;
+            }
+        }
+        if (const Status same = m_file.checkUnchanged(); !same)
+            return Failure{same.error()};
+        m_counts = units.counts(true);
+        return PassEnd::Complete;
+    }
+
     TextCounter counter(rules);
     SourceDecoder decoder(m_encoding);
     for (qint64 offset = 0; offset < size; offset += slice) {
@@ -69,6 +175,8 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
             return Failure{read.error()};
         const QByteArrayView text = decoder.add(m_slice.constData(), length);
         counter.add(text.data(), text.size());
+        if (tooLarge(counter))
+            return PassEnd::NoRoom;
     }
     const QByteArrayView rest = decoder.finish();
     counter.add(rest.data(), rest.size());
@@ -79,7 +187,7 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
 }
 
 Result<PassEnd> SourcePasses::cut(RowCutter& cutter, const LineProgress& progress,
-                                  const std::function<bool(QByteArray&)>& take, const SliceBreak& pause)
+                                  const std::function<bool()>& take, const SliceBreak& pause)
 {
     const qint64 size = m_file.size();
     const qsizetype slice = streamSliceBytes();
@@ -98,7 +206,7 @@ Result<PassEnd> SourcePasses::cut(RowCutter& cutter, const LineProgress& progres
         const QByteArrayView text = decoder.add(m_slice.constData(), length);
         if (!cutter.add(text.data(), text.size(), progress))
             return PassEnd::Stopped;
-        if (!take(cutter.output()))
+        if (!take())
             return PassEnd::Abandoned;
     }
     const QByteArrayView rest = decoder.finish();
@@ -106,7 +214,7 @@ Result<PassEnd> SourcePasses::cut(RowCutter& cutter, const LineProgress& progres
         return PassEnd::Stopped;
     if (const Status same = m_file.checkUnchanged(); !same)
         return Failure{same.error()};
-    return take(cutter.output()) ? PassEnd::Complete : PassEnd::Abandoned;
+    return take() ? PassEnd::Complete : PassEnd::Abandoned;
 }
 
 } // namespace ostrand

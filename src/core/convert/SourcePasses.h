@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QByteArray>
 #include <QString>
@@ -18,6 +19,7 @@ enum class PassEnd {
     Complete,
     Stopped,   // a break or the progress asked to stop
     Abandoned, // the one taking the document's bytes could take no more
+    NoRoom,    // the document cannot fit in the room given
 };
 
 // The passes a conversion makes over a source file, a slice at a time, so that neither the source nor its text
@@ -29,12 +31,16 @@ public:
     // Opens the source; fails as ReadCSVText fails.
     Status open(const QString& path, const SliceBreak& pause);
     // Decides the encoding as decodeSourceBytes does (a byte order mark, else UTF-8 when every byte is valid
-    // UTF-8, else Windows-1252) and counts the text; a zero-byte source has the text emptyFileText().
-    Result<PassEnd> count(const CutRules& rules, const SliceBreak& pause);
+    // UTF-8, else Windows-1252) and counts the text; a zero-byte source has the text emptyFileText(). With a
+    // room, the pass ends as soon as the text counted so far makes a document (with a header of headerSize
+    // bytes) larger than the room; noRoomFor() then tells the least size it would take.
+    Result<PassEnd> count(const CutRules& rules, const SliceBreak& pause, std::optional<qint64> room = {},
+                          qsizetype headerSize = 0);
+    qint64 noRoomFor() const { return m_noRoomFor; }
     const TextCounts& counts() const { return m_counts; }
-    // Decodes the text again and cuts it slice by slice; after each slice, `take` is given the cutter's output
+    // Decodes the text again and cuts it slice by slice; after each slice, `take` may take the cutter's output
     // and returns false to abandon the pass.
-    Result<PassEnd> cut(RowCutter& cutter, const LineProgress& progress, const std::function<bool(QByteArray&)>& take,
+    Result<PassEnd> cut(RowCutter& cutter, const LineProgress& progress, const std::function<bool()>& take,
                         const SliceBreak& pause);
 
 private:
@@ -44,6 +50,7 @@ private:
     SourceEncoding m_encoding = SourceEncoding::Utf8;
     TextCounts m_counts;
     QByteArray m_slice;
+    qint64 m_noRoomFor = 0;
 };
 
 } // namespace ostrand
