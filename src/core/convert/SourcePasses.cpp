@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/SourcePasses.h"
 
-#include <bit>
-
 #include "core/convert/ByteScan.h"
 
 #if defined(__SSE2__)
@@ -31,14 +29,22 @@ public:
             i = 1;
         }
 #if defined(__SSE2__)
-        const __m128i lineFeed = _mm_set1_epi16(m_littleEndian ? 0x000A : 0x0A00);
-        const __m128i carriageReturn = _mm_set1_epi16(m_littleEndian ? 0x000D : 0x0D00);
-        for (; i + 16 <= size; i += 16) {
-            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            m_lineFeeds += std::popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(units, lineFeed)))) / 2;
-            m_carriageReturns +=
-                std::popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(units, carriageReturn)))) / 2;
-            m_units += 8;
+        // Each matching unit gives a lane of all ones, that is -1, which subtracted counts it; the lanes are
+        // summed before any can pass 65535.
+        const __m128i lineFeed = _mm_set1_epi16(short(m_littleEndian ? 0x000A : 0x0A00));
+        const __m128i carriageReturn = _mm_set1_epi16(short(m_littleEndian ? 0x000D : 0x0D00));
+        while (i + 16 <= size) {
+            __m128i lineFeeds = _mm_setzero_si128();
+            __m128i carriageReturns = _mm_setzero_si128();
+            const qsizetype blockEnd = i + qMin<qsizetype>((size - i) / 16, 65535) * 16;
+            for (; i < blockEnd; i += 16) {
+                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+                lineFeeds = _mm_sub_epi16(lineFeeds, _mm_cmpeq_epi16(units, lineFeed));
+                carriageReturns = _mm_sub_epi16(carriageReturns, _mm_cmpeq_epi16(units, carriageReturn));
+                m_units += 8;
+            }
+            m_lineFeeds += laneSum(lineFeeds);
+            m_carriageReturns += laneSum(carriageReturns);
         }
 #endif
         for (; i + 1 < size; i += 2)
@@ -62,6 +68,19 @@ public:
     }
 
 private:
+#if defined(__SSE2__)
+    // The sum of eight unsigned 16-bit lanes.
+    static qint64 laneSum(__m128i lanes)
+    {
+        const __m128i low = _mm_unpacklo_epi16(lanes, _mm_setzero_si128());
+        const __m128i high = _mm_unpackhi_epi16(lanes, _mm_setzero_si128());
+        const __m128i sums = _mm_add_epi32(low, high);
+        alignas(16) quint32 parts[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(parts), sums);
+        return qint64(parts[0]) + parts[1] + parts[2] + parts[3];
+    }
+#endif
+
     void unit(unsigned value)
     {
         ++m_units;
@@ -186,8 +205,8 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
     return PassEnd::Complete;
 }
 
-Result<PassEnd> SourcePasses::cut(RowCutter& cutter, const LineProgress& progress,
-                                  const std::function<bool()>& take, const SliceBreak& pause)
+Result<PassEnd> SourcePasses::cut(RowCutter& cutter, const LineProgress& progress, const std::function<bool()>& take,
+                                  const SliceBreak& pause)
 {
     const qint64 size = m_file.size();
     const qsizetype slice = streamSliceBytes();
