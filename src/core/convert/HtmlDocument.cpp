@@ -31,6 +31,8 @@ constexpr qint64 kSliceMs = 10;
 
 const char* findByte(const char* begin, const char* end, char c)
 {
+    if (begin == end)
+        return end;
     const void* hit = std::memchr(begin, c, static_cast<size_t>(end - begin));
     return hit ? static_cast<const char*>(hit) : end;
 }

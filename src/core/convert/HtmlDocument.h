@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -123,6 +123,8 @@ public:
     // Appends bytes of the document's own (its header, its footer) to the output.
     void append(const char* data, qsizetype size)
     {
+        if (size <= 0)
+            return;
         if (m_out.size() - m_outSize < size)
             grow(size);
         std::memcpy(m_out.data() + m_outSize, data, static_cast<size_t>(size));
