@@ -54,7 +54,9 @@ void ConverterHost::reportFailure(const QString& path, const QString& text)
 void ConverterHost::ReportError(const QString& description, const QString& tag, int line)
 {
     if (!m_output.fullReports) {
-        const QString subject = m_current > 0 ? m_entries.at(m_current - 1) : m_subject;
+        const QString subject = !m_concern.isEmpty() ? m_concern
+                                : m_current > 0      ? m_entries.at(m_current - 1)
+                                                     : m_subject;
         reportFailure(subject, QStringLiteral("%1 (%2, line %3)").arg(description, plainTag(tag)).arg(line));
         return;
     }

@@ -75,6 +75,7 @@ public:
     void setProgressValue(int value) override;
     void yieldToEvents() override { drawProgress(false); }
     bool stopRequested() override { return m_stop; }
+    void reportsConcern(const QString& sourcePath) override { m_concern = sourcePath; }
 
     // RunHost
     qsizetype entryCount() override { return m_entries.size(); }
@@ -105,6 +106,7 @@ private:
     int m_failures = 0;
     QString m_refusal;
     QString m_subject;
+    QString m_concern; // the source the reports concern, when it is not the entry being converted
 
     qsizetype m_current = 0; // the entry being converted, from 1
     QString m_currentName;

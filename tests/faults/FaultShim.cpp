@@ -6,6 +6,10 @@
 //                                 what fits and the next one fails with ENOSPC, like a disk that is full
 //   OSTRAND_FAULT_SYNC=enospc     fsync and fdatasync of a regular file fail with ENOSPC (a disk that finds
 //                                 out only when the data is sent to it)
+//   OSTRAND_FAULT_SYNC_SIZE=N     with OSTRAND_FAULT_SYNC, only the syncs of files of exactly N bytes fail
+//   OSTRAND_FAULT_LOG=FILE        each file put in place by name (linkat or rename to a name ending ".htm") adds
+//                                 a line "NAME synced", or "NAME UNSYNCED" when bytes written to it were not
+//                                 synced (fsync, fdatasync or syncfs) before
 //   OSTRAND_FAULT_AT=read:N       once N bytes have been read from regular files (or write:N, written to
 //   OSTRAND_FAULT_RUN=COMMAND     them), COMMAND runs once through /bin/sh; $OSTRAND_FAULT_PID is this program
 //   OSTRAND_FAULT_FREE=N          statvfs tells every file system has N bytes free
@@ -17,6 +21,7 @@
 #include <string>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
@@ -40,6 +45,46 @@ bool isRegularFile(int fd)
 {
     struct stat info;
     return fd > 2 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Which descriptors hold bytes written since their last sync.
+constexpr int kTrackedFiles = 4096;
+std::atomic<bool> g_unsynced[kTrackedFiles];
+
+void setUnsynced(int fd, bool unsynced)
+{
+    if (fd >= 0 && fd < kTrackedFiles)
+        g_unsynced[fd] = unsynced;
+}
+
+// The descriptor a name of the form /proc/self/fd/N stands for; -1 for any other name.
+int descriptorOf(const char* name)
+{
+    static const char prefix[] = "/proc/self/fd/";
+    if (!name || std::strncmp(name, prefix, sizeof prefix - 1) != 0)
+        return -1;
+    return std::atoi(name + sizeof prefix - 1);
+}
+
+bool endsWith(const char* name, const char* end)
+{
+    const size_t size = std::strlen(name), endSize = std::strlen(end);
+    return size >= endSize && std::strcmp(name + size - endSize, end) == 0;
+}
+
+// The name of each file put in place, in order; a linked descriptor tells whether its bytes were synced, a
+// rename takes the state of the link that made its old name.
+std::atomic<bool> g_lastLinkSynced{true};
+
+void logPlaced(const char* name, bool synced)
+{
+    const char* log = std::getenv("OSTRAND_FAULT_LOG");
+    if (!log || !endsWith(name, ".htm"))
+        return;
+    if (FILE* file = std::fopen(log, "a")) {
+        std::fprintf(file, "%s %s\n", name, synced ? "synced" : "UNSYNCED");
+        std::fclose(file);
+    }
 }
 
 std::atomic<long long> g_read{0};
@@ -92,7 +137,11 @@ void fakeFreeSpace(struct statvfs* info)
 bool syncFails(int fd)
 {
     const char* sync = std::getenv("OSTRAND_FAULT_SYNC");
-    return sync && std::strcmp(sync, "enospc") == 0 && isRegularFile(fd);
+    if (!sync || std::strcmp(sync, "enospc") != 0 || !isRegularFile(fd))
+        return false;
+    const char* size = std::getenv("OSTRAND_FAULT_SYNC_SIZE");
+    struct stat info;
+    return !size || (fstat(fd, &info) == 0 && info.st_size == std::atoll(size));
 }
 
 } // namespace
@@ -161,6 +210,8 @@ ssize_t write(int fd, const void* buffer, size_t count)
         }
     }
     const ssize_t done = real(fd, buffer, count);
+    if (done > 0 && std::getenv("OSTRAND_FAULT_LOG") && isRegularFile(fd))
+        setUnsynced(fd, true);
     if (done > 0 && std::getenv("OSTRAND_FAULT_AT") && isRegularFile(fd))
         maybeRun("write", g_written += done);
     return done;
@@ -173,7 +224,10 @@ int fsync(int fd)
         errno = ENOSPC;
         return -1;
     }
-    return real(fd);
+    const int result = real(fd);
+    if (result == 0)
+        setUnsynced(fd, false);
+    return result;
 }
 
 int fdatasync(int fd)
@@ -183,7 +237,45 @@ int fdatasync(int fd)
         errno = ENOSPC;
         return -1;
     }
-    return real(fd);
+    const int result = real(fd);
+    if (result == 0)
+        setUnsynced(fd, false);
+    return result;
+}
+
+// One file system holds every file of a test: a sync of it syncs them all.
+int syncfs(int fd)
+{
+    static const SyncCall real = next<SyncCall>("syncfs");
+    const int result = real(fd);
+    if (result == 0) {
+        for (auto& unsynced : g_unsynced)
+            unsynced = false;
+    }
+    return result;
+}
+
+int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags)
+{
+    using LinkatCall = int (*)(int, const char*, int, const char*, int);
+    static const LinkatCall real = next<LinkatCall>("linkat");
+    const int result = real(fromFolder, from, toFolder, to, flags);
+    if (result == 0) {
+        const int fd = descriptorOf(from);
+        g_lastLinkSynced = fd < 0 || fd >= kTrackedFiles || !g_unsynced[fd];
+        logPlaced(to, g_lastLinkSynced);
+    }
+    return result;
+}
+
+int rename(const char* from, const char* to)
+{
+    using RenameCall = int (*)(const char*, const char*);
+    static const RenameCall real = next<RenameCall>("rename");
+    const int result = real(from, to);
+    if (result == 0)
+        logPlaced(to, g_lastLinkSynced);
+    return result;
 }
 
 } // extern "C"

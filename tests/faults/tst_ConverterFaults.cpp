@@ -89,6 +89,57 @@ qsizetype reportCount(const QByteArray& err)
     return err.count("(Vantrel2021/08/31.modCSV.ConvertVantrel, line ");
 }
 
+// A run of many small sources, many/m000.csv and on, each with an earlier document in out/, and the large
+// source of the scene among them when asked; the field of one source may be made longer, so that its document
+// alone has its size.
+struct ManySmall
+{
+    ManySmall(FaultScene& scene, int count, int longOne = -1, int bigAfter = -1)
+    {
+        scene.tree.makeFolder(QStringLiteral("many"));
+        arguments = QStringList{QStringLiteral("--output-dir"), QStringLiteral("out")};
+        for (int i = 0; i < count; ++i) {
+            const QByteArray name = "m" + QByteArray::number(i).rightJustified(3, '0');
+            const QByteArray field = name + (i == longOne ? QByteArray(40, 'x') : QByteArray());
+            scene.tree.writeFile(QStringLiteral("many/") + QString::fromLatin1(name) + QStringLiteral(".csv"),
+                                 "row," + field + "\r\n");
+            FaultScene::writeBytes(scene.out + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".htm"),
+                                   "earlier " + name + "\r\n");
+            arguments << QStringLiteral("many/") + QString::fromLatin1(name) + QStringLiteral(".csv");
+            outputs << "out/" + name + ".htm";
+            earlier.insert(QString::fromLatin1(name) + QStringLiteral(".htm"),
+                           FaultScene::sha256("earlier " + name + "\r\n"));
+            documents.insert(QString::fromLatin1(name) + QStringLiteral(".htm"),
+                             FaultScene::document({{"row", field}}));
+            if (i == bigAfter) {
+                arguments << QStringLiteral("in/big.csv");
+                outputs << "out/big.htm";
+            }
+        }
+    }
+
+    // The sums of out/ when the documents of the given outputs are new and the others earlier.
+    QMap<QString, QByteArray> expectedOut(const FaultScene& scene, const QByteArrayList& written) const
+    {
+        QMap<QString, QByteArray> sums = scene.expectedOut(false, written.contains("out/big.htm"), false);
+        for (auto it = earlier.begin(); it != earlier.end(); ++it) {
+            const bool isNew = written.contains("out/" + it.key().toLatin1());
+            sums.insert(it.key(), isNew ? FaultScene::sha256(documents.value(it.key())) : it.value());
+        }
+        return sums;
+    }
+
+    QStringList arguments;
+    QByteArrayList outputs; // in the order of the list
+    QMap<QString, QByteArray> earlier;
+    QMap<QString, QByteArray> documents;
+};
+
+QByteArray lines(const QByteArrayList& paths)
+{
+    return paths.isEmpty() ? QByteArray() : paths.join('\n') + '\n';
+}
+
 } // namespace
 
 class tst_ConverterFaults : public QObject
@@ -108,6 +159,11 @@ private slots:
     void brokenSettingsFiles();
     void fifoSlippedInNeverHangs();
     void sigtermAtRandomPoints();
+    void failedSyncInABatch_data();
+    void failedSyncInABatch();
+    void placedOnlyOnceSyncedInListOrder();
+    void sigtermInABatch_data();
+    void sigtermInABatch();
 };
 
 void tst_ConverterFaults::initTestCase()
@@ -449,6 +505,100 @@ void tst_ConverterFaults::sigtermAtRandomPoints()
     const Outcome next = convert(scene, kRun);
     QCOMPARE(next.status, 0);
     QCOMPARE(FaultScene::checksums(scene.out).value(QStringLiteral("big.htm")), bigSum);
+#else
+    QSKIP("signals are a POSIX feature");
+#endif
+}
+
+void tst_ConverterFaults::failedSyncInABatch_data()
+{
+    QTest::addColumn<int>("failing"); // the source whose document's sync fails
+    QTest::newRow("the first document") << 0;
+    QTest::newRow("one in the middle") << 7;
+    QTest::newRow("the last document") << 39;
+}
+
+// The disk refuses one document's bytes when the batch is synced: that document alone is reported, at the
+// write, and its earlier version stays; the documents before and after it are written and listed in order.
+void tst_ConverterFaults::failedSyncInABatch()
+{
+    QFETCH(int, failing);
+    FaultScene scene;
+    const ManySmall many(scene, 40, failing);
+    const QByteArray name = "m" + QByteArray::number(failing).rightJustified(3, '0');
+    const QByteArray failingDocument = many.documents.value(QString::fromLatin1(name) + QStringLiteral(".htm"));
+
+    const Outcome outcome =
+        convert(scene, many.arguments,
+                {{QStringLiteral("OSTRAND_FAULT_SYNC"), QStringLiteral("enospc")},
+                 {QStringLiteral("OSTRAND_FAULT_SYNC_SIZE"), QString::number(failingDocument.size())}});
+
+    QCOMPARE(outcome.status, 1);
+    QCOMPARE(outcome.err,
+             report("many/" + name + ".csv", "Cannot write out/" + name + ".htm: No space left on device", 168));
+    QByteArrayList written = many.outputs;
+    written.removeAll("out/" + name + ".htm");
+    QCOMPARE(outcome.out, lines(written));
+    QCOMPARE(FaultScene::checksums(scene.out), many.expectedOut(scene, written));
+    QCOMPARE(FaultScene::checksums(scene.in), scene.inputs);
+}
+
+// Every document, the small ones made durable together and a large one synced by itself among them, is put in
+// place only after its bytes were synced, in the order of the list, and listed in that order.
+void tst_ConverterFaults::placedOnlyOnceSyncedInListOrder()
+{
+    FaultScene scene;
+    const ManySmall many(scene, 80, -1, 40);
+    const QString log = scene.tree.path(QStringLiteral("placed.log"));
+
+    const Outcome outcome = convert(scene, many.arguments, {{QStringLiteral("OSTRAND_FAULT_LOG"), log}});
+
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.out, lines(many.outputs));
+    QByteArrayList placed;
+    for (const QByteArray& path : many.outputs)
+        placed << scene.tree.path(QString::fromLatin1(path)).toUtf8() + " synced";
+    QByteArrayList logged = TempTree::readFile(log).split('\n');
+    logged.removeAll(QByteArray());
+    // The converter names a document as the command line does, or by its whole path.
+    for (QByteArray& line : logged) {
+        if (!line.startsWith('/'))
+            line = scene.tree.root().toUtf8() + '/' + line;
+    }
+    QCOMPARE(logged, placed);
+    QCOMPARE(FaultScene::checksums(scene.out), many.expectedOut(scene, many.outputs));
+}
+
+void tst_ConverterFaults::sigtermInABatch_data()
+{
+    QTest::addColumn<int>("bytes"); // written to documents when the signal comes
+    QTest::newRow("in the first document") << 100;
+    QTest::newRow("a few documents in") << 1000;
+    QTest::newRow("well into the run") << 6000;
+    QTest::newRow("late in the run") << 12000;
+}
+
+// SIGTERM while a batch of small documents is being written: the program stops, the documents are a prefix of
+// the list, each either its earlier version or complete, exactly the listed ones new, and nothing temporary.
+void tst_ConverterFaults::sigtermInABatch()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(int, bytes);
+    FaultScene scene;
+    const ManySmall many(scene, 80);
+
+    const Outcome outcome =
+        convert(scene, many.arguments,
+                {{QStringLiteral("OSTRAND_FAULT_AT"), QStringLiteral("write:%1").arg(bytes)},
+                 {QStringLiteral("OSTRAND_FAULT_RUN"), QStringLiteral("kill -TERM $OSTRAND_FAULT_PID")}});
+
+    QCOMPARE(outcome.status, 143);
+    const QByteArrayList written = outcome.out.split('\n').mid(0, outcome.out.count('\n'));
+    QVERIFY(written.size() < many.outputs.size());
+    QCOMPARE(written, many.outputs.mid(0, written.size()));
+    QCOMPARE(FaultScene::checksums(scene.out), many.expectedOut(scene, written));
+    QCOMPARE(FaultScene::checksums(scene.in), scene.inputs);
 #else
     QSKIP("signals are a POSIX feature");
 #endif

@@ -54,6 +54,9 @@ public:
     virtual void yieldToEvents() = 0;
     // True once the program is closing: the conversion stops at once and writes nothing.
     virtual bool stopRequested() { return false; }
+    // The reports that follow concern the document of this source, converted earlier in the run and written
+    // only now (with others, in one batch); an empty path gives them back to the entry being converted.
+    virtual void reportsConcern(const QString& /*sourcePath*/) {}
 };
 
 // The delimiter option buttons, in their order of precedence (Comma first); None when none is selected.

@@ -4,6 +4,7 @@
 #include "core/app/GuardedOperation.h"
 #include "core/common/Paths.h"
 #include "core/convert/ConvertVantrel.h"
+#include "core/convert/DocumentBatch.h"
 #include "core/options/Delimiter.h"
 
 namespace ostrand {
@@ -29,7 +30,11 @@ void RunConversion(RunHost& host, bool& Converting)
 {
     if (Converting)
         return;
-    GuardedOperation op(host, LocationTag::pushButton2());
+    // The small documents of the run are made durable in batches; each is put in place, and listed, once its
+    // bytes are on the disk, in the order of the list.
+    WrittenDocuments writtenInRun;
+    DocumentBatch batch(host, writtenInRun, [&host](const QString& path) { host.documentWritten(path); });
+    GuardedOperation op(batch.reporter(), LocationTag::pushButton2());
     const ConvertingFlag running(Converting);
 
     if (!op.test(104, [&] { return host.entryCount() > 0; })) {
@@ -45,7 +50,6 @@ void RunConversion(RunHost& host, bool& Converting)
 
     op.step(108, [&] { host.setBusyPointer(true); });
     qsizetype count = 0;
-    WrittenDocuments writtenInRun;
     op.step(110, [&] { count = host.entryCount(); });
 
     for (qsizetype i = 1; i <= count; ++i) {
@@ -78,12 +82,17 @@ void RunConversion(RunHost& host, bool& Converting)
                 ResolveDelimiter(option, option == DelimiterOption::Other ? host.otherDelimiterText() : QString());
         });
         op.step(140, [&] {
-            if (const auto written = ConvertVantrel(host, sourcePath, delimiter, &writtenInRun))
+            if (const auto written = ConvertVantrel(host, sourcePath, delimiter, &writtenInRun, &batch))
                 host.documentWritten(*written);
+            if (batch.due())
+                batch.finish();
         });
         if (host.stopRequested())
             break;
     }
+    // A stop finishes the batch too: the documents converted before it are put in place, and no temporary file
+    // stays behind.
+    batch.finish();
 
     op.step(144, [&] { host.setBusyPointer(false); });
     if (host.stopRequested())

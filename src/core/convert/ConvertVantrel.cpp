@@ -2,8 +2,10 @@
 #include "core/convert/ConvertVantrel.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include "core/app/GuardedOperation.h"
+#include "core/convert/DocumentBatch.h"
 #include "core/convert/HtmlDocument.h"
 #include "core/convert/LargeBuffer.h"
 #include "core/convert/OutputFile.h"
@@ -119,9 +121,9 @@ Status writeAgain(SourcePasses& passes, const CutRules& rules, const QByteArray&
 } // namespace
 
 std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourcePath, const QString& delimiter,
-                                      WrittenDocuments* writtenInRun)
+                                      WrittenDocuments* writtenInRun, DocumentBatch* batch)
 {
-    GuardedOperation op(host, LocationTag::convertVantrel());
+    GuardedOperation op(batch ? batch->reporter() : static_cast<ErrorReporter&>(host), LocationTag::convertVantrel());
     EventTurns turns(host);
 
     QByteArray header;
@@ -138,6 +140,11 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     const QString plannedPath =
         OutputPath(sourcePath, plannedMode, plannedMode == OutputMode::ChosenFolder ? host.outputFolder() : QString(),
                    OutputFileName(sourcePath));
+
+    // The documents of the batch are put in place before a large source is read: they do not wait for its
+    // conversion, nor keep their files open meanwhile, and whatever happens to their folders then leaves them be.
+    if (batch && !DocumentBatch::takes(QFileInfo(sourcePath).size()))
+        batch->finish();
 
     // An unreadable source is reported and writes nothing: an earlier document at the output path may be the
     // last copy of that data.
@@ -229,11 +236,17 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     // A failed write ends the conversion; any earlier document at the path stays as it was. So does a
     // stop during the write, which is no failure to report.
     bool stoppedWriting = false;
+    bool batched = false;
     const bool written = op.step(168, [&]() -> Status {
         if (outputPath.isEmpty()) {
             writer.cancel();
             return nowhereToWrite(mode);
         }
+        // A small document joins the batch; a large one, or one that goes where a document of the batch goes,
+        // is put in place after the batch.
+        const bool joins = batch && writer.isOpen() && DocumentBatch::takes(writer.size()) && !batch->holds(outputPath);
+        if (batch && !joins)
+            batch->finish();
         if (writtenInRun && writtenInRun->contains(outputPath)) {
             writer.cancel();
             return Failure{QStringLiteral("Cannot write %1: A document of an earlier entry of this run was written "
@@ -241,7 +254,13 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
                                .arg(outputPath)};
         }
         Status status;
-        if (writer.isOpen())
+        if (joins) {
+            status = writer.prepare(outputPath, sourcePath, turns.slices());
+            if (status.ok()) {
+                batch->add(std::move(writer), sourcePath);
+                batched = true;
+            }
+        } else if (writer.isOpen())
             status = writer.commit(outputPath, sourcePath, turns.slices());
         else if (!writer.failure().ok() && outputPath == plannedPath)
             status = writer.failure();
@@ -256,6 +275,8 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
         op.end();
         return std::nullopt;
     }
+    if (batched)
+        return std::nullopt;
     if (writtenInRun)
         writtenInRun->add(outputPath);
     return outputPath;

@@ -9,6 +9,10 @@
 #include "core/convert/OutputFile.h"
 
 namespace ostrand {
+class DocumentBatch;
+}
+
+namespace ostrand {
 
 // Converts one CSV file into its .htm table document. Reads the appearance options while building the
 // header and the output options after the body is complete, reports the per-line progress, yields, and
@@ -16,7 +20,12 @@ namespace ostrand {
 // caller; returns the path of the document it wrote, if any. A source that cannot be read, or whose document
 // cannot be built, is reported and writes nothing. With `writtenInRun`, a document written earlier in the same
 // run is never replaced: the later entry is reported at the write, and its document is added once written.
+//
+// With a batch (which then holds `writtenInRun`), a small document is handed to it, written but not yet in
+// place, and nothing is returned: the batch puts it in place, after the documents handed over before it. Every
+// report goes through the batch, and a document that is put in place by itself waits for the batch first, so
+// reports and documents keep the order of the run.
 std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourcePath, const QString& delimiter,
-                                      WrittenDocuments* writtenInRun = nullptr);
+                                      WrittenDocuments* writtenInRun = nullptr, DocumentBatch* batch = nullptr);
 
 } // namespace ostrand

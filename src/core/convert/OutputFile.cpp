@@ -102,25 +102,6 @@ private:
 
 namespace {
 
-// Runs a call that may block for long (a sync that waits for the disk's cache, a rename that frees the
-// blocks of a large earlier document) on a worker thread, offering breaks meanwhile so the program stays live.
-// Once a break has said stop, no more are offered and the call is waited for; stopped tells the caller.
-// Without a worker thread to be had, the call runs here.
-template <class Call> auto offeringBreaks(Call call, const SliceBreak& pause, bool& stopped)
-{
-    std::future<decltype(call())> result;
-    try {
-        result = std::async(std::launch::async, call);
-    } catch (const std::system_error&) {
-        return call();
-    }
-    while (result.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready) {
-        if (!stopped && !offerBreak(pause))
-            stopped = true;
-    }
-    return result.get();
-}
-
 Failure writeFailure(const QString& path, const QString& reason)
 {
     return Failure{QStringLiteral("Cannot write %1: %2").arg(path, reason)};
@@ -274,6 +255,19 @@ DocumentWriter::~DocumentWriter()
     cancel();
 }
 
+DocumentWriter::DocumentWriter(DocumentWriter&& other) noexcept
+    : m_file(std::move(other.m_file)), m_flushBehind(std::move(other.m_flushBehind)), m_path(std::move(other.m_path)),
+      m_pending(std::move(other.m_pending)), m_written(other.m_written), m_failure(std::move(other.m_failure)),
+      m_stopped(other.m_stopped)
+{
+    other.m_written = 0;
+}
+
+int DocumentWriter::handle() const
+{
+    return m_file ? m_file->handle() : -1;
+}
+
 Status DocumentWriter::open(const QString& path, const QString& sourcePath)
 {
     m_path = path;
@@ -347,6 +341,13 @@ void DocumentWriter::cancel()
 
 Status DocumentWriter::commit(const QString& path, const QString& sourcePath, const SliceBreak& pause)
 {
+    if (const Status prepared = prepare(path, sourcePath, pause); !prepared)
+        return prepared;
+    return finish(pause);
+}
+
+Status DocumentWriter::prepare(const QString& path, const QString& sourcePath, const SliceBreak& pause)
+{
     const auto stopped = [&] {
         m_stopped = true;
         cancel();
@@ -368,7 +369,22 @@ Status DocumentWriter::commit(const QString& path, const QString& sourcePath, co
         if (const Status moved = moveTo(path, sourcePath, pause); !moved)
             return moved;
     }
-    return finish(pause);
+    return Status::success();
+}
+
+Status DocumentWriter::place(const QString& sourcePath)
+{
+    if (!m_file)
+        return m_failure.ok() ? writeFailure(m_path, QStringLiteral("Nothing was written")) : m_failure;
+    if (const Status checked = checkPath(m_path, sourcePath); !checked) {
+        cancel();
+        return checked;
+    }
+    const bool committed = m_file->commit();
+    const QString reason = m_file->errorString();
+    m_flushBehind.reset();
+    m_file.reset();
+    return committed ? Status::success() : writeFailure(m_path, reason);
 }
 
 // Copies the bytes written so far into a new atomic save at the path, and drops the old temporary file.

@@ -71,6 +71,7 @@ public:
     ~DocumentWriter();
     DocumentWriter(const DocumentWriter&) = delete;
     DocumentWriter& operator=(const DocumentWriter&) = delete;
+    DocumentWriter(DocumentWriter&& other) noexcept;
 
     // The bytes written between two breaks: pieces given to write() of at least this size are written at
     // once, smaller ones gathered until they reach it.
@@ -93,6 +94,17 @@ public:
     Status commit(const QString& path, const QString& sourcePath, const SliceBreak& pause = {});
     // Removes the temporary file; the path stays as it was.
     void cancel();
+
+    // The two halves of a commit for a document that is made durable together with others (DocumentBatch):
+    // prepare checks the path and writes every byte to the temporary file at that path, which stays open and is
+    // not synced; once the caller has made its bytes durable (handle() names the file), place checks the path
+    // again and puts the document in place. Either fails as commit does, leaving the path as it was.
+    Status prepare(const QString& path, const QString& sourcePath, const SliceBreak& pause = {});
+    Status place(const QString& sourcePath);
+    // The bytes given to write() so far.
+    qint64 size() const { return m_written + m_pending.size(); }
+    // The temporary file's descriptor; -1 when it is not open.
+    int handle() const;
 
 private:
     bool writeChunk(const char* data, qsizetype size, const SliceBreak& pause);

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <future>
+#include <system_error>
 
 #include <QtGlobal>
 
@@ -44,6 +47,25 @@ template <class Pass> bool inSlices(qsizetype size, const SliceBreak& pause, Pas
         pass(begin, qMin(size, begin + kWorkSliceBytes));
     }
     return true;
+}
+
+// Runs a call that may block for long (a sync that waits for the disk's cache, a rename that frees the
+// blocks of a large earlier document) on a worker thread, offering breaks meanwhile so the program stays live.
+// Once a break has said stop, no more are offered and the call is waited for; stopped tells the caller.
+// Without a worker thread to be had, the call runs here.
+template <class Call> auto offeringBreaks(Call call, const SliceBreak& pause, bool& stopped)
+{
+    std::future<decltype(call())> result;
+    try {
+        result = std::async(std::launch::async, call);
+    } catch (const std::system_error&) {
+        return call();
+    }
+    while (result.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready) {
+        if (!stopped && !offerBreak(pause))
+            stopped = true;
+    }
+    return result.get();
 }
 
 } // namespace ostrand
