@@ -57,15 +57,15 @@ void tst_ConvertRun::twoFiles()
 
     const QString a = tree.path(QStringLiteral("out/a.htm"));
     const QString b = tree.path(QStringLiteral("out/b.htm"));
-    // What the window shows, in order: the hourglass, each file's name and its document, then the default
-    // pointer, the idle bar and "Done.".
+    // What the window shows, in order: the hourglass, each file's name, the two small documents put in place
+    // together once both are made, in the order of the list, then the default pointer, the idle bar and "Done.".
     QStringList shown;
     for (const QString& event : std::as_const(host.events)) {
         if (!event.startsWith(u"value:") && event != u"yield")
             shown.append(event);
     }
     QCOMPARE(shown, (QStringList{QStringLiteral("busy:1"), QStringLiteral("text:Processing: a.csv"),
-                                 QStringLiteral("written:") + a, QStringLiteral("text:Processing: b.csv"),
+                                 QStringLiteral("text:Processing: b.csv"), QStringLiteral("written:") + a,
                                  QStringLiteral("written:") + b, QStringLiteral("busy:0"),
                                  QStringLiteral("text:Progress Bar"), QStringLiteral("message:Done.")}));
     // The bar shows each file's share of the list before it, then grows with the file's lines to 100, and
