@@ -18,7 +18,13 @@ namespace ostrand {
 // header and the output options after the body is complete, reports the per-line progress, yields, and
 // reports every failure through the host under the conversion's location tag. Never fails towards its
 // caller; returns the path of the document it wrote, if any. A source that cannot be read, or whose document
-// cannot be built, is reported and writes nothing. With `writtenInRun`, a document written earlier in the same
+// cannot be built, is reported and writes nothing.
+//
+// The source is read a slice at a time, twice (the encoding and the line count, then the rows), and the
+// document is written as it is made, so memory does not grow with the source. The output options are also
+// read when the conversion begins, for the folder the document is written in and the room it needs there: a
+// document that cannot fit is reported at once (line 168) and nothing is written; one whose options name
+// another place once the body is complete is moved there. With `writtenInRun`, a document written earlier in the same
 // run is never replaced: the later entry is reported at the write, and its document is added once written.
 //
 // With a batch (which then holds `writtenInRun`), a small document is handed to it, written but not yet in
