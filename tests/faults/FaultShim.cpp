@@ -4,8 +4,8 @@
 // and off while the program runs:
 //   OSTRAND_FAULT_SPACE=N         a regular file cannot grow past N bytes: the write that would pass N writes
 //                                 what fits and the next one fails with ENOSPC, like a disk that is full
-//   OSTRAND_FAULT_SYNC=enospc     fsync and fdatasync of a regular file fail with ENOSPC (a disk that finds
-//                                 out only when the data is sent to it)
+//   OSTRAND_FAULT_SYNC=enospc     fsync and fdatasync of a regular file, and syncfs, fail with ENOSPC (a disk
+//                                 that finds out only when the data is sent to it)
 //   OSTRAND_FAULT_SYNC_SIZE=N     with OSTRAND_FAULT_SYNC, only the syncs of files of exactly N bytes fail
 //   OSTRAND_FAULT_LOG=FILE        each file put in place by name (linkat or rename to a name ending ".htm") adds
 //                                 a line "NAME synced", or "NAME UNSYNCED" when bytes written to it were not
@@ -243,10 +243,16 @@ int fdatasync(int fd)
     return result;
 }
 
-// One file system holds every file of a test: a sync of it syncs them all.
+// One file system holds every file of a test: a sync of it syncs them all, and fails while syncs fail (the
+// file system tells that one of its files could not be written, not which).
 int syncfs(int fd)
 {
     static const SyncCall real = next<SyncCall>("syncfs");
+    const char* sync = std::getenv("OSTRAND_FAULT_SYNC");
+    if (sync && std::strcmp(sync, "enospc") == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
     const int result = real(fd);
     if (result == 0) {
         for (auto& unsynced : g_unsynced)

@@ -16,6 +16,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <cstdio>
+#include <sys/utsname.h>
+#endif
 
 namespace ostrand {
 
@@ -33,29 +37,49 @@ QString placeOf(const QString& path)
 
 #ifdef Q_OS_UNIX
 
-// Sends the bytes of every file to the disk: one sync of each file system they lie on writes them all in one
-// go, then each file's own sync finds its bytes already there and tells whether any of them failed to get
-// there (a sync of a whole file system does not tell which file failed). Where the file system cannot be synced
-// as a whole, the files' own syncs do the work. One result for each file: 0, or the error.
+#ifdef Q_OS_LINUX
+// Whether a sync of a whole file system tells of a failed write-back of any of its files (Linux 5.8 and later);
+// before that it always succeeded.
+bool fileSystemSyncTellsFailures()
+{
+    struct utsname system;
+    if (::uname(&system) != 0)
+        return false;
+    int major = 0, minor = 0;
+    if (std::sscanf(system.release, "%d.%d", &major, &minor) != 2)
+        return false;
+    return major > 5 || (major == 5 && minor >= 8);
+}
+#endif
+
+// Sends the bytes of every file to the disk. One sync of each file system they lie on writes them all in one go;
+// when it succeeds (it tells of a failed write of any file opened on it since the first of them was), they are
+// all durable. When it fails, or cannot tell, each file's own sync finds out which of them failed. One result
+// for each file: 0, or the error.
 std::vector<int> syncAll(const std::vector<int>& files)
 {
+    std::vector<int> errors(files.size(), 0);
 #ifdef Q_OS_LINUX
+    static const bool tells = fileSystemSyncTellsFailures();
     std::set<dev_t> synced;
+    bool allSynced = tells;
     for (const int fd : files) {
         struct stat info;
-        if (::fstat(fd, &info) == 0 && synced.insert(info.st_dev).second)
-            ::syncfs(fd);
+        if (::fstat(fd, &info) != 0)
+            allSynced = false;
+        else if (synced.insert(info.st_dev).second && ::syncfs(fd) != 0)
+            allSynced = false;
     }
+    if (allSynced)
+        return errors;
 #endif
-    std::vector<int> errors;
-    errors.reserve(files.size());
-    for (const int fd : files) {
+    for (size_t i = 0; i < files.size(); ++i) {
 #ifdef Q_OS_LINUX
-        const int done = ::fdatasync(fd);
+        const int done = ::fdatasync(files[i]);
 #else
-        const int done = ::fsync(fd);
+        const int done = ::fsync(files[i]);
 #endif
-        errors.push_back(done == 0 ? 0 : errno);
+        errors[i] = done == 0 ? 0 : errno;
     }
     return errors;
 }
