@@ -7,7 +7,6 @@
 #include "core/app/GuardedOperation.h"
 #include "core/convert/DocumentBatch.h"
 #include "core/convert/HtmlDocument.h"
-#include "core/convert/LargeBuffer.h"
 #include "core/convert/OutputFile.h"
 #include "core/convert/SourcePasses.h"
 #include "core/convert/SourceText.h"

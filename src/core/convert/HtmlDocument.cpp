@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 
 #include "core/convert/ByteScan.h"
-#include "core/convert/LargeBuffer.h"
 
 namespace ostrand {
 
