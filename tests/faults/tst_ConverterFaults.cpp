@@ -150,6 +150,7 @@ private slots:
     void initTestCase();
     void fullDisk_data();
     void fullDisk();
+    void documentThatJustFits();
     void outputFolderGoesAway_data();
     void outputFolderGoesAway();
     void sourceChangesWhileRead_data();
@@ -224,6 +225,22 @@ void tst_ConverterFaults::fullDisk()
     QCOMPARE(outcome.out, sync ? QByteArray() : QByteArray("out/a.htm\nout/c.htm\n"));
     QCOMPARE(after, scene.expectedOut(!sync, false, !sync));
     QCOMPARE(FaultScene::checksums(scene.in), scene.inputs);
+}
+
+// The room a document needs is judged by a bound it never exceeds: with exactly its size free, the large
+// document is written.
+void tst_ConverterFaults::documentThatJustFits()
+{
+    FaultScene scene;
+    const QMap<QString, QString> faults = {
+        {QStringLiteral("OSTRAND_FAULT_FREE"), QString::number(scene.bigDocument().size())}};
+
+    const Outcome outcome = convert(scene, kRun, faults);
+
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, QByteArray("out/a.htm\nout/big.htm\nout/c.htm\n"));
+    QCOMPARE(FaultScene::checksums(scene.out), scene.expectedOut(true, true, true));
 }
 
 void tst_ConverterFaults::outputFolderGoesAway_data()
