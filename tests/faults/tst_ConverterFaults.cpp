@@ -89,52 +89,6 @@ qsizetype reportCount(const QByteArray& err)
     return err.count("(Vantrel2021/08/31.modCSV.ConvertVantrel, line ");
 }
 
-// A run of many small sources, many/m000.csv and on, each with an earlier document in out/, and the large
-// source of the scene among them when asked; the field of one source may be made longer, so that its document
-// alone has its size.
-struct ManySmall
-{
-    ManySmall(FaultScene& scene, int count, int longOne = -1, int bigAfter = -1)
-    {
-        scene.tree.makeFolder(QStringLiteral("many"));
-        arguments = QStringList{QStringLiteral("--output-dir"), QStringLiteral("out")};
-        for (int i = 0; i < count; ++i) {
-            const QByteArray name = "m" + QByteArray::number(i).rightJustified(3, '0');
-            const QByteArray field = name + (i == longOne ? QByteArray(40, 'x') : QByteArray());
-            scene.tree.writeFile(QStringLiteral("many/") + QString::fromLatin1(name) + QStringLiteral(".csv"),
-                                 "row," + field + "\r\n");
-            FaultScene::writeBytes(scene.out + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".htm"),
-                                   "earlier " + name + "\r\n");
-            arguments << QStringLiteral("many/") + QString::fromLatin1(name) + QStringLiteral(".csv");
-            outputs << "out/" + name + ".htm";
-            earlier.insert(QString::fromLatin1(name) + QStringLiteral(".htm"),
-                           FaultScene::sha256("earlier " + name + "\r\n"));
-            documents.insert(QString::fromLatin1(name) + QStringLiteral(".htm"),
-                             FaultScene::document({{"row", field}}));
-            if (i == bigAfter) {
-                arguments << QStringLiteral("in/big.csv");
-                outputs << "out/big.htm";
-            }
-        }
-    }
-
-    // The sums of out/ when the documents of the given outputs are new and the others earlier.
-    QMap<QString, QByteArray> expectedOut(const FaultScene& scene, const QByteArrayList& written) const
-    {
-        QMap<QString, QByteArray> sums = scene.expectedOut(false, written.contains("out/big.htm"), false);
-        for (auto it = earlier.begin(); it != earlier.end(); ++it) {
-            const bool isNew = written.contains("out/" + it.key().toLatin1());
-            sums.insert(it.key(), isNew ? FaultScene::sha256(documents.value(it.key())) : it.value());
-        }
-        return sums;
-    }
-
-    QStringList arguments;
-    QByteArrayList outputs; // in the order of the list
-    QMap<QString, QByteArray> earlier;
-    QMap<QString, QByteArray> documents;
-};
-
 QByteArray lines(const QByteArrayList& paths)
 {
     return paths.isEmpty() ? QByteArray() : paths.join('\n') + '\n';

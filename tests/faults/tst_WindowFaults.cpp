@@ -25,6 +25,7 @@ private slots:
     void brokenSettingsFiles_data();
     void brokenSettingsFiles();
     void closeAtRandomPoints();
+    void failedSyncInABatch();
 
 private:
     static void addScene(Form1& form, const FaultScene& scene)
@@ -197,6 +198,46 @@ void tst_WindowFaults::closeAtRandomPoints()
     addScene(form, scene);
     form.PushButton2->click();
     QCOMPARE(FaultScene::checksums(scene.out), scene.expectedOut(true, true, true));
+}
+
+// The disk refuses one small document's bytes when its batch is synced: the window reports that document once,
+// at the write, before the report of a later entry whose source is gone, writes every other document, keeps the
+// earlier version of the failed one, and ends the run with "Done.".
+void tst_WindowFaults::failedSyncInABatch()
+{
+    if (!qEnvironmentVariable("LD_PRELOAD").contains(QLatin1String("faultshim")))
+        QSKIP("the fault library is not at hand");
+    FaultScene scene;
+    const ManySmall many(scene, 12, 3);
+    const QString gone = scene.tree.writeFile(QStringLiteral("many/gone.csv"), "x\r\n");
+    WindowFixture fixture;
+    fixture.store(QStringLiteral("Output Folder"), scene.out + QLatin1Char('/'));
+    Form1& form = fixture.openShown();
+    for (qsizetype i = 0; i < many.sources.size(); ++i) {
+        form.ListView1->AppendEntry(many.sources.at(i));
+        if (i == 7)
+            form.ListView1->AppendEntry(gone);
+    }
+    QVERIFY(QFile::remove(gone));
+    qputenv("OSTRAND_FAULT_SYNC", "enospc");
+    qputenv("OSTRAND_FAULT_SYNC_SIZE", QByteArray::number(many.documents.value(QStringLiteral("m003.htm")).size()));
+
+    form.PushButton2->click();
+    qunsetenv("OSTRAND_FAULT_SYNC");
+    qunsetenv("OSTRAND_FAULT_SYNC_SIZE");
+
+    const QStringList reports = fixture.dialogs.textsOf(DialogKind::ErrorReport);
+    QCOMPARE(reports.size(), 2);
+    QVERIFY2(
+        reports.at(0).startsWith(QStringLiteral("Cannot write %1/m003.htm: No space left on device").arg(scene.out)),
+        qPrintable(reports.at(0)));
+    QVERIFY2(reports.at(0).contains(QLatin1String("\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line 168")),
+             qPrintable(reports.at(0)));
+    QVERIFY2(reports.at(1).contains(QLatin1String("gone.csv")), qPrintable(reports.at(1)));
+    QCOMPARE(fixture.dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
+    QByteArrayList written = many.outputs;
+    written.removeAll("out/m003.htm");
+    QCOMPARE(FaultScene::checksums(scene.out), many.expectedOut(scene, written));
 }
 
 QTEST_MAIN(tst_WindowFaults)
