@@ -36,6 +36,23 @@ const char* findByte(const char* begin, const char* end, char c)
     return hit ? static_cast<const char*>(hit) : end;
 }
 
+// The piece without its carriage returns: the piece itself when it holds none, otherwise a copy in scratch.
+QByteArrayView withoutCarriageReturns(const char* data, qsizetype size, QByteArray& scratch)
+{
+    const char* end = data + size;
+    if (size <= 0 || findByte(data, end, '\r') == end)
+        return QByteArrayView(data, size);
+    scratch.resize(size);
+    char* out = scratch.data();
+    for (const char* p = data; p != end;) {
+        const char* cr = findByte(p, end, '\r');
+        std::memcpy(out, p, static_cast<size_t>(cr - p));
+        out += cr - p;
+        p = cr == end ? cr : cr + 1;
+    }
+    return QByteArrayView(scratch.constData(), out - scratch.constData());
+}
+
 // The entity of each character that markup gives a meaning to; null for every other byte.
 struct Entities
 {
@@ -142,21 +159,10 @@ void TextCounter::add(const char* data, qsizetype size)
         return;
     }
     // Quotes are paired in the text without its carriage returns, as the cut pairs them.
-    const char* text = data;
-    qsizetype textSize = size;
-    if (findByte(data, data + size, '\r') != data + size) {
-        m_scratch.resize(size);
-        char* out = m_scratch.data();
-        for (const char* p = data; p != data + size;) {
-            const char* cr = findByte(p, data + size, '\r');
-            std::memcpy(out, p, static_cast<size_t>(cr - p));
-            out += cr - p;
-            p = cr == data + size ? cr : cr + 1;
-        }
-        text = m_scratch.constData();
-        textSize = out - text;
-        m_counts.carriageReturns += size - textSize;
-    }
+    const QByteArrayView piece = withoutCarriageReturns(data, size, m_scratch);
+    const char* text = piece.data();
+    const qsizetype textSize = piece.size();
+    m_counts.carriageReturns += size - textSize;
     countQuotes(text, textSize);
 }
 
@@ -264,20 +270,9 @@ bool RowCutter::finish(const LineProgress& progress)
 
 bool RowCutter::feed(const char* data, qsizetype size, bool last, const LineProgress& progress)
 {
-    const char* text = data;
-    qsizetype textSize = size;
-    if (size > 0 && findByte(data, data + size, '\r') != data + size) {
-        m_scratch.resize(size);
-        char* out = m_scratch.data();
-        for (const char* p = data; p != data + size;) {
-            const char* cr = findByte(p, data + size, '\r');
-            std::memcpy(out, p, static_cast<size_t>(cr - p));
-            out += cr - p;
-            p = cr == data + size ? cr : cr + 1;
-        }
-        text = m_scratch.constData();
-        textSize = out - text;
-    }
+    const QByteArrayView piece = withoutCarriageReturns(data, size, m_scratch);
+    const char* text = piece.data();
+    qsizetype textSize = piece.size();
     if (m_skip > 0) {
         const qsizetype dropped = qMin<qsizetype>(m_skip, textSize);
         text += dropped;
