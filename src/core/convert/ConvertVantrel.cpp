@@ -56,10 +56,6 @@ private:
     bool m_stopped = false;
 };
 
-} // namespace
-
-namespace {
-
 // Writes the document's bytes as the cut makes them, a chunk or more at a time (the rest stays where it is
 // until `all`); without a writer (its path could not be opened) they are let go, and the write at the end
 // tells why.
