@@ -296,15 +296,20 @@ void tst_ConvertRun::aDocumentOfTheRunIsNeverReplaced_data()
     QTest::addColumn<int>("mode");
     QTest::addColumn<QStringList>("sources"); // the first two give the same output path
     QTest::addColumn<QString>("kept");        // that document, as the first source made it
+    QTest::addColumn<QString>("refused");     // the second output path, as the report names it
+    QTest::addColumn<bool>("linked");         // "also" is a link to the folder "one"
     QTest::newRow("x.csv of two folders into one folder")
         << int(OutputMode::ChosenFolder) << QStringList{QStringLiteral("one/x.csv"), QStringLiteral("two/x.csv")}
-        << QStringLiteral("out/x.htm");
+        << QStringLiteral("out/x.htm") << QStringLiteral("out/x.htm") << false;
     QTest::newRow("x.csv and x.txt beside each other")
         << int(OutputMode::SourceFolder) << QStringList{QStringLiteral("one/x.csv"), QStringLiteral("one/x.txt")}
-        << QStringLiteral("one/x.htm");
+        << QStringLiteral("one/x.htm") << QStringLiteral("one/x.htm") << false;
     QTest::newRow("the same file twice") << int(OutputMode::SourceFolder)
                                          << QStringList{QStringLiteral("one/x.csv"), QStringLiteral("one/x.csv")}
-                                         << QStringLiteral("one/x.htm");
+                                         << QStringLiteral("one/x.htm") << QStringLiteral("one/x.htm") << false;
+    QTest::newRow("the same folder by another name")
+        << int(OutputMode::SourceFolder) << QStringList{QStringLiteral("one/x.csv"), QStringLiteral("also/x.txt")}
+        << QStringLiteral("one/x.htm") << QStringLiteral("also/x.htm") << true;
 }
 
 // A later entry whose document would replace one written earlier in the same run is reported at the write
@@ -314,10 +319,14 @@ void tst_ConvertRun::aDocumentOfTheRunIsNeverReplaced()
     QFETCH(int, mode);
     QFETCH(QStringList, sources);
     QFETCH(QString, kept);
+    QFETCH(QString, refused);
+    QFETCH(bool, linked);
     test::TempTree tree;
     test::RecordingRunHost host;
     host.options.OutputMode = OutputMode(mode);
     host.options.OutputFolder = tree.makeFolder(QStringLiteral("out"));
+    if (linked)
+        QVERIFY(QFile::link(tree.makeFolder(QStringLiteral("one")), tree.path(QStringLiteral("also"))));
     for (const QString& source : sources)
         host.entries.append(tree.writeFile(source, source.toUtf8() + ",first\n"));
     host.entries.append(tree.writeFile(QStringLiteral("one/next.csv"), "next\n"));
@@ -329,7 +338,7 @@ void tst_ConvertRun::aDocumentOfTheRunIsNeverReplaced()
     QCOMPARE(host.reports.first().description,
              QStringLiteral("Cannot write %1: A document of an earlier entry of this run was written there, and it "
                             "is kept")
-                 .arg(tree.path(kept)));
+                 .arg(tree.path(refused)));
     QCOMPARE(test::TempTree::readFile(tree.path(kept)),
              QByteArray("<html><title></title><body><table width='100%' style='color:#000000' border='1' "
                         "bgcolor='#FFFFFF'><tbody>\r\n<tr>\r\n<td>") +
