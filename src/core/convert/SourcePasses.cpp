@@ -110,6 +110,22 @@ Status SourcePasses::readSlice(qint64 offset, qsizetype size)
     return m_file.read(offset, m_slice.data(), size);
 }
 
+template <class Each> Result<std::optional<PassEnd>> SourcePasses::eachSlice(const SliceBreak& pause, Each&& each)
+{
+    const qint64 size = m_file.size();
+    const qsizetype slice = streamSliceBytes();
+    for (qint64 offset = 0; offset < size; offset += slice) {
+        if (offset > 0 && !offerBreak(pause))
+            return std::optional<PassEnd>(PassEnd::Stopped);
+        const qsizetype length = qsizetype(qMin<qint64>(slice, size - offset));
+        if (const Status read = readSlice(offset, length); !read)
+            return Failure{read.error()};
+        if (const std::optional<PassEnd> end = each(m_slice.constData(), length))
+            return end;
+    }
+    return std::optional<PassEnd>();
+}
+
 Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pause, std::optional<qint64> room,
                                     qsizetype headerSize)
 {
@@ -120,7 +136,6 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
         return m_noRoomFor > *room;
     };
     const qint64 size = m_file.size();
-    const qsizetype slice = streamSliceBytes();
     if (size == 0) {
         TextCounter counter(rules);
         const QByteArray text = emptyFileText();
@@ -138,19 +153,21 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
         TextCounter counter(rules);
         Utf8Check check;
         bool valid = true;
-        for (qint64 offset = 0; offset < size && valid; offset += slice) {
-            if (offset > 0 && !offerBreak(pause))
-                return PassEnd::Stopped;
-            const qsizetype length = qsizetype(qMin<qint64>(slice, size - offset));
-            if (const Status read = readSlice(offset, length); !read)
-                return Failure{read.error()};
-            valid = check.add(m_slice.constData(), length);
-            // Text that turns out to be Windows-1252 is at least as long as its bytes, so what is counted here
-            // is a lower bound either way.
-            counter.add(m_slice.constData(), length);
-            if (tooLarge(counter))
-                return PassEnd::NoRoom;
-        }
+        const Result<std::optional<PassEnd>> read =
+            eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+                valid = check.add(data, length);
+                // Text that turns out to be Windows-1252 is at least as long as its bytes, so what is counted
+                // here is a lower bound either way. Bytes that are not UTF-8 end the reading: they are counted
+                // again as Windows-1252.
+                counter.add(data, length);
+                if (tooLarge(counter))
+                    return PassEnd::NoRoom;
+                return valid ? std::nullopt : std::optional<PassEnd>(PassEnd::Complete);
+            });
+        if (!read)
+            return Failure{read.error()};
+        if (read.value() && *read.value() != PassEnd::Complete)
+            return *read.value();
         if (valid && check.complete()) {
             if (const Status same = m_file.checkUnchanged(); !same)
                 return Failure{same.error()};
@@ -165,19 +182,20 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
     // Without quoted fields the cut needs only the lines of UTF-16 text, which its code units tell.
     if (m_encoding != SourceEncoding::Windows1252 && !rules.flags.rfc4180) {
         Utf16Count units(m_encoding == SourceEncoding::Utf16LittleEndian);
-        for (qint64 offset = 0; offset < size; offset += slice) {
-            if (offset > 0 && !offerBreak(pause))
-                return PassEnd::Stopped;
-            const qsizetype length = qsizetype(qMin<qint64>(slice, size - offset));
-            if (const Status read = readSlice(offset, length); !read)
-                return Failure{read.error()};
-            units.add(m_slice.constData(), length);
-            if (room) {
-                m_noRoomFor = units.counts(false).documentLowerBound(headerSize, rules);
-                if (m_noRoomFor > *room)
-                    return PassEnd::NoRoom;
-            }
-        }
+        const Result<std::optional<PassEnd>> read =
+            eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+                units.add(data, length);
+                if (room) {
+                    m_noRoomFor = units.counts(false).documentLowerBound(headerSize, rules);
+                    if (m_noRoomFor > *room)
+                        return PassEnd::NoRoom;
+                }
+                return std::nullopt;
+            });
+        if (!read)
+            return Failure{read.error()};
+        if (read.value())
+            return *read.value();
         if (const Status same = m_file.checkUnchanged(); !same)
             return Failure{same.error()};
         m_counts = units.counts(true);
@@ -186,17 +204,18 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
 
     TextCounter counter(rules);
     SourceDecoder decoder(m_encoding);
-    for (qint64 offset = 0; offset < size; offset += slice) {
-        if (offset > 0 && !offerBreak(pause))
-            return PassEnd::Stopped;
-        const qsizetype length = qsizetype(qMin<qint64>(slice, size - offset));
-        if (const Status read = readSlice(offset, length); !read)
-            return Failure{read.error()};
-        const QByteArrayView text = decoder.add(m_slice.constData(), length);
-        counter.add(text.data(), text.size());
-        if (tooLarge(counter))
-            return PassEnd::NoRoom;
-    }
+    const Result<std::optional<PassEnd>> read =
+        eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+            const QByteArrayView text = decoder.add(data, length);
+            counter.add(text.data(), text.size());
+            if (tooLarge(counter))
+                return PassEnd::NoRoom;
+            return std::nullopt;
+        });
+    if (!read)
+        return Failure{read.error()};
+    if (read.value())
+        return *read.value();
     const QByteArrayView rest = decoder.finish();
     counter.add(rest.data(), rest.size());
     if (const Status same = m_file.checkUnchanged(); !same)
@@ -209,25 +228,25 @@ Result<PassEnd> SourcePasses::cut(RowCutter& cutter, const LineProgress& progres
                                   const SliceBreak& pause)
 {
     const qint64 size = m_file.size();
-    const qsizetype slice = streamSliceBytes();
     if (size == 0) {
         const QByteArray text = emptyFileText();
         if (!cutter.add(text.constData(), text.size(), progress))
             return PassEnd::Stopped;
     }
     SourceDecoder decoder(m_encoding);
-    for (qint64 offset = 0; offset < size; offset += slice) {
-        if (offset > 0 && !offerBreak(pause))
-            return PassEnd::Stopped;
-        const qsizetype length = qsizetype(qMin<qint64>(slice, size - offset));
-        if (const Status read = readSlice(offset, length); !read)
-            return Failure{read.error()};
-        const QByteArrayView text = decoder.add(m_slice.constData(), length);
-        if (!cutter.add(text.data(), text.size(), progress))
-            return PassEnd::Stopped;
-        if (!take())
-            return PassEnd::Abandoned;
-    }
+    const Result<std::optional<PassEnd>> read =
+        eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+            const QByteArrayView text = decoder.add(data, length);
+            if (!cutter.add(text.data(), text.size(), progress))
+                return PassEnd::Stopped;
+            if (!take())
+                return PassEnd::Abandoned;
+            return std::nullopt;
+        });
+    if (!read)
+        return Failure{read.error()};
+    if (read.value())
+        return *read.value();
     const QByteArrayView rest = decoder.finish();
     if (!cutter.add(rest.data(), rest.size(), progress) || !cutter.finish(progress))
         return PassEnd::Stopped;

@@ -45,6 +45,10 @@ public:
 
 private:
     Status readSlice(qint64 offset, qsizetype size);
+    // Reads the source slice by slice, offering a break between two slices, and hands each to
+    // each(data, size), which returns a pass end to stop reading there, or nothing to go on. What stopped the
+    // reading: nothing when every slice was handed over.
+    template <class Each> Result<std::optional<PassEnd>> eachSlice(const SliceBreak& pause, Each&& each);
 
     SourceFile m_file;
     SourceEncoding m_encoding = SourceEncoding::Utf8;
