@@ -127,6 +127,114 @@ void addTexts()
     QTest::newRow("delimiter with a quote") << QByteArray("\"a\",\"b\"\n\"c") << QByteArray("\",");
 }
 
+// The rows of a text as a reader of the document would make them by hand, one character at a time, written
+// from the rules alone (no part of the program): carriage returns go, empty lines are skipped, fields are cut at
+// each delimiter left to right; with escapeHtml the five markup characters become entities; with rfc4180 a field
+// opening with a quote that some lone quote later in the text closes is quoted, and one that none closes runs
+// to the end of its line.
+QByteArray modelRows(const QByteArray& source, QByteArray delimiter, DocumentFlags flags)
+{
+    QByteArray text = source;
+    text.replace("\r", "");
+    if (delimiter.contains('\r') || delimiter.contains('\n'))
+        delimiter.clear();
+    const bool rfc4180 = flags.rfc4180 && !delimiter.contains('"');
+    if (rfc4180 && source.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    const qsizetype n = text.size();
+    QByteArray out;
+    const auto put = [&](char c) {
+        if (!flags.escapeHtml)
+            out += c;
+        else if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '"')
+            out += "&quot;";
+        else if (c == '\'')
+            out += "&#39;";
+        else
+            out += c;
+    };
+    const auto loneQuoteFrom = [&](qsizetype j) {
+        while (j < n) {
+            if (text[j] != '"')
+                ++j;
+            else if (j + 1 < n && text[j + 1] == '"')
+                j += 2;
+            else
+                return j;
+        }
+        return qsizetype(-1);
+    };
+    qsizetype i = 0;
+    while (i < n) {
+        if (text[i] == '\n') {
+            ++i;
+            continue;
+        }
+        out += "<tr>\r\n";
+        bool lineEnded = false;
+        while (!lineEnded) {
+            out += "<td>";
+            if (rfc4180 && i < n && text[i] == '"') {
+                const qsizetype close = loneQuoteFrom(i + 1);
+                if (close < 0) {
+                    while (i < n && text[i] != '\n')
+                        put(text[i++]);
+                    out += "</td>";
+                    break;
+                }
+                for (qsizetype j = i + 1; j < close; j += text[j] == '"' ? 2 : 1)
+                    put(text[j]);
+                i = close + 1;
+            }
+            for (;;) {
+                if (i >= n || text[i] == '\n') {
+                    lineEnded = true;
+                    break;
+                }
+                if (!delimiter.isEmpty() && text.mid(i, delimiter.size()) == delimiter) {
+                    i += delimiter.size();
+                    break;
+                }
+                put(text[i++]);
+            }
+            out += "</td>";
+        }
+        out += "</tr>\r\n";
+        ++i;
+    }
+    return kHeader + out + "</body></html>\r\n";
+}
+
+// A random text of fields, long and short, with line ends, quotes and markup among them.
+QByteArray randomText(QRandomGenerator& random, const QByteArray& delimiter)
+{
+    static const QByteArray kBytes = "abc,;\n\n\r\"\"&<>'x\xC3\xA9";
+    QByteArray text;
+    const int pieces = random.bounded(1, 60);
+    for (int i = 0; i < pieces; ++i) {
+        switch (random.bounded(8)) {
+        case 0: // a long field, across the blocks the cut reads at once
+            text += QByteArray(random.bounded(20, 150), char('a' + random.bounded(26)));
+            break;
+        case 1:
+            text += delimiter;
+            break;
+        case 2:
+            text += "\r\n";
+            break;
+        default:
+            text += kBytes[random.bounded(int(kBytes.size()))];
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 class tst_ConvertSlices : public QObject
@@ -137,6 +245,8 @@ private slots:
     void cleanup() { setStreamSliceBytesForTests(0); }
     void piecesGiveTheWholeDocument_data();
     void piecesGiveTheWholeDocument();
+    void randomTextsAsAReaderCutsThem_data();
+    void randomTextsAsAReaderCutsThem();
     void slicesOfEveryEncoding_data();
     void slicesOfEveryEncoding();
     void optionsChangedDuringTheConversion_data();
@@ -182,6 +292,37 @@ void tst_ConvertSlices::piecesGiveTheWholeDocument()
                     ends.append(end);
                 QCOMPARE(rowsInPieces(text, delimiter, flags, ends, longLine), expected);
             }
+        }
+    }
+}
+
+void tst_ConvertSlices::randomTextsAsAReaderCutsThem_data()
+{
+    QTest::addColumn<QByteArray>("delimiter");
+    QTest::newRow("comma") << QByteArray(",");
+    QTest::newRow("none") << QByteArray();
+    QTest::newRow("ampersand, a markup character") << QByteArray("&");
+    QTest::newRow("quote") << QByteArray("\"");
+    QTest::newRow("two bytes") << QByteArray(",;");
+    QTest::newRow("line feed") << QByteArray("\n");
+}
+
+// Long random texts, whole and in random pieces, cut as a reader cuts them by hand, with every flag.
+void tst_ConvertSlices::randomTextsAsAReaderCutsThem()
+{
+    QFETCH(QByteArray, delimiter);
+    QRandomGenerator random(20261208);
+    for (int round = 0; round < 400; ++round) {
+        const QByteArray text = randomText(random, delimiter);
+        QList<qsizetype> ends;
+        for (qsizetype end = random.bounded(1, 200); end < text.size(); end += random.bounded(1, 200))
+            ends.append(end);
+        for (const DocumentFlags flags : kAllFlags) {
+            const QByteArray expected = modelRows(text, delimiter, flags);
+            const QByteArray what =
+                flagsName(flags) + " round " + QByteArray::number(round) + ": " + text.toPercentEncoding();
+            QVERIFY2(wholeDocument(text, delimiter, flags, false) == expected, what);
+            QVERIFY2(rowsInPieces(text, delimiter, flags, ends, kWorkSliceBytes) == expected, what);
         }
     }
 }

@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/HtmlDocument.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <QElapsedTimer>
 
@@ -58,6 +64,7 @@ struct Entities
 {
     const char* text[256] = {};
     qsizetype size[256] = {};
+    char padded[256][8] = {}; // each entity in eight bytes, for one whole-word store
     constexpr Entities()
     {
         text[int('&')] = "&amp;";
@@ -70,6 +77,10 @@ struct Entities
         size[int('"')] = 6;
         text[int('\'')] = "&#39;";
         size[int('\'')] = 5;
+        for (int c = 0; c < 256; ++c) {
+            for (qsizetype i = 0; i < size[c]; ++i)
+                padded[c][i] = text[c][i];
+        }
     }
 };
 constexpr Entities kEntities;
@@ -96,6 +107,98 @@ const char* findClosingQuote(const char* begin, const char* end)
             return q;
     }
     return end;
+}
+
+// Where the bytes that end a run of plain cell text stand in a block of 64 bytes of text: the line feed, the
+// delimiter (when it is one byte) and, when escaping, the five characters markup gives a meaning to. Bit i of
+// a mask is set when byte i of the block is one of them.
+class TextMarks
+{
+public:
+    static constexpr qsizetype kBlock = 64;
+
+    TextMarks(char delimiter, bool escape) : m_delimiter(delimiter)
+    {
+        m_marked[static_cast<unsigned char>('\n')] = true;
+        m_marked[static_cast<unsigned char>(delimiter)] = true;
+        if (escape) {
+            for (const char c : {'&', '<', '>', '"', '\''})
+                m_marked[static_cast<unsigned char>(c)] = true;
+        }
+    }
+
+    // The marks of the 64 bytes at p.
+    template <bool Escape> std::uint64_t block(const char* p) const
+    {
+#if defined(__SSE2__)
+        const __m128i lineFeed = _mm_set1_epi8('\n');
+        const __m128i delimiter = _mm_set1_epi8(m_delimiter);
+        std::uint64_t mask = 0;
+        for (int i = 0; i < 4; ++i) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+            __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, lineFeed), _mm_cmpeq_epi8(v, delimiter));
+            if constexpr (Escape) {
+                // " alone; & and ' differ in their lowest bit only, < and > in the next one.
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8('"')));
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(1)), _mm_set1_epi8('\'')));
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(2)), _mm_set1_epi8('>')));
+            }
+            mask |= std::uint64_t(unsigned(_mm_movemask_epi8(hit))) << (16 * i);
+        }
+        return mask;
+#else
+        return tail(p, kBlock);
+#endif
+    }
+
+    // The marks of the size bytes at p, fewer than a block or as many.
+    std::uint64_t tail(const char* p, qsizetype size) const
+    {
+        std::uint64_t mask = 0;
+        for (qsizetype i = 0; i < size; ++i)
+            mask |= std::uint64_t(m_marked[static_cast<unsigned char>(p[i])]) << i;
+        return mask;
+    }
+
+private:
+    char m_delimiter;
+    bool m_marked[256] = {};
+};
+
+// A tag of at most 16 bytes, kept in 16 so that it is stored with one whole-vector copy.
+struct Tag
+{
+    char bytes[16] = {};
+    qsizetype size = 0;
+    template <std::size_t N> constexpr Tag(const char (&tag)[N]) : size(N - 1)
+    {
+        static_assert(N <= 17);
+        for (std::size_t i = 0; i + 1 < N; ++i)
+            bytes[i] = tag[i];
+    }
+};
+constexpr Tag kRowStartTag("<tr>\r\n");
+constexpr Tag kCellStartTag("<td>");
+constexpr Tag kCellEndTag("</td>");
+constexpr Tag kLineEndTag("</td></tr>\r\n");
+
+// Stores a tag; the output has room for 16 bytes.
+void putTag(char*& out, const Tag& tag)
+{
+    std::memcpy(out, tag.bytes, 16);
+    out += tag.size;
+}
+
+// Copies [begin, end) of text that holds at least 32 bytes from begin on: a short run as one 32-byte copy
+// (the output has room for it), a longer one as it is.
+void putText(char*& out, const char* begin, const char* end, const char* textEnd)
+{
+    const std::size_t size = static_cast<std::size_t>(end - begin);
+    if (size <= 32 && textEnd - begin >= 32)
+        std::memcpy(out, begin, 32);
+    else
+        std::memcpy(out, begin, size);
+    out += size;
 }
 
 } // namespace
@@ -318,6 +421,12 @@ const char* RowCutter::cut(const char* p, const char* end, bool last, const Line
         return knownQuote;
     };
     for (;;) {
+        if (plainCutApplies(p, end)) {
+            p = m_rules.flags.escapeHtml ? cutPlain<true>(p, end, progress, stopped)
+                                         : cutPlain<false>(p, end, progress, stopped);
+            if (stopped)
+                return p;
+        }
         switch (m_state) {
         case State::LineStart:
             if (p == end)
@@ -431,6 +540,104 @@ const char* RowCutter::cut(const char* p, const char* end, bool last, const Line
         }
         }
     }
+}
+
+// Lines, fields and escaped characters are cut a block of 64 bytes at a time while the delimiter is at most one
+// byte long: the marks of a block tell where each run of plain text ends, and runs and tags are copied with
+// whole-vector stores. A field that may be quoted is left to cut().
+bool RowCutter::plainCutApplies(const char* p, const char* end) const
+{
+    if (p == end || m_rules.delimiter.size() > 1)
+        return false;
+    return m_state == State::LineStart || m_state == State::InCell ||
+           (m_state == State::FieldStart && !(m_rules.flags.rfc4180 && *p == '"'));
+}
+
+// Cuts from p in the states LineStart, FieldStart and InCell; returns where it stopped: the end, the opening quote
+// of a field that cut() reads, or the line after which progress asked to stop.
+template <bool Escape>
+const char* RowCutter::cutPlain(const char* p, const char* end, const LineProgress& progress, bool& stopped)
+{
+    const bool oneByte = m_rules.delimiter.size() == 1;
+    const char delimiter = oneByte ? m_rules.delimiter.front() : '\n';
+    const bool rfc4180 = m_rules.flags.rfc4180;
+    const TextMarks marks(delimiter, Escape);
+    // The tags of a block take at most 18 bytes for each of its bytes (a line feed right after a delimiter).
+    constexpr qsizetype kBlockRoom = TextMarks::kBlock * 18 + 32;
+
+    State state = m_state;
+    const char* text = p; // the first byte not yet handled: text of the open cell, or where a field or line starts
+    char* out = nullptr;
+    // Opens the cell whose text starts at text (and its row); false when it is a field that may be quoted.
+    const auto openCell = [&] {
+        if (state == State::InCell)
+            return true;
+        if (state == State::LineStart) {
+            putTag(out, kRowStartTag);
+            state = State::FieldStart;
+        }
+        if (rfc4180 && text != end && *text == '"')
+            return false;
+        putTag(out, kCellStartTag);
+        state = State::InCell;
+        return true;
+    };
+    const auto leave = [&](const char* at) {
+        m_outSize = out - m_out.data();
+        m_state = state;
+        return at;
+    };
+
+    while (p != end) {
+        const bool whole = end - p >= TextMarks::kBlock;
+        const char* blockEnd = whole ? p + TextMarks::kBlock : end;
+        std::uint64_t mask = whole ? marks.block<Escape>(p) : marks.tail(p, end - p);
+        out = room(kBlockRoom + (p - text)); // text pending from earlier blocks is copied in this one
+        for (; mask != 0; mask &= mask - 1) {
+            const char* hit = p + std::countr_zero(mask);
+            if (*hit == '\n') {
+                if (state != State::LineStart || hit != text) {
+                    if (!openCell())
+                        return leave(text);
+                    putText(out, text, hit, end);
+                    putTag(out, kLineEndTag);
+                    state = State::LineStart;
+                }
+                text = hit + 1;
+                leave(text);
+                if (!lineEnded(text, m_begin, progress)) {
+                    stopped = true;
+                    return text;
+                }
+                out = m_out.data() + m_outSize;
+                continue;
+            }
+            if (!openCell())
+                return leave(text);
+            putText(out, text, hit, end);
+            if (oneByte && *hit == delimiter) {
+                putTag(out, kCellEndTag);
+                state = State::FieldStart;
+            } else {
+                const unsigned char c = static_cast<unsigned char>(*hit);
+                std::memcpy(out, kEntities.padded[c], 8);
+                out += kEntities.size[c];
+            }
+            text = hit + 1;
+        }
+        m_outSize = out - m_out.data();
+        p = blockEnd;
+    }
+    // The rest is text of a cell that goes on in the next piece.
+    if (text != end) {
+        out = room(end - text + 16);
+        if (!openCell())
+            return leave(text);
+        std::memcpy(out, text, static_cast<std::size_t>(end - text));
+        out += end - text;
+    }
+    out = out ? out : m_out.data() + m_outSize;
+    return leave(end);
 }
 
 // Whether a lone quote after the quote that opens a field closes it in the same line (pairs of quotes passed

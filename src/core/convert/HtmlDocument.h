@@ -142,11 +142,21 @@ private:
 
     bool feed(const char* data, qsizetype size, bool last, const LineProgress& progress);
     const char* cut(const char* p, const char* end, bool last, const LineProgress& progress, bool& stopped);
+    bool plainCutApplies(const char* p, const char* end) const;
+    template <bool Escape>
+    const char* cutPlain(const char* p, const char* end, const LineProgress& progress, bool& stopped);
     bool closesInLine(const char* quote, const char* lineEnd, const char* end, bool last, bool& decided);
     bool lineEnded(const char* next, const char* begin, const LineProgress& progress);
     const char* findDelimiter(const char* begin, const char* end) const;
     void appendText(const char* begin, const char* end);
     void grow(qsizetype size);
+    // Makes room for size more bytes of output, and 32 beyond them for whole-vector stores.
+    char* room(qsizetype size)
+    {
+        if (m_out.size() - m_outSize < size + 32)
+            grow(size + 32);
+        return m_out.data() + m_outSize;
+    }
 
     CutRules m_rules;
     const TextCounts& m_counts;

@@ -2,6 +2,7 @@
 #include "core/convert/OutputFile.h"
 
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <future>
 #include <system_error>
@@ -36,9 +37,10 @@ bool isSameFile(const QString& a, const QString& b)
 // milliseconds for the disk to take them.
 constexpr qint64 kWriteChunk = DocumentWriter::kChunkBytes;
 
-// Sends each written chunk on to the disk at once and waits for the chunk before the previous one, so
-// that waiting for the disk is spread over the chunks instead of falling on the final sync. Where the
-// system offers no such control it does nothing and the final sync does all the waiting.
+// Sends each written chunk on to the disk at once, and waits for the oldest chunks once more than a few are on
+// their way, so that waiting for the disk is spread over the chunks instead of falling on the final sync. Several
+// chunks in flight keep the disk busy while the next ones are made; few enough that the final sync waits for
+// little. Where the system offers no such control it does nothing and the final sync does all the waiting.
 } // namespace
 
 class DocumentWriter::FlushBehind
@@ -50,27 +52,28 @@ public:
     void written(qint64 offset, qint64 size)
     {
         start(offset, size);
-        if (m_pending == 2)
-            waitFor(m_oldest);
-        else
-            ++m_pending;
-        m_oldest = m_newer;
-        m_newer = {offset, size};
+        m_inFlight.push_back({offset, size});
+        m_inFlightBytes += size;
+        while (m_inFlightBytes > kInFlightBytes)
+            waitForOldest();
     }
 
     // Waits for the oldest chunk still on its way; false when none is left.
     bool waitForOldest()
     {
-        if (m_pending == 0)
+        if (m_inFlight.empty())
             return false;
-        waitFor(m_pending == 2 ? m_oldest : m_newer);
-        if (m_pending == 2)
-            m_oldest = m_newer;
-        --m_pending;
+        const Range oldest = m_inFlight.front();
+        m_inFlight.pop_front();
+        m_inFlightBytes -= oldest.size;
+        waitFor(oldest);
         return true;
     }
 
 private:
+    // The bytes sent on and not yet waited for: a few chunks.
+    static constexpr qint64 kInFlightBytes = 8 * kWriteChunk;
+
     struct Range
     {
         qint64 offset = 0;
@@ -95,9 +98,8 @@ private:
     }
 
     int m_fd;
-    int m_pending = 0; // chunks started and not yet waited for: 0, 1 or 2
-    Range m_oldest;    // the older of two pending chunks
-    Range m_newer;     // the newest pending chunk
+    std::deque<Range> m_inFlight; // oldest first
+    qint64 m_inFlightBytes = 0;
 };
 
 namespace {
@@ -291,11 +293,15 @@ bool DocumentWriter::write(const char* data, qsizetype size, const SliceBreak& p
 {
     if (!m_file)
         return false;
-    // A piece of a chunk or more is written from the caller's bytes, its last part too.
+    // A piece of a chunk or more is written from the caller's bytes, its last part with the chunk before it, so
+    // that no write is a small one.
     if (m_pending.isEmpty() && size >= kWriteChunk) {
-        for (qsizetype offset = 0; offset < size; offset += kWriteChunk) {
-            if (!writeChunk(data + offset, qMin<qsizetype>(kWriteChunk, size - offset), pause))
+        for (qsizetype offset = 0; offset < size;) {
+            const qsizetype left = size - offset;
+            const qsizetype chunk = left < 2 * kWriteChunk ? left : qsizetype(kWriteChunk);
+            if (!writeChunk(data + offset, chunk, pause))
                 return false;
+            offset += chunk;
         }
         return true;
     }

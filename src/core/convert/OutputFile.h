@@ -54,7 +54,7 @@ private:
 //
 // Large documents are written in chunks with a break offered between two of them; where the system allows,
 // each chunk is sent on to the disk as soon as it is written, so that no single wait for the disk, the
-// final sync included, covers more than a couple of chunks; the final sync and the rename go on while
+// final sync included, covers more than a few chunks; the final sync and the rename go on while
 // breaks are offered. A break that ends the write before the document is put in place removes the temporary
 // file and fails, leaving the path as it was; once it is being put in place, the write completes.
 Status writeDocument(const QString& path, const QByteArray& bytes, const QString& sourcePath,
