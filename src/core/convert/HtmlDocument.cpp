@@ -117,15 +117,7 @@ class TextMarks
 public:
     static constexpr qsizetype kBlock = 64;
 
-    TextMarks(char delimiter, bool escape) : m_delimiter(delimiter)
-    {
-        m_marked[static_cast<unsigned char>('\n')] = true;
-        m_marked[static_cast<unsigned char>(delimiter)] = true;
-        if (escape) {
-            for (const char c : {'&', '<', '>', '"', '\''})
-                m_marked[static_cast<unsigned char>(c)] = true;
-        }
-    }
+    explicit TextMarks(char delimiter) : m_delimiter(delimiter) {}
 
     // The marks of the 64 bytes at p.
     template <bool Escape> std::uint64_t block(const char* p) const
@@ -147,22 +139,23 @@ public:
         }
         return mask;
 #else
-        return tail(p, kBlock);
+        return tail<Escape>(p, kBlock);
 #endif
     }
 
     // The marks of the size bytes at p, fewer than a block or as many.
-    std::uint64_t tail(const char* p, qsizetype size) const
+    template <bool Escape> std::uint64_t tail(const char* p, qsizetype size) const
     {
         std::uint64_t mask = 0;
-        for (qsizetype i = 0; i < size; ++i)
-            mask |= std::uint64_t(m_marked[static_cast<unsigned char>(p[i])]) << i;
+        for (qsizetype i = 0; i < size; ++i) {
+            const bool marked = p[i] == '\n' || p[i] == m_delimiter || (Escape && entityOf(p[i]));
+            mask |= std::uint64_t(marked) << i;
+        }
         return mask;
     }
 
 private:
     char m_delimiter;
-    bool m_marked[256] = {};
 };
 
 // A tag of at most 16 bytes, kept in 16 so that it is stored with one whole-vector copy.
@@ -561,7 +554,7 @@ const char* RowCutter::cutPlain(const char* p, const char* end, const LineProgre
     const bool oneByte = m_rules.delimiter.size() == 1;
     const char delimiter = oneByte ? m_rules.delimiter.front() : '\n';
     const bool rfc4180 = m_rules.flags.rfc4180;
-    const TextMarks marks(delimiter, Escape);
+    const TextMarks marks(delimiter);
     // The tags of a block take at most 18 bytes for each of its bytes (a line feed right after a delimiter).
     constexpr qsizetype kBlockRoom = TextMarks::kBlock * 18 + 32;
 
@@ -591,7 +584,7 @@ const char* RowCutter::cutPlain(const char* p, const char* end, const LineProgre
     while (p != end) {
         const bool whole = end - p >= TextMarks::kBlock;
         const char* blockEnd = whole ? p + TextMarks::kBlock : end;
-        std::uint64_t mask = whole ? marks.block<Escape>(p) : marks.tail(p, end - p);
+        std::uint64_t mask = whole ? marks.template block<Escape>(p) : marks.template tail<Escape>(p, end - p);
         out = room(kBlockRoom + (p - text)); // text pending from earlier blocks is copied in this one
         for (; mask != 0; mask &= mask - 1) {
             const char* hit = p + std::countr_zero(mask);
