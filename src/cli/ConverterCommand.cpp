@@ -42,17 +42,26 @@ void say(QTextStream& err, const QString& text)
 }
 
 // Why an explicit PATH names nothing: the system's description, or an empty text when it exists.
-QString missingReason(const QString& path)
+// What a PATH names: why nothing can be read there, or whether it is a folder (links followed), in one look.
+struct PathKind
+{
+    QString missingReason; // "" when the path names something
+    bool folder = false;
+};
+
+PathKind lookAt(const QString& path)
 {
     if (path.isEmpty())
-        return QString::fromLocal8Bit(std::strerror(ENOENT));
+        return {QString::fromLocal8Bit(std::strerror(ENOENT)), false};
 #ifdef Q_OS_UNIX
     struct stat info;
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    return QString();
+        return {QString::fromLocal8Bit(std::strerror(errno)), false};
+    return {QString(), S_ISDIR(info.st_mode)};
 #else
-    return QFileInfo::exists(path) ? QString() : QString::fromLocal8Bit(std::strerror(ENOENT));
+    if (!QFileInfo::exists(path))
+        return {QString::fromLocal8Bit(std::strerror(ENOENT)), false};
+    return {QString(), IsFolder(path)};
 #endif
 }
 
@@ -229,9 +238,10 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
     for (const QString& path : args.paths) {
         if (s_stopRequested)
             break;
-        if (const QString reason = missingReason(path); !reason.isEmpty()) {
-            host.reportFailure(path, reason);
-        } else if (IsFolder(path)) {
+        const PathKind kind = lookAt(path);
+        if (!kind.missingReason.isEmpty()) {
+            host.reportFailure(path, kind.missingReason);
+        } else if (kind.folder) {
             foldersGiven = true;
             host.setSubject(path);
             host.appendEntries(CollectFilesInTree(path, pattern, scanHost));

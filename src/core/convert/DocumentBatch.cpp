@@ -200,7 +200,7 @@ void DocumentBatch::finish()
     for (size_t i = 0; i < documents.size(); ++i) {
         if (!outcomes[i].ok())
             continue;
-        outcomes[i] = documents[i].writer.place(documents[i].sourcePath);
+        outcomes[i] = documents[i].writer.place();
         if (outcomes[i].ok())
             folders.insert(QFileInfo(documents[i].writer.path()).absolutePath());
     }

@@ -3,12 +3,9 @@
 
 #include <chrono>
 #include <deque>
-#include <filesystem>
 #include <future>
-#include <system_error>
 
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStorageInfo>
 
 #ifdef Q_OS_LINUX
@@ -26,13 +23,6 @@ namespace ostrand {
 
 namespace {
 
-// True when both paths exist and name one file, through symbolic or hard links alike.
-bool isSameFile(const QString& a, const QString& b)
-{
-    std::error_code error;
-    return std::filesystem::equivalent(QFileInfo(a).filesystemFilePath(), QFileInfo(b).filesystemFilePath(), error);
-}
-
 // The bytes written between two breaks: a few milliseconds of copying, and at most a few tens of
 // milliseconds for the disk to take them.
 constexpr qint64 kWriteChunk = DocumentWriter::kChunkBytes;
@@ -48,14 +38,20 @@ class DocumentWriter::FlushBehind
 public:
     explicit FlushBehind(int fd) : m_fd(fd) {}
 
-    // The chunk [offset, offset + size) was written.
+    // The chunk [offset, offset + size) was written. The first chunk is held back until a second one follows: a
+    // document of one chunk is left to whoever syncs it, so that one sync for a batch of small documents writes
+    // them all in one go.
     void written(qint64 offset, qint64 size)
     {
-        start(offset, size);
-        m_inFlight.push_back({offset, size});
-        m_inFlightBytes += size;
-        while (m_inFlightBytes > kInFlightBytes)
-            waitForOldest();
+        if (offset == 0) {
+            m_first = {offset, size};
+            return;
+        }
+        if (m_first.size > 0) {
+            send(m_first);
+            m_first = {};
+        }
+        send({offset, size});
     }
 
     // Waits for the oldest chunk still on its way; false when none is left.
@@ -80,6 +76,14 @@ private:
         qint64 size = 0;
     };
 
+    void send(Range range)
+    {
+        start(range.offset, range.size);
+        m_inFlight.push_back(range);
+        m_inFlightBytes += range.size;
+        while (m_inFlightBytes > kInFlightBytes)
+            waitForOldest();
+    }
     // Errors are left to the final sync, which reports them.
     void start([[maybe_unused]] qint64 offset, [[maybe_unused]] qint64 size)
     {
@@ -98,6 +102,7 @@ private:
     }
 
     int m_fd;
+    Range m_first;                // the first chunk, held back
     std::deque<Range> m_inFlight; // oldest first
     qint64 m_inFlightBytes = 0;
 };
@@ -131,19 +136,34 @@ QString fileIdentity(const struct stat& info)
     return QStringLiteral("%1:%2").arg(quint64(info.st_dev)).arg(quint64(info.st_ino));
 }
 
+// What a look at the output path found: the file that receives the document (the path itself, or the final
+// target of the links at it) and what is there now.
+struct OutputTarget
+{
+    QString file;
+    bool exists = false;
+    bool folder = false;
+    int mode = -1;    // the permission bits of an existing file
+    QString identity; // an existing file's device and inode
+};
+
 // Whether the document may be written at the path as it stands: a new name, an existing regular file, or a
 // link the kernel would follow to a regular file. Each link of a chain is judged in its own folder.
-Status checkTarget(const QString& path)
+Result<OutputTarget> lookAtTarget(const QString& path)
 {
     QString at = path;
     for (int hops = 0; hops < 40; ++hops) {
         const QByteArray encoded = QFile::encodeName(at);
         struct stat link;
-        if (::lstat(encoded.constData(), &link) != 0)
-            return hops == 0 ? Status::success() // a new document; any other trouble shows when it is written
-                             : writeFailure(path, QStringLiteral("It is a symbolic link that leads nowhere"));
-        if (S_ISREG(link.st_mode) || (hops == 0 && S_ISDIR(link.st_mode)))
-            return Status::success();
+        if (::lstat(encoded.constData(), &link) != 0) {
+            if (hops == 0) // a new document; any other trouble shows when it is written
+                return OutputTarget{path, false, false, -1, QString()};
+            return writeFailure(path, QStringLiteral("It is a symbolic link that leads nowhere"));
+        }
+        if (S_ISREG(link.st_mode))
+            return OutputTarget{at, true, false, int(link.st_mode & 07777), fileIdentity(link)};
+        if (hops == 0 && S_ISDIR(link.st_mode))
+            return OutputTarget{path, true, true, -1, QString()};
         if (!S_ISLNK(link.st_mode))
             return writeFailure(path, hops == 0 ? QStringLiteral("It is not a regular file")
                                                 : QStringLiteral("It is a symbolic link to something that is "
@@ -161,19 +181,25 @@ Status checkTarget(const QString& path)
     return writeFailure(path, systemText(ELOOP));
 }
 
+#else
+
+Result<OutputTarget> lookAtTarget(const QString& path)
+{
+    const QFileInfo info(path);
+    return OutputTarget{path, info.exists(), info.isDir(), -1, info.canonicalFilePath()};
+}
+
 #endif
 
-// Writes all of a chunk, going on after a short write so that a full disk is told by the system's own text.
-bool writeAll(QSaveFile& file, const char* data, qint64 size)
+// The identity of an existing file, compared with an output's.
+QString identityOf(const QString& path)
 {
-    while (size > 0) {
-        const qint64 done = file.write(data, size);
-        if (done <= 0)
-            return false;
-        data += done;
-        size -= done;
-    }
-    return true;
+#ifdef Q_OS_UNIX
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? fileIdentity(info) : QString();
+#else
+    return QFileInfo(path).canonicalFilePath();
+#endif
 }
 
 } // namespace
@@ -234,19 +260,34 @@ void WrittenDocuments::add(const QString& path)
 
 namespace {
 
-// Refuses what writeDocument refuses before it writes anything.
-Status checkPath(const QString& path, const QString& sourcePath)
+// Refuses what writeDocument refuses before it writes anything, or tells where the document goes. Only a file
+// that exists can be the source itself.
+Result<OutputTarget> checkPath(const QString& path, const QString& sourcePath)
 {
     if (path.isEmpty())
         return Failure{QStringLiteral("No output folder is chosen: the document has nowhere to go")};
-    if (isSameFile(path, sourcePath))
+    Result<OutputTarget> target = lookAtTarget(path);
+    if (target && target.value().exists && !target.value().identity.isEmpty() &&
+        target.value().identity == identityOf(sourcePath))
         return writeFailure(path, QStringLiteral("It is the source file itself, which is never overwritten"));
-#ifdef Q_OS_UNIX
-    if (const Status target = checkTarget(path); !target)
-        return target;
-#endif
-    return Status::success();
+    if (target && target.value().folder)
+        return writeFailure(path, QStringLiteral("Filename refers to a directory"));
+    return target;
 }
+
+#ifdef Q_OS_UNIX
+// Whether anything is at the path now, links not followed.
+bool anythingAt(const QString& path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+#else
+bool anythingAt(const QString& path)
+{
+    return QFileInfo::exists(path);
+}
+#endif
 
 } // namespace
 
@@ -258,7 +299,8 @@ DocumentWriter::~DocumentWriter()
 }
 
 DocumentWriter::DocumentWriter(DocumentWriter&& other) noexcept
-    : m_file(std::move(other.m_file)), m_flushBehind(std::move(other.m_flushBehind)), m_path(std::move(other.m_path)),
+    : m_save(std::move(other.m_save)), m_flushBehind(std::move(other.m_flushBehind)), m_path(std::move(other.m_path)),
+      m_file(std::move(other.m_file)), m_sourcePath(std::move(other.m_sourcePath)),
       m_pending(std::move(other.m_pending)), m_written(other.m_written), m_failure(std::move(other.m_failure)),
       m_stopped(other.m_stopped)
 {
@@ -267,31 +309,36 @@ DocumentWriter::DocumentWriter(DocumentWriter&& other) noexcept
 
 int DocumentWriter::handle() const
 {
-    return m_file ? m_file->handle() : -1;
+    return m_save.handle();
 }
 
 Status DocumentWriter::open(const QString& path, const QString& sourcePath)
 {
     m_path = path;
-    if (const Status checked = checkPath(path, sourcePath); !checked)
-        return checked;
-    auto file = std::make_unique<QSaveFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return writeFailure(path, file->errorString());
-    m_flushBehind = std::make_unique<FlushBehind>(file->handle());
-    m_file = std::move(file);
-    m_pending.reserve(kWriteChunk);
+    m_sourcePath = sourcePath;
+    const Result<OutputTarget> target = checkPath(path, m_sourcePath);
+    if (!target)
+        return Failure{target.error()};
+    const OutputTarget& found = target.value();
+#ifdef Q_OS_UNIX
+    if (found.exists && ::access(QFile::encodeName(found.file).constData(), W_OK) != 0)
+        return writeFailure(path, QStringLiteral("Existing file %1 is not writable").arg(path));
+#endif
+    if (const Status opened = m_save.open(found.file, found.exists ? found.mode : -1); !opened)
+        return writeFailure(path, opened.error());
+    m_file = found.file;
+    m_flushBehind = std::make_unique<FlushBehind>(m_save.handle());
     return Status::success();
 }
 
 bool DocumentWriter::isOpen() const
 {
-    return m_file != nullptr;
+    return m_save.isOpen();
 }
 
 bool DocumentWriter::write(const char* data, qsizetype size, const SliceBreak& pause)
 {
-    if (!m_file)
+    if (!isOpen())
         return false;
     // A piece of a chunk or more is written from the caller's bytes, its last part with the chunk before it, so
     // that no write is a small one.
@@ -326,8 +373,8 @@ bool DocumentWriter::writeChunk(const char* data, qsizetype size, const SliceBre
         cancel();
         return false;
     }
-    if (!writeAll(*m_file, data, size)) {
-        m_failure = writeFailure(m_path, m_file->errorString());
+    if (const Status written = m_save.write(data, size); !written) {
+        m_failure = writeFailure(m_path, written.error());
         cancel();
         return false;
     }
@@ -338,10 +385,8 @@ bool DocumentWriter::writeChunk(const char* data, qsizetype size, const SliceBre
 
 void DocumentWriter::cancel()
 {
-    if (m_file)
-        m_file->cancelWriting();
+    m_save.cancel();
     m_flushBehind.reset();
-    m_file.reset();
     m_pending = QByteArray();
 }
 
@@ -359,18 +404,16 @@ Status DocumentWriter::prepare(const QString& path, const QString& sourcePath, c
         cancel();
         return writeFailure(path, QStringLiteral("The write was stopped"));
     };
-    if (!m_file)
+    if (!isOpen())
         return m_failure.ok() ? (m_stopped ? stopped() : writeFailure(path, QStringLiteral("Nothing was written")))
                               : m_failure;
-    if (const Status checked = checkPath(path, sourcePath); !checked) {
-        cancel();
-        return checked;
-    }
     if (!m_pending.isEmpty()) {
         if (!writeChunk(m_pending.constData(), m_pending.size(), pause))
             return m_stopped ? stopped() : m_failure;
         m_pending.clear();
     }
+    // A document for its own path is checked once more right before it is put in place; one for another path
+    // is moved there now, and that path checked on the way.
     if (path != m_path) {
         if (const Status moved = moveTo(path, sourcePath, pause); !moved)
             return moved;
@@ -378,19 +421,36 @@ Status DocumentWriter::prepare(const QString& path, const QString& sourcePath, c
     return Status::success();
 }
 
-Status DocumentWriter::place(const QString& sourcePath)
+Status DocumentWriter::place()
 {
-    if (!m_file)
+    bool stop = false;
+    return placeChecked({}, stop);
+}
+
+// Checks the path as it stands now and puts the document in place; the rename runs beside the breaks, since
+// freeing a large earlier document's blocks may take a while. The document is put in place even when a break
+// says stop meanwhile.
+Status DocumentWriter::placeChecked(const SliceBreak& pause, bool& stopped)
+{
+    if (!isOpen())
         return m_failure.ok() ? writeFailure(m_path, QStringLiteral("Nothing was written")) : m_failure;
-    if (const Status checked = checkPath(m_path, sourcePath); !checked) {
+    const Result<OutputTarget> target = checkPath(m_path, m_sourcePath);
+    if (!target) {
         cancel();
-        return checked;
+        return Failure{target.error()};
     }
-    const bool committed = m_file->commit();
-    const QString reason = m_file->errorString();
+    // The file opened for is the one replaced. Should the path have become a link to another file meanwhile, the
+    // link itself is replaced, as a rename would.
+    const bool replaces = target.value().file == m_file ? target.value().exists : anythingAt(m_file);
+    Status placed;
+    if (m_written > kWriteChunk && pause) {
+        AtomicSave* save = &m_save;
+        placed = offeringBreaks([save, replaces] { return save->place(replaces); }, pause, stopped);
+    } else {
+        placed = m_save.place(replaces);
+    }
     m_flushBehind.reset();
-    m_file.reset();
-    return committed ? Status::success() : writeFailure(m_path, reason);
+    return placed ? Status::success() : writeFailure(m_path, placed.error());
 }
 
 // Copies the bytes written so far into a new atomic save at the path, and drops the old temporary file.
@@ -404,25 +464,23 @@ Status DocumentWriter::moveTo(const QString& path, const QString& sourcePath, co
     QByteArray chunk(kWriteChunk, Qt::Uninitialized);
     for (qint64 offset = 0; offset < m_written; offset += kWriteChunk) {
         const qsizetype size = qsizetype(qMin<qint64>(kWriteChunk, m_written - offset));
-#ifdef Q_OS_UNIX
         qsizetype got = 0;
         while (got < size) {
-            const ssize_t read = ::pread(m_file->handle(), chunk.data() + got, size_t(size - got), off_t(offset + got));
+#ifdef Q_OS_UNIX
+            const ssize_t read = ::pread(handle(), chunk.data() + got, size_t(size - got), off_t(offset + got));
             if (read < 0 && errno == EINTR)
                 continue;
+            const QString reason = read < 0 ? systemText(errno) : QStringLiteral("The document was cut short");
+#else
+            const qint64 read = -1;
+            const QString reason = QStringLiteral("The document could not be read back");
+#endif
             if (read <= 0) {
-                const QString reason = read < 0 ? systemText(errno) : QStringLiteral("The document was cut short");
                 cancel();
                 return writeFailure(path, reason);
             }
             got += read;
         }
-#else
-        if (!m_file->seek(offset) || m_file->read(chunk.data(), size) != size) {
-            cancel();
-            return writeFailure(path, QStringLiteral("The document could not be read back"));
-        }
-#endif
         if (!moved.write(chunk.constData(), size, pause)) {
             cancel();
             if (moved.stopped())
@@ -431,11 +489,13 @@ Status DocumentWriter::moveTo(const QString& path, const QString& sourcePath, co
         }
     }
     cancel();
-    m_file = std::move(moved.m_file);
+    m_save = std::move(moved.m_save);
     m_flushBehind = std::move(moved.m_flushBehind);
     m_pending = std::move(moved.m_pending);
     m_written = moved.m_written;
     m_path = path;
+    m_file = moved.m_file;
+    m_sourcePath = moved.m_sourcePath;
     if (!m_pending.isEmpty()) {
         if (!writeChunk(m_pending.constData(), m_pending.size(), pause))
             return m_stopped ? writeFailure(path, QStringLiteral("The write was stopped")) : m_failure;
@@ -457,37 +517,28 @@ Status DocumentWriter::finish(const SliceBreak& pause)
         if (!offerBreak(pause))
             return stopped();
     }
+    bool stop = false;
 #ifdef Q_OS_UNIX
-    // The final sync and the rename run beside the breaks. A stop during the sync still writes nothing; once
-    // the document is being put in place, it is put in place.
+    // The document's one sync, beside the breaks for a large one. A stop during the sync still writes nothing;
+    // once the document is being put in place, it is put in place.
+    int synced = 0;
     if (m_written > kWriteChunk) {
-        bool stop = false;
-        const int fd = m_file->handle();
-        const int synced = offeringBreaks([fd] { return syncData(fd); }, pause, stop);
+        const int fd = handle();
+        synced = offeringBreaks([fd] { return syncData(fd); }, pause, stop);
         if (stop)
             return stopped();
-        if (synced != 0) {
-            cancel();
-            return writeFailure(path, systemText(synced));
-        }
-        QSaveFile* file = m_file.get();
-        const bool committed = offeringBreaks([file] { return file->commit(); }, pause, stop);
-        const QString reason = m_file->errorString();
-        m_flushBehind.reset();
-        m_file.reset();
-        return committed ? Status::success() : writeFailure(path, reason);
+    } else {
+        synced = syncData(handle());
     }
-    // The commit syncs too but does not tell a failing sync (a disk that fills only then).
-    if (const int error = syncData(m_file->handle()); error != 0) {
+    if (synced != 0) {
         cancel();
-        return writeFailure(path, systemText(error));
+        return writeFailure(path, systemText(synced));
     }
 #endif
-    const bool committed = m_file->commit();
-    const QString reason = m_file->errorString();
-    m_flushBehind.reset();
-    m_file.reset();
-    return committed ? Status::success() : writeFailure(path, reason);
+    if (const Status placed = placeChecked(pause, stop); !placed)
+        return placed;
+    AtomicSave::syncFolderOf(m_file);
+    return Status::success();
 }
 
 Status writeDocument(const QString& path, const QByteArray& bytes, const QString& sourcePath, const SliceBreak& pause)
@@ -507,7 +558,8 @@ std::optional<qint64> freeSpaceFor(const QString& path)
     if (::statvfs(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &info) != 0)
         return std::nullopt;
     // Root may also take the blocks kept back for it.
-    const auto blocks = ::geteuid() == 0 ? info.f_bfree : info.f_bavail;
+    static const bool root = ::geteuid() == 0;
+    const auto blocks = root ? info.f_bfree : info.f_bavail;
     return qint64(blocks) * qint64(info.f_frsize);
 #else
     const QStorageInfo storage(QFileInfo(path).absolutePath());

@@ -5,12 +5,12 @@
 #include <optional>
 
 #include <QByteArray>
-#include <QSaveFile>
 #include <QSet>
 #include <QString>
 
 #include "core/common/Paths.h"
 #include "core/common/Result.h"
+#include "core/convert/AtomicSave.h"
 #include "core/convert/ConversionOptions.h"
 #include "core/convert/WorkSlices.h"
 
@@ -87,8 +87,9 @@ public:
     bool write(const char* data, qsizetype size, const SliceBreak& pause = {});
     const Status& failure() const { return m_failure; }
     bool stopped() const { return m_stopped; }
-    // Puts the document in place at the path, which is checked again as writeDocument checks it. A path other
-    // than the one it was opened for receives a copy of the bytes written, itself saved atomically. Fails,
+    // Syncs the document's bytes once, checks the path again as writeDocument checks it, puts the document in
+    // place and syncs its folder. A path other than the one it was opened for receives a copy of the bytes
+    // written, itself saved atomically. Fails,
     // leaving the path as it was, when anything fails or a break says stop before the document is being put in
     // place.
     Status commit(const QString& path, const QString& sourcePath, const SliceBreak& pause = {});
@@ -96,11 +97,12 @@ public:
     void cancel();
 
     // The two halves of a commit for a document that is made durable together with others (DocumentBatch):
-    // prepare checks the path and writes every byte to the temporary file at that path, which stays open and is
-    // not synced; once the caller has made its bytes durable (handle() names the file), place checks the path
-    // again and puts the document in place. Either fails as commit does, leaving the path as it was.
+    // prepare writes every byte to the temporary file for the path (moved there, the path checked, when the
+    // writer was opened for another), which stays open and is not synced; once the caller has made its bytes
+    // durable (handle() names the file), place checks the path again and puts the document in place. Either
+    // fails as commit does, leaving the path as it was. The folder is not synced.
     Status prepare(const QString& path, const QString& sourcePath, const SliceBreak& pause = {});
-    Status place(const QString& sourcePath);
+    Status place();
     // The bytes given to write() so far.
     qint64 size() const { return m_written + m_pending.size(); }
     // The temporary file's descriptor; -1 when it is not open.
@@ -110,12 +112,15 @@ private:
     bool writeChunk(const char* data, qsizetype size, const SliceBreak& pause);
     Status moveTo(const QString& path, const QString& sourcePath, const SliceBreak& pause);
     Status finish(const SliceBreak& pause);
+    Status placeChecked(const SliceBreak& pause, bool& stopped);
 
-    std::unique_ptr<QSaveFile> m_file;
+    AtomicSave m_save;
     class FlushBehind;
     std::unique_ptr<FlushBehind> m_flushBehind;
     QString m_path;
-    QByteArray m_pending; // bytes not yet written, less than a chunk
+    QString m_file;           // the file that receives the document: the path, or the final target of its links
+    QString m_sourcePath; // the source, which the document never replaces
+    QByteArray m_pending;     // bytes not yet written, less than a chunk
     qint64 m_written = 0;
     Status m_failure;
     bool m_stopped = false;

@@ -1,0 +1,298 @@
+// SPDX-License-Identifier: MIT
+#include "core/convert/AtomicSave.h"
+
+#include <atomic>
+#include <utility>
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#else
+#include <QSaveFile>
+#endif
+
+namespace ostrand {
+
+namespace {
+
+std::atomic<bool> g_namedFilesOnly{false};
+
+#ifdef Q_OS_UNIX
+
+Failure systemFailure(int error)
+{
+    return Failure{QString::fromLocal8Bit(std::strerror(error))};
+}
+
+// The folder part of an encoded path: "." for a bare name, "/" for a name in the top folder.
+QByteArray folderOf(const QByteArray& file)
+{
+    const qsizetype slash = file.lastIndexOf('/');
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    return slash == 0 ? QByteArrayLiteral("/") : file.left(slash);
+}
+
+// A fresh name in the folder, made only for the moment: hidden, short whatever the document's name, never ending
+// in a document's extension.
+QByteArray temporaryName(const QByteArray& folder)
+{
+    const quint64 random = QRandomGenerator::global()->generate64();
+    return folder + "/.ostrand-" + QByteArray::number(random, 36) + ".tmp";
+}
+
+QByteArray descriptorPath(int fd)
+{
+    return "/proc/self/fd/" + QByteArray::number(fd);
+}
+
+// Whether the system says it cannot make an unnamed file in that folder (its file system has none, or an
+// older kernel does not know them), so that a named one is made instead.
+bool noUnnamedFiles(int error)
+{
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+}
+
+#endif
+
+} // namespace
+
+void AtomicSave::useNamedFilesOnly(bool named)
+{
+    g_namedFilesOnly = named;
+}
+
+AtomicSave::AtomicSave() = default;
+
+AtomicSave::~AtomicSave()
+{
+    cancel();
+}
+
+#ifdef Q_OS_UNIX
+
+AtomicSave::AtomicSave(AtomicSave&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_file(std::move(other.m_file)), m_temporary(std::move(other.m_temporary))
+{
+}
+
+AtomicSave& AtomicSave::operator=(AtomicSave&& other) noexcept
+{
+    if (this != &other) {
+        cancel();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_file = std::move(other.m_file);
+        m_temporary = std::move(other.m_temporary);
+    }
+    return *this;
+}
+
+Status AtomicSave::open(const QString& file, int existingMode)
+{
+    cancel();
+    m_file = QFile::encodeName(file);
+    const QByteArray folder = folderOf(m_file);
+    int fd = -1;
+#ifdef O_TMPFILE
+    if (!g_namedFilesOnly) {
+        fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0 && !noUnnamedFiles(errno))
+            return systemFailure(errno);
+    }
+#endif
+    if (fd < 0) {
+        for (int attempt = 0; fd < 0; ++attempt) {
+            m_temporary = temporaryName(folder);
+            fd = ::open(m_temporary.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+            if (fd < 0 && (errno != EEXIST || attempt == 100)) {
+                const int error = errno;
+                m_temporary.clear();
+                return systemFailure(error);
+            }
+        }
+    }
+    m_fd = fd;
+    if (existingMode >= 0 && ::fchmod(m_fd, mode_t(existingMode) & 0777) != 0) {
+        const int error = errno;
+        cancel();
+        return systemFailure(error);
+    }
+    return Status::success();
+}
+
+bool AtomicSave::isOpen() const
+{
+    return m_fd >= 0;
+}
+
+int AtomicSave::handle() const
+{
+    return m_fd;
+}
+
+Status AtomicSave::write(const char* data, qint64 size)
+{
+    if (m_fd < 0)
+        return systemFailure(EBADF);
+    while (size > 0) {
+        const ssize_t done = ::write(m_fd, data, size_t(size));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done < 0)
+            return systemFailure(errno);
+        if (done == 0)
+            return systemFailure(ENOSPC);
+        data += done;
+        size -= done;
+    }
+    return Status::success();
+}
+
+Status AtomicSave::place(bool replaces)
+{
+    if (m_fd < 0)
+        return systemFailure(EBADF);
+    // An unnamed file is linked in through its descriptor, a named one by its name.
+    const bool unnamed = m_temporary.isEmpty();
+    const QByteArray from = unnamed ? descriptorPath(m_fd) : m_temporary;
+    const int follow = unnamed ? AT_SYMLINK_FOLLOW : 0;
+    const auto linkTo = [&](const QByteArray& name) {
+        return ::linkat(AT_FDCWD, from.constData(), AT_FDCWD, name.constData(), follow) == 0 ? 0 : errno;
+    };
+    int error = 0;
+    if (!replaces) {
+        // A new name is linked in directly: a file that appeared there since the caller's look is left alone.
+        error = linkTo(m_file);
+        if (error == 0 && !unnamed)
+            ::unlink(m_temporary.constData());
+    } else if (!unnamed) {
+        error = ::rename(m_temporary.constData(), m_file.constData()) == 0 ? 0 : errno;
+    } else {
+        // An unnamed file gets a fresh name of its own first, then replaces the file in one step.
+        QByteArray named;
+        for (int attempt = 0; error == 0 && named.isEmpty(); ++attempt) {
+            named = temporaryName(folderOf(m_file));
+            if (const int linked = linkTo(named); linked != 0) {
+                named.clear();
+                if (linked != EEXIST || attempt == 100)
+                    error = linked;
+            }
+        }
+        if (error == 0 && ::rename(named.constData(), m_file.constData()) != 0) {
+            error = errno;
+            ::unlink(named.constData());
+        }
+    }
+    if (error != 0) {
+        cancel();
+        return systemFailure(error);
+    }
+    m_temporary.clear();
+    ::close(std::exchange(m_fd, -1));
+    return Status::success();
+}
+
+void AtomicSave::syncFolderOf(const QString& file)
+{
+    const int fd = ::open(folderOf(QFile::encodeName(file)).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+void AtomicSave::cancel()
+{
+    if (!m_temporary.isEmpty()) {
+        ::unlink(m_temporary.constData());
+        m_temporary.clear();
+    }
+    if (m_fd >= 0)
+        ::close(std::exchange(m_fd, -1));
+}
+
+#else
+
+// Elsewhere the save is Qt's own.
+class AtomicSave::Fallback
+{
+public:
+    explicit Fallback(const QString& file) : save(file) {}
+    QSaveFile save;
+};
+
+AtomicSave::AtomicSave(AtomicSave&& other) noexcept : m_fallback(std::move(other.m_fallback))
+{
+}
+
+AtomicSave& AtomicSave::operator=(AtomicSave&& other) noexcept
+{
+    if (this != &other) {
+        cancel();
+        m_fallback = std::move(other.m_fallback);
+    }
+    return *this;
+}
+
+Status AtomicSave::open(const QString& file, int)
+{
+    cancel();
+    auto fallback = std::make_unique<Fallback>(file);
+    if (!fallback->save.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return Failure{fallback->save.errorString()};
+    m_fallback = std::move(fallback);
+    return Status::success();
+}
+
+bool AtomicSave::isOpen() const
+{
+    return m_fallback != nullptr;
+}
+
+int AtomicSave::handle() const
+{
+    return m_fallback ? m_fallback->save.handle() : -1;
+}
+
+Status AtomicSave::write(const char* data, qint64 size)
+{
+    while (m_fallback && size > 0) {
+        const qint64 done = m_fallback->save.write(data, size);
+        if (done <= 0)
+            return Failure{m_fallback->save.errorString()};
+        data += done;
+        size -= done;
+    }
+    return Status::success();
+}
+
+Status AtomicSave::place(bool)
+{
+    if (!m_fallback)
+        return Failure{QStringLiteral("Nothing was written")};
+    const bool committed = m_fallback->save.commit();
+    const QString reason = m_fallback->save.errorString();
+    m_fallback.reset();
+    return committed ? Status::success() : Failure{reason};
+}
+
+void AtomicSave::syncFolderOf(const QString&)
+{
+}
+
+void AtomicSave::cancel()
+{
+    if (m_fallback)
+        m_fallback->save.cancelWriting();
+    m_fallback.reset();
+}
+
+#endif
+
+} // namespace ostrand
