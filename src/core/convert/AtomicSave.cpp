@@ -101,7 +101,7 @@ Status AtomicSave::open(const QString& file, int existingMode)
     int fd = -1;
 #ifdef O_TMPFILE
     if (!g_namedFilesOnly) {
-        fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        fd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
         if (fd < 0 && !noUnnamedFiles(errno))
             return systemFailure(errno);
     }
@@ -109,7 +109,7 @@ Status AtomicSave::open(const QString& file, int existingMode)
     if (fd < 0) {
         for (int attempt = 0; fd < 0; ++attempt) {
             m_temporary = temporaryName(folder);
-            fd = ::open(m_temporary.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+            fd = ::open(m_temporary.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
             if (fd < 0 && (errno != EEXIST || attempt == 100)) {
                 const int error = errno;
                 m_temporary.clear();

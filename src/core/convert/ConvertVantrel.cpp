@@ -138,7 +138,8 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
 
     // The documents of the batch are put in place before a large source is read: they do not wait for its
     // conversion, nor keep their files open meanwhile, and whatever happens to their folders then leaves them be.
-    if (batch && !DocumentBatch::takes(QFileInfo(sourcePath).size()))
+    const bool smallSource = batch && DocumentBatch::takes(QFileInfo(sourcePath).size());
+    if (batch && !smallSource)
         batch->finish();
 
     // An unreadable source is reported and writes nothing: an earlier document at the output path may be the
@@ -171,7 +172,9 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     const bool started = op.step(116, [&] {
         if (!plannedPath.isEmpty()) {
             const qint64 needed = passes.counts().documentLowerBound(header.size(), rules);
-            if (const std::optional<qint64> free = freeSpaceFor(plannedPath); free && *free < needed) {
+            // A small source is counted in moments, so the look at the free space before the count still holds.
+            const std::optional<qint64> free = smallSource ? room : freeSpaceFor(plannedPath);
+            if (free && *free < needed) {
                 op.fail(168, notEnoughSpace(plannedPath, needed, *free));
                 op.end();
                 return;

@@ -131,19 +131,19 @@ void DocumentBatch::add(DocumentWriter writer, const QString& sourcePath)
         m_waiting.start();
     const QString path = writer.path();
     m_paths.add(path);
-    if (const QString place = placeOf(path); !place.isEmpty())
+    if (const QString place = path == m_lookedAt ? m_lookedPlace : placeOf(path); !place.isEmpty())
         m_places.insert(place);
+    m_lookedAt.clear();
     m_documents.push_back(Document{std::move(writer), sourcePath});
 }
 
-bool DocumentBatch::holds(const QString& path) const
+bool DocumentBatch::holds(const QString& path)
 {
+    m_lookedAt = path;
+    m_lookedPlace = placeOf(path);
     if (m_documents.empty())
         return false;
-    if (m_paths.contains(path))
-        return true;
-    const QString place = placeOf(path);
-    return !place.isEmpty() && m_places.contains(place);
+    return m_paths.contains(path) || (!m_lookedPlace.isEmpty() && m_places.contains(m_lookedPlace));
 }
 
 bool DocumentBatch::due() const

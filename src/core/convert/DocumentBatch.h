@@ -46,8 +46,9 @@ public:
     static bool takes(qint64 size) { return size <= kLargestDocument; }
     // Takes a prepared writer (DocumentWriter::prepare) of the document converted from the source.
     void add(DocumentWriter writer, const QString& sourcePath);
-    // True when a document waiting in the batch goes to this path, by its text or as the same file.
-    bool holds(const QString& path) const;
+    // True when a document waiting in the batch goes to this path, by its text or as the same file. Where the
+    // path puts its file is kept for the add() that follows.
+    bool holds(const QString& path);
     bool due() const;
     bool isEmpty() const { return m_documents.empty(); }
     // Makes the documents durable and puts them in place. It runs to its end even when the host asks to stop
@@ -81,7 +82,10 @@ private:
     std::vector<Document> m_documents;
     WrittenDocuments m_paths; // the paths of the documents waiting, by text and as files that exist
     QSet<QString> m_places;   // their real folders and names, for documents that do not exist yet
-    QElapsedTimer m_waiting;  // since the first document of the batch
+    // The last path holds() looked at and where it puts its file, for the add() that follows it.
+    QString m_lookedAt;
+    QString m_lookedPlace;
+    QElapsedTimer m_waiting; // since the first document of the batch
     QElapsedTimer m_sinceTurn;
     bool m_finishing = false;
 };

@@ -118,9 +118,9 @@ private:
     class FlushBehind;
     std::unique_ptr<FlushBehind> m_flushBehind;
     QString m_path;
-    QString m_file;           // the file that receives the document: the path, or the final target of its links
+    QString m_file;       // the file that receives the document: the path, or the final target of its links
     QString m_sourcePath; // the source, which the document never replaces
-    QByteArray m_pending;     // bytes not yet written, less than a chunk
+    QByteArray m_pending; // bytes not yet written, less than a chunk
     qint64 m_written = 0;
     Status m_failure;
     bool m_stopped = false;
