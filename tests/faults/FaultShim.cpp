@@ -8,13 +8,18 @@
 //                                 that finds out only when the data is sent to it)
 //   OSTRAND_FAULT_SYNC_SIZE=N     with OSTRAND_FAULT_SYNC, only the syncs of files of exactly N bytes fail
 //   OSTRAND_FAULT_LOG=FILE        each file put in place by name (linkat or rename to a name ending ".htm") adds
-//                                 a line "NAME synced", or "NAME UNSYNCED" when bytes written to it were not
-//                                 synced (fsync, fdatasync or syncfs) before
+//                                 a line "NAME synced", or "NAME UNSYNCED" when bytes written to it through a
+//                                 descriptor still open were not synced (fsync, fdatasync or syncfs) before
 //   OSTRAND_FAULT_AT=read:N       once N bytes have been read from regular files (or write:N, written to
 //   OSTRAND_FAULT_RUN=COMMAND     them), COMMAND runs once through /bin/sh; $OSTRAND_FAULT_PID is this program
 //   OSTRAND_FAULT_FREE=N          statvfs tells every file system has N bytes free
+//   OSTRAND_FAULT_TMPFILE=refuse  opening an unnamed file (O_TMPFILE) fails with EOPNOTSUPP, as on a file system
+//                                 that has none
+//   OSTRAND_FAULT_APPEAR=TEXT     right before a file is linked in under a name ending ".htm" that is free, a file
+//                                 holding TEXT appears there (another program was quicker)
 #include <atomic>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -72,9 +77,43 @@ bool endsWith(const char* name, const char* end)
     return size >= endSize && std::strcmp(name + size - endSize, end) == 0;
 }
 
-// The name of each file put in place, in order; a linked descriptor tells whether its bytes were synced, a
-// rename takes the state of the link that made its old name.
-std::atomic<bool> g_lastLinkSynced{true};
+// Whether the bytes of the file at the name were synced: false when an open descriptor of that same file holds
+// bytes written since its last sync.
+bool syncedByName(const char* name)
+{
+    struct stat file;
+    if (stat(name, &file) != 0)
+        return true;
+    for (int fd = 3; fd < kTrackedFiles; ++fd) {
+        struct stat open;
+        if (g_unsynced[fd] && fstat(fd, &open) == 0 && open.st_dev == file.st_dev && open.st_ino == file.st_ino)
+            return false;
+    }
+    return true;
+}
+
+bool refusesUnnamedFiles(int flags)
+{
+    const char* tmpfile = std::getenv("OSTRAND_FAULT_TMPFILE");
+    return (flags & O_TMPFILE) == O_TMPFILE && tmpfile && std::strcmp(tmpfile, "refuse") == 0;
+}
+
+// Puts a file holding OSTRAND_FAULT_APPEAR's text at a free document name.
+void appearAt(const char* name)
+{
+    const char* text = std::getenv("OSTRAND_FAULT_APPEAR");
+    if (!text || !endsWith(name, ".htm"))
+        return;
+    using OpenCall = int (*)(const char*, int, ...);
+    static const OpenCall real = next<OpenCall>("open");
+    const int fd = real(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    static const WriteCall write = next<WriteCall>("write");
+    if (write(fd, text, std::strlen(text)) < 0)
+        std::perror("OSTRAND_FAULT_APPEAR");
+    close(fd);
+}
 
 void logPlaced(const char* name, bool synced)
 {
@@ -265,12 +304,12 @@ int linkat(int fromFolder, const char* from, int toFolder, const char* to, int f
 {
     using LinkatCall = int (*)(int, const char*, int, const char*, int);
     static const LinkatCall real = next<LinkatCall>("linkat");
+    appearAt(to);
+    const int fd = descriptorOf(from);
+    const bool synced = fd >= 0 ? fd >= kTrackedFiles || !g_unsynced[fd] : syncedByName(from);
     const int result = real(fromFolder, from, toFolder, to, flags);
-    if (result == 0) {
-        const int fd = descriptorOf(from);
-        g_lastLinkSynced = fd < 0 || fd >= kTrackedFiles || !g_unsynced[fd];
-        logPlaced(to, g_lastLinkSynced);
-    }
+    if (result == 0)
+        logPlaced(to, synced);
     return result;
 }
 
@@ -278,10 +317,42 @@ int rename(const char* from, const char* to)
 {
     using RenameCall = int (*)(const char*, const char*);
     static const RenameCall real = next<RenameCall>("rename");
+    // The file is still open where it was written: its descriptor tells.
+    const bool synced = syncedByName(from);
     const int result = real(from, to);
     if (result == 0)
-        logPlaced(to, g_lastLinkSynced);
+        logPlaced(to, synced);
     return result;
+}
+
+int open(const char* name, int flags, ...)
+{
+    using OpenCall = int (*)(const char*, int, ...);
+    static const OpenCall real = next<OpenCall>("open");
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(arguments, mode_t) : 0;
+    va_end(arguments);
+    if (refusesUnnamedFiles(flags)) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return real(name, flags, mode);
+}
+
+int open64(const char* name, int flags, ...)
+{
+    using OpenCall = int (*)(const char*, int, ...);
+    static const OpenCall real = next<OpenCall>("open64");
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(arguments, mode_t) : 0;
+    va_end(arguments);
+    if (refusesUnnamedFiles(flags)) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return real(name, flags, mode);
 }
 
 } // extern "C"

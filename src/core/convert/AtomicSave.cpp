@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/AtomicSave.h"
 
-#include <atomic>
 #include <utility>
 
 #include <QFile>
@@ -20,8 +19,6 @@
 namespace ostrand {
 
 namespace {
-
-std::atomic<bool> g_namedFilesOnly{false};
 
 #ifdef Q_OS_UNIX
 
@@ -47,6 +44,11 @@ QByteArray temporaryName(const QByteArray& folder)
     return folder + "/.ostrand-" + QByteArray::number(random, 36) + ".tmp";
 }
 
+QByteArray nameOf(const QByteArray& file)
+{
+    return file.mid(file.lastIndexOf('/') + 1);
+}
+
 QByteArray descriptorPath(int fd)
 {
     return "/proc/self/fd/" + QByteArray::number(fd);
@@ -63,11 +65,6 @@ bool noUnnamedFiles(int error)
 
 } // namespace
 
-void AtomicSave::useNamedFilesOnly(bool named)
-{
-    g_namedFilesOnly = named;
-}
-
 AtomicSave::AtomicSave() = default;
 
 AtomicSave::~AtomicSave()
@@ -78,7 +75,8 @@ AtomicSave::~AtomicSave()
 #ifdef Q_OS_UNIX
 
 AtomicSave::AtomicSave(AtomicSave&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_file(std::move(other.m_file)), m_temporary(std::move(other.m_temporary))
+    : m_fd(std::exchange(other.m_fd, -1)), m_folder(std::exchange(other.m_folder, -1)), m_file(std::move(other.m_file)),
+      m_temporary(std::move(other.m_temporary))
 {
 }
 
@@ -87,6 +85,7 @@ AtomicSave& AtomicSave::operator=(AtomicSave&& other) noexcept
     if (this != &other) {
         cancel();
         m_fd = std::exchange(other.m_fd, -1);
+        m_folder = std::exchange(other.m_folder, -1);
         m_file = std::move(other.m_file);
         m_temporary = std::move(other.m_temporary);
     }
@@ -100,19 +99,23 @@ Status AtomicSave::open(const QString& file, int existingMode)
     const QByteArray folder = folderOf(m_file);
     int fd = -1;
 #ifdef O_TMPFILE
-    if (!g_namedFilesOnly) {
-        fd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-        if (fd < 0 && !noUnnamedFiles(errno))
-            return systemFailure(errno);
-    }
+    // Read and write: a document moved to another path is read back from it.
+    fd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd < 0 && !noUnnamedFiles(errno))
+        return systemFailure(errno);
 #endif
     if (fd < 0) {
+        // The folder is held open so that the temporary file is removed even when the folder moves meanwhile.
+        m_folder = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_folder < 0)
+            return systemFailure(errno);
         for (int attempt = 0; fd < 0; ++attempt) {
             m_temporary = temporaryName(folder);
-            fd = ::open(m_temporary.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+            fd = ::openat(m_folder, nameOf(m_temporary).constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
             if (fd < 0 && (errno != EEXIST || attempt == 100)) {
                 const int error = errno;
                 m_temporary.clear();
+                cancel();
                 return systemFailure(error);
             }
         }
@@ -170,7 +173,7 @@ Status AtomicSave::place(bool replaces)
         // A new name is linked in directly: a file that appeared there since the caller's look is left alone.
         error = linkTo(m_file);
         if (error == 0 && !unnamed)
-            ::unlink(m_temporary.constData());
+            ::unlinkat(m_folder, nameOf(m_temporary).constData(), 0);
     } else if (!unnamed) {
         error = ::rename(m_temporary.constData(), m_file.constData()) == 0 ? 0 : errno;
     } else {
@@ -194,7 +197,7 @@ Status AtomicSave::place(bool replaces)
         return systemFailure(error);
     }
     m_temporary.clear();
-    ::close(std::exchange(m_fd, -1));
+    cancel();
     return Status::success();
 }
 
@@ -210,11 +213,13 @@ void AtomicSave::syncFolderOf(const QString& file)
 void AtomicSave::cancel()
 {
     if (!m_temporary.isEmpty()) {
-        ::unlink(m_temporary.constData());
+        ::unlinkat(m_folder, nameOf(m_temporary).constData(), 0);
         m_temporary.clear();
     }
     if (m_fd >= 0)
         ::close(std::exchange(m_fd, -1));
+    if (m_folder >= 0)
+        ::close(std::exchange(m_folder, -1));
 }
 
 #else

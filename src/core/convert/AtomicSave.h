@@ -44,12 +44,10 @@ public:
     // Drops the temporary file; the file stays as it was.
     void cancel();
 
-    // For tests: saves as on a file system that has no unnamed files, with named temporary files.
-    static void useNamedFilesOnly(bool named);
-
 private:
 #ifdef Q_OS_UNIX
     int m_fd = -1;
+    int m_folder = -1;      // the temporary file's folder, for a named one
     QByteArray m_file;      // where the document goes, encoded
     QByteArray m_temporary; // the temporary file's name; empty for an unnamed file
 #else

@@ -1,0 +1,369 @@
+// SPDX-License-Identifier: MIT
+// The atomic save of a document, in this process with the fault library preloaded: every case runs once with
+// unnamed temporary files and once on a "file system" that refuses them, where named ones stand in.
+#include <QtTest>
+
+#include <cstring>
+
+#include "core/convert/OutputFile.h"
+#include "support/core/TempTree.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace ostrand;
+
+namespace {
+
+const QByteArray kOld = "the earlier document\r\n";
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+int modeOf(const QString& path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+// The kind of what is at the path (links not followed): S_IFREG, S_IFIFO...
+int kindOf(const QString& path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & S_IFMT) : -1;
+}
+
+QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// A row for each kind of temporary file; the test's data follow.
+template <class... Values> void addRows(const char* name, Values... values)
+{
+    ((QTest::newRow(QByteArray(name).append(", unnamed files").constData()) << false) << ... << values);
+    ((QTest::newRow(QByteArray(name).append(", named files").constData()) << true) << ... << values);
+}
+
+// Makes the fault library refuse unnamed files while it lives.
+class TemporaryFiles
+{
+public:
+    explicit TemporaryFiles(bool named)
+    {
+        if (named)
+            qputenv("OSTRAND_FAULT_TMPFILE", "refuse");
+    }
+    ~TemporaryFiles() { qunsetenv("OSTRAND_FAULT_TMPFILE"); }
+};
+
+} // namespace
+
+class tst_DocumentSave : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void permissionsOfTheDocument_data();
+    void permissionsOfTheDocument();
+    void linksAreWrittenThrough_data();
+    void linksAreWrittenThrough();
+    void failuresLeaveTheEarlierFileAndNoTemporaryFile_data();
+    void failuresLeaveTheEarlierFileAndNoTemporaryFile();
+    void thePathIsCheckedRightBeforePlacement_data();
+    void thePathIsCheckedRightBeforePlacement();
+    void aFileAppearingAtTheLastMomentIsKept_data();
+    void aFileAppearingAtTheLastMomentIsKept();
+    void placedOnlyAfterItsBytesAreSynced_data();
+    void placedOnlyAfterItsBytesAreSynced();
+};
+
+void tst_DocumentSave::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("OSTRAND_FAULT_SHIM"))
+        QSKIP("runs with the fault library preloaded (ctest)");
+}
+
+void tst_DocumentSave::permissionsOfTheDocument_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<int>("earlier"); // the earlier file's mode, -1 for none
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<int>("expected");
+    addRows("new, umask 022", -1, 022, 0644);
+    addRows("new, umask 077", -1, 077, 0600);
+    addRows("new, umask 0", -1, 0, 0666);
+    addRows("earlier 0600 kept", 0600, 022, 0600);
+    addRows("earlier 0640 kept under umask 077", 0640, 077, 0640);
+    addRows("earlier 0755 kept", 0755, 022, 0755);
+}
+
+void tst_DocumentSave::permissionsOfTheDocument()
+{
+    QFETCH(bool, named);
+    QFETCH(int, earlier);
+    QFETCH(int, mask);
+    QFETCH(int, expected);
+    const TemporaryFiles files(named);
+    test::TempTree tree;
+    const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a\n");
+    const QString path = tree.path(QStringLiteral("out/a.htm"));
+    tree.makeFolder(QStringLiteral("out"));
+    if (earlier >= 0) {
+        tree.writeFile(QStringLiteral("out/a.htm"), kOld);
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(earlier)), 0);
+    }
+    const mode_t saved = ::umask(mode_t(mask));
+
+    const Status written = writeDocument(path, "<table>\r\n", source);
+    ::umask(saved);
+
+    QCOMPARE(written.error(), QString());
+    QCOMPARE(modeOf(path), expected);
+    QCOMPARE(test::TempTree::readFile(path), QByteArray("<table>\r\n"));
+    QCOMPARE(entriesOf(tree.path(QStringLiteral("out"))), QStringList{QStringLiteral("a.htm")});
+}
+
+void tst_DocumentSave::linksAreWrittenThrough_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<QString>("link");   // what out/a.htm points to
+    QTest::addColumn<QString>("second"); // a link out/b.htm to make first, "" for none
+    addRows("absolute link", QStringLiteral("@/data/target.htm"), QString());
+    addRows("relative link", QStringLiteral("../data/target.htm"), QString());
+    addRows("link to a link", QStringLiteral("b.htm"), QStringLiteral("@/data/target.htm"));
+}
+
+// The document goes to the link's final target, in that file's folder; the links stay as they were.
+void tst_DocumentSave::linksAreWrittenThrough()
+{
+    QFETCH(bool, named);
+    QFETCH(QString, link);
+    QFETCH(QString, second);
+    const TemporaryFiles files(named);
+    test::TempTree tree;
+    const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a\n");
+    const QString target = tree.writeFile(QStringLiteral("data/target.htm"), kOld);
+    QCOMPARE(::chmod(QFile::encodeName(target).constData(), 0640), 0);
+    tree.makeFolder(QStringLiteral("out"));
+    const auto makeLink = [&](QString to, const QString& at) {
+        to.replace(QLatin1Char('@'), tree.root());
+        QCOMPARE(::symlink(QFile::encodeName(to).constData(), QFile::encodeName(tree.path(at)).constData()), 0);
+    };
+    if (!second.isEmpty())
+        makeLink(second, QStringLiteral("out/b.htm"));
+    makeLink(link, QStringLiteral("out/a.htm"));
+    const QString path = tree.path(QStringLiteral("out/a.htm"));
+    const QString linkText = QFile::symLinkTarget(path);
+
+    QCOMPARE(writeDocument(path, "<table>\r\n", source).error(), QString());
+
+    QCOMPARE(test::TempTree::readFile(target), QByteArray("<table>\r\n"));
+    QCOMPARE(modeOf(target), 0640);
+    QVERIFY(QFileInfo(path).isSymLink());
+    QCOMPARE(QFile::symLinkTarget(path), linkText);
+    QCOMPARE(entriesOf(tree.path(QStringLiteral("data"))), QStringList{QStringLiteral("target.htm")});
+    QCOMPARE(entriesOf(tree.path(QStringLiteral("out"))).size(), second.isEmpty() ? 1 : 2);
+}
+
+void tst_DocumentSave::failuresLeaveTheEarlierFileAndNoTemporaryFile_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("reason"); // after "Cannot write PATH: "; "" when nothing is reported
+    addRows("file size limit", QStringLiteral("limit"), systemText(EFBIG));
+    addRows("failed sync", QStringLiteral("sync"), systemText(ENOSPC));
+    addRows("stopped between two chunks", QStringLiteral("stop"), QString());
+    addRows("cancelled before the commit", QStringLiteral("cancel"), QString());
+    addRows("folder moved before placement", QStringLiteral("moved"), systemText(ENOENT));
+}
+
+void tst_DocumentSave::failuresLeaveTheEarlierFileAndNoTemporaryFile()
+{
+    QFETCH(bool, named);
+    QFETCH(QString, failure);
+    QFETCH(QString, reason);
+    const TemporaryFiles files(named);
+    test::TempTree tree;
+    const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a\n");
+    tree.writeFile(QStringLiteral("out/a.htm"), kOld);
+    const QString path = tree.path(QStringLiteral("out/a.htm"));
+    const auto before = test::TempTree::snapshot(tree.root());
+    const QByteArray bytes(3 * DocumentWriter::kChunkBytes, 'x');
+
+    DocumentWriter writer;
+    QCOMPARE(writer.open(path, source).error(), QString());
+    Status outcome;
+    rlimit savedLimit{};
+    ::getrlimit(RLIMIT_FSIZE, &savedLimit);
+    const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+    if (failure == QLatin1String("limit")) {
+        rlimit small = savedLimit;
+        small.rlim_cur = 4096;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    } else if (failure == QLatin1String("sync")) {
+        qputenv("OSTRAND_FAULT_SYNC", "enospc");
+    }
+    const bool taken = writer.write(bytes.constData(), bytes.size(), [&] { return failure != QLatin1String("stop"); });
+    ::setrlimit(RLIMIT_FSIZE, &savedLimit);
+    std::signal(SIGXFSZ, savedSignal);
+    if (!taken) {
+        outcome = writer.failure();
+    } else if (failure == QLatin1String("cancel")) {
+        writer.cancel();
+    } else if (failure == QLatin1String("moved")) {
+        QCOMPARE(writer.prepare(path, source).error(), QString());
+        QVERIFY(QDir(tree.root()).rename(QStringLiteral("out"), QStringLiteral("gone")));
+        outcome = writer.place();
+        QVERIFY(QDir(tree.root()).rename(QStringLiteral("gone"), QStringLiteral("out")));
+    } else {
+        outcome = writer.commit(path, source);
+    }
+    qunsetenv("OSTRAND_FAULT_SYNC");
+
+    QCOMPARE(taken, failure != QLatin1String("limit") && failure != QLatin1String("stop"));
+    QCOMPARE(writer.stopped(), failure == QLatin1String("stop"));
+    QCOMPARE(outcome.error(), reason.isEmpty() ? QString() : QStringLiteral("Cannot write %1: %2").arg(path, reason));
+    QCOMPARE(test::TempTree::snapshot(tree.root()), before);
+}
+
+void tst_DocumentSave::thePathIsCheckedRightBeforePlacement_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<QString>("change"); // what happens at the path between prepare and place
+    QTest::addColumn<QString>("refusal");
+    addRows("nothing", QStringLiteral("nothing"), QString());
+    addRows("a file appears", QStringLiteral("file"), QString());
+    addRows("the earlier file is removed", QStringLiteral("removed"), QString());
+    addRows("a FIFO appears", QStringLiteral("fifo"), QStringLiteral("It is not a regular file"));
+    addRows("a folder appears", QStringLiteral("folder"), QStringLiteral("Filename refers to a directory"));
+    addRows("a link to nothing appears", QStringLiteral("dangling"),
+            QStringLiteral("It is a symbolic link that leads nowhere"));
+}
+
+// A document made durable with others is put in place only if its path, as it stands then, may be written; a
+// refused one changes nothing and leaves no temporary file.
+void tst_DocumentSave::thePathIsCheckedRightBeforePlacement()
+{
+    QFETCH(bool, named);
+    QFETCH(QString, change);
+    QFETCH(QString, refusal);
+    const TemporaryFiles files(named);
+    test::TempTree tree;
+    const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a\n");
+    tree.makeFolder(QStringLiteral("out"));
+    if (change == QLatin1String("removed"))
+        tree.writeFile(QStringLiteral("out/a.htm"), kOld);
+    const QString path = tree.path(QStringLiteral("out/a.htm"));
+    const QByteArray encoded = QFile::encodeName(path);
+    DocumentWriter writer;
+    QCOMPARE(writer.open(path, source).error(), QString());
+    QVERIFY(writer.write("<table>\r\n", 9));
+    QCOMPARE(writer.prepare(path, source).error(), QString());
+
+    if (change == QLatin1String("file"))
+        tree.writeFile(QStringLiteral("out/a.htm"), kOld);
+    else if (change == QLatin1String("removed"))
+        QVERIFY(QFile::remove(path));
+    else if (change == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(encoded.constData(), 0600), 0);
+    else if (change == QLatin1String("folder"))
+        tree.makeFolder(QStringLiteral("out/a.htm"));
+    else if (change == QLatin1String("dangling"))
+        QCOMPARE(::symlink("nowhere", encoded.constData()), 0);
+    const int kindBefore = kindOf(path);
+
+    const Status placed = writer.place();
+
+    QCOMPARE(placed.error(), refusal.isEmpty() ? QString() : QStringLiteral("Cannot write %1: %2").arg(path, refusal));
+    if (refusal.isEmpty())
+        QCOMPARE(test::TempTree::readFile(path), QByteArray("<table>\r\n"));
+    else
+        QCOMPARE(kindOf(path), kindBefore);
+    QCOMPARE(entriesOf(tree.path(QStringLiteral("out"))), QStringList{QStringLiteral("a.htm")});
+}
+
+void tst_DocumentSave::aFileAppearingAtTheLastMomentIsKept_data()
+{
+    QTest::addColumn<bool>("named");
+    addRows("new document");
+}
+
+// Between the last look at a free path and the link that puts the document there, another program writes a
+// file at the path: that file is kept, and the document is reported as not written.
+void tst_DocumentSave::aFileAppearingAtTheLastMomentIsKept()
+{
+    QFETCH(bool, named);
+    const TemporaryFiles files(named);
+    test::TempTree tree;
+    const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a\n");
+    tree.makeFolder(QStringLiteral("out"));
+    const QString path = tree.path(QStringLiteral("out/a.htm"));
+    qputenv("OSTRAND_FAULT_APPEAR", "another program's file\n");
+
+    const Status written = writeDocument(path, "<table>\r\n", source);
+    qunsetenv("OSTRAND_FAULT_APPEAR");
+
+    QCOMPARE(written.error(), QStringLiteral("Cannot write %1: %2").arg(path, systemText(EEXIST)));
+    QCOMPARE(test::TempTree::readFile(path), QByteArray("another program's file\n"));
+    QCOMPARE(entriesOf(tree.path(QStringLiteral("out"))), QStringList{QStringLiteral("a.htm")});
+}
+
+void tst_DocumentSave::placedOnlyAfterItsBytesAreSynced_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<bool>("earlier"); // a document is replaced (rename) rather than linked in
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QByteArray>("logged");
+    addRows("new, by itself", false, QStringLiteral("commit"), QByteArray("synced"));
+    addRows("replacing, by itself", true, QStringLiteral("commit"), QByteArray("synced"));
+    addRows("new, synced by the caller", false, QStringLiteral("synced"), QByteArray("synced"));
+    addRows("replacing, synced by the caller", true, QStringLiteral("synced"), QByteArray("synced"));
+    addRows("new, nobody synced", false, QStringLiteral("unsynced"), QByteArray("UNSYNCED"));
+    addRows("replacing, nobody synced", true, QStringLiteral("unsynced"), QByteArray("UNSYNCED"));
+}
+
+// The fault library's log tells, for every way a document is put in place, whether its bytes were synced first:
+// what the fault tests of whole runs rely on.
+void tst_DocumentSave::placedOnlyAfterItsBytesAreSynced()
+{
+    QFETCH(bool, named);
+    QFETCH(bool, earlier);
+    QFETCH(QString, how);
+    QFETCH(QByteArray, logged);
+    const TemporaryFiles files(named);
+    test::TempTree tree;
+    const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a\n");
+    tree.makeFolder(QStringLiteral("out"));
+    const QString path = tree.path(QStringLiteral("out/a.htm"));
+    if (earlier)
+        tree.writeFile(QStringLiteral("out/a.htm"), kOld);
+    const QString log = tree.path(QStringLiteral("placed.log"));
+    qputenv("OSTRAND_FAULT_LOG", QFile::encodeName(log));
+
+    DocumentWriter writer;
+    QCOMPARE(writer.open(path, source).error(), QString());
+    QVERIFY(writer.write("<table>\r\n", 9));
+    Status placed;
+    if (how == QLatin1String("commit")) {
+        placed = writer.commit(path, source);
+    } else {
+        QCOMPARE(writer.prepare(path, source).error(), QString());
+        if (how == QLatin1String("synced"))
+            QCOMPARE(::fdatasync(writer.handle()), 0);
+        placed = writer.place();
+    }
+    qunsetenv("OSTRAND_FAULT_LOG");
+
+    QCOMPARE(placed.error(), QString());
+    QCOMPARE(test::TempTree::readFile(log), QFile::encodeName(path) + ' ' + logged + '\n');
+}
+
+QTEST_GUILESS_MAIN(tst_DocumentSave)
+#include "tst_DocumentSave.moc"
