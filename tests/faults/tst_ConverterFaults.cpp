@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The real converter on a failing machine: a full disk, an output folder that goes away, sources that
-// change while they are read, too little memory, broken settings files, a FIFO slipped in, and SIGTERM at
-// any moment. After each, the earlier documents are intact, no temporary file is left, no input changed,
-// the failure was reported in plain words, and the next file converts.
+// change while they are read, too little memory, broken settings files, a FIFO slipped in, and SIGTERM or
+// SIGKILL at any moment. After each, the earlier documents are intact, no input changed, the failure was
+// reported in plain words, and the next file converts; no temporary file is left but by SIGKILL, and none that
+// could be taken for a document.
 #include <QtTest>
 
 #include <QRandomGenerator>
+
+#include <algorithm>
+#include <memory>
 
 #include "faults/FaultScene.h"
 
@@ -94,6 +98,174 @@ QByteArray lines(const QByteArrayList& paths)
     return paths.isEmpty() ? QByteArray() : paths.join('\n') + '\n';
 }
 
+// Every entry of a folder, hidden ones too, sorted by name.
+QStringList entries(const QString& folder)
+{
+    QStringList list = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    list.sort();
+    return list;
+}
+
+// Five thousand sources of about 2 KB in many/kill/, each with fields of its own, listed in an order that is not
+// the order of their names; each has an earlier document in many/out/ but every eighth, which has none. Made once
+// and shared by every kill. Where the test may mount one, many/ is a file system in memory: a kill ends the
+// program, not the machine, so it sees the same files either way, and the runs then neither wait for nor slow
+// the machine's other disk work.
+struct ManyKilled
+{
+    static constexpr int kCount = 5000;
+
+    ManyKilled() : scene(1024)
+    {
+        const QString base = scene.tree.makeFolder(QStringLiteral("many"));
+        mounted = FaultScene::mountSmallDisk(base, 256 * 1024 * 1024);
+        out = scene.tree.makeFolder(QStringLiteral("many/out"));
+        FaultScene::plantEarlierDocuments(out);
+        arguments = QStringList{QStringLiteral("--output-dir"), QStringLiteral("many/out")};
+        for (int at = 0; at < kCount; ++at) {
+            const int i = int(qint64(at) * 1201 % kCount); // 1201 shares no factor with 5000
+            const QByteArray name = "k" + QByteArray::number(i).rightJustified(4, '0');
+            QList<QByteArrayList> rows;
+            QByteArray bytes;
+            for (int line = 0; line < 30; ++line) {
+                QByteArrayList row;
+                for (int field = 0; field < 6; ++field)
+                    row << name + 'l' + QByteArray::number(line) + 'f' + QByteArray::number(field);
+                bytes += row.join(',') + "\r\n";
+                rows << row;
+            }
+            sources << bytes;
+            documents << FaultScene::document(rows);
+            earlier << (i % 8 == 5 ? QByteArray() : "an earlier table of " + name + "\r\n");
+            names << QString::fromLatin1(name + ".htm");
+            outputs << "many/out/" + name + ".htm";
+            arguments << QStringLiteral("many/kill/") + QString::fromLatin1(name + ".csv");
+            scene.tree.writeFile(arguments.last(), bytes);
+            if (!earlier.last().isEmpty())
+                FaultScene::writeBytes(out + QLatin1Char('/') + names.last(), earlier.last());
+        }
+        settle();
+    }
+    ~ManyKilled()
+    {
+        if (mounted)
+            FaultScene::unmount(scene.tree.path(QStringLiteral("many")));
+    }
+
+    // On the disk, what the test wrote is made durable first, so that a run's syncs do not wait for it.
+    void settle() const
+    {
+#ifdef Q_OS_UNIX
+        if (!mounted)
+            ::sync();
+#endif
+    }
+
+    // Puts the earlier documents back where a run replaced them and removes whatever else it left in out/.
+    void restore() const
+    {
+        const QByteArray letters = states();
+        for (int at = 0; at < kCount; ++at) {
+            if (letters[at] == 'O' || letters[at] == '-')
+                continue;
+            const QString path = out + QLatin1Char('/') + names[at];
+            if (earlier[at].isEmpty())
+                QFile::remove(path);
+            else
+                FaultScene::writeBytes(path, earlier[at]);
+        }
+        const QStringList untouched = present(untouchedAfter(0));
+        const QSet<QString> keep(untouched.begin(), untouched.end());
+        for (const QString& name : entries(out)) {
+            if (!keep.contains(name) && !QFile::remove(out + QLatin1Char('/') + name))
+                QDir(out + QLatin1Char('/') + name).removeRecursively();
+        }
+        settle();
+    }
+
+    // One letter for each entry of the list, by what its document holds: N the new one, O the earlier one,
+    // - nothing, ? anything else.
+    QByteArray states() const
+    {
+        QByteArray letters(kCount, '?');
+        for (int at = 0; at < kCount; ++at) {
+            const QString path = out + QLatin1Char('/') + names[at];
+            const QByteArray bytes = TempTree::readFile(path);
+            if (bytes == documents[at])
+                letters[at] = 'N';
+            else if (!earlier[at].isEmpty() && bytes == earlier[at])
+                letters[at] = 'O';
+            else if (earlier[at].isEmpty() && !QFileInfo::exists(path))
+                letters[at] = '-';
+        }
+        return letters;
+    }
+
+    // How many entries at the head of the list have their new documents.
+    static qsizetype newAtHead(const QByteArray& letters)
+    {
+        return std::find_if(letters.begin(), letters.end(), [](char c) { return c != 'N'; }) - letters.begin();
+    }
+
+    // The letters when the first `placed` entries of the list have their new documents and the others are untouched.
+    QByteArray untouchedAfter(qsizetype placed) const
+    {
+        QByteArray letters(placed, 'N');
+        for (qsizetype at = placed; at < kCount; ++at)
+            letters += earlier[at].isEmpty() ? '-' : 'O';
+        return letters;
+    }
+
+    // The entry at a place of the list with what its letter says it holds; "" past the end.
+    QString describe(const QByteArray& letters, qsizetype at) const
+    {
+        if (at >= letters.size())
+            return QString();
+        const char letter = letters[at];
+        return QStringLiteral("entry %1, %2: %3")
+            .arg(at)
+            .arg(names[at], letter == 'N'   ? QStringLiteral("the new document")
+                            : letter == 'O' ? QStringLiteral("the earlier document")
+                            : letter == '-' ? QStringLiteral("no document")
+                                            : QStringLiteral("other bytes"));
+    }
+
+    // The names of the files out/ should hold: the documents the letters say are there, and the two earlier
+    // ones no source of the run touches.
+    QStringList present(const QByteArray& letters) const
+    {
+        QStringList list = {QStringLiteral("big.htm"), QStringLiteral("old.htm")};
+        for (int at = 0; at < kCount; ++at) {
+            if (letters[at] == 'N' || letters[at] == 'O')
+                list << names[at];
+        }
+        list.sort();
+        return list;
+    }
+
+    // The sources whose bytes are no longer those they were made with.
+    QStringList changedSources() const
+    {
+        QStringList changed;
+        for (int at = 0; at < kCount; ++at) {
+            if (TempTree::readFile(scene.tree.path(arguments[at + 2])) != sources[at])
+                changed << arguments[at + 2];
+        }
+        return changed;
+    }
+
+    FaultScene scene;
+    bool mounted = false;
+    QString out;
+    QStringList arguments;  // the converter's, writing into out/
+    QStringList names;      // the documents' names, in the order of the list
+    QByteArrayList outputs; // the documents as the converter lists them
+    QByteArrayList sources;
+    QByteArrayList documents;
+    QByteArrayList earlier; // empty where there is no earlier document
+    qint64 runMs = 0;       // how long a whole run took
+};
+
 } // namespace
 
 class tst_ConverterFaults : public QObject
@@ -119,12 +291,22 @@ private slots:
     void placedOnlyOnceSyncedInListOrder();
     void sigtermInABatch_data();
     void sigtermInABatch();
+    void killAtRandomPointsOfManyFiles_data();
+    void killAtRandomPointsOfManyFiles();
+
+private:
+    std::unique_ptr<ManyKilled> m_many; // made by the first kill, shared by the others
+    quint32 m_seed = 0;
 };
 
 void tst_ConverterFaults::initTestCase()
 {
     if (qEnvironmentVariableIsEmpty("OSTRAND_BIN_DIR") || qEnvironmentVariableIsEmpty("OSTRAND_FAULT_SHIM"))
         QSKIP("OSTRAND_BIN_DIR and OSTRAND_FAULT_SHIM are not set (CTest sets them)");
+    // The kills land at random points; OSTRAND_KILL_SEED repeats the points of an earlier run.
+    const QString seed = qEnvironmentVariable("OSTRAND_KILL_SEED");
+    m_seed = seed.isEmpty() ? QRandomGenerator::system()->generate() : seed.toUInt();
+    qInfo("OSTRAND_KILL_SEED=%u", m_seed);
 }
 
 void tst_ConverterFaults::fullDisk_data()
@@ -570,6 +752,95 @@ void tst_ConverterFaults::sigtermInABatch()
     QCOMPARE(written, many.outputs.mid(0, written.size()));
     QCOMPARE(FaultScene::checksums(scene.out), many.expectedOut(scene, written));
     QCOMPARE(FaultScene::checksums(scene.in), scene.inputs);
+#else
+    QSKIP("signals are a POSIX feature");
+#endif
+}
+
+void tst_ConverterFaults::killAtRandomPointsOfManyFiles_data()
+{
+    QTest::addColumn<bool>("crash"); // SIGKILL, which lets nothing of the program run, or else SIGTERM
+    QTest::addColumn<int>("round");  // which point of the seed's series
+    for (int round = 1; round <= 6; ++round)
+        QTest::addRow("SIGKILL %d", round) << true << round;
+    QTest::newRow("SIGTERM") << false << 7;
+}
+
+// A run of 5,000 small documents, made durable in batches, ended by a signal at a random point of its measured
+// duration: every document is its earlier version or the complete new one, the new ones are a prefix of the
+// list, each listed document is among them, no source changed, and no file the kill leaves behind can be taken
+// for a document; after SIGTERM nothing temporary is left. The next run converts everything.
+void tst_ConverterFaults::killAtRandomPointsOfManyFiles()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(bool, crash);
+    QFETCH(int, round);
+    if (!m_many) {
+        m_many = std::make_unique<ManyKilled>();
+        QElapsedTimer timer;
+        timer.start();
+        const Outcome whole = convert(m_many->scene, m_many->arguments);
+        m_many->runMs = qMax<qint64>(timer.elapsed(), 50);
+        QCOMPARE(whole.err, QByteArray());
+        QCOMPARE(whole.status, 0);
+        QCOMPARE(whole.out, lines(m_many->outputs));
+        const QByteArray states = m_many->states();
+        QCOMPARE(m_many->describe(states, ManyKilled::newAtHead(states)), QString());
+    }
+    const ManyKilled& many = *m_many;
+    many.restore();
+
+    const int delayMs = int(QRandomGenerator(m_seed + quint32(round)).bounded(many.runMs));
+    QProcess program;
+    start(program, many.scene, many.arguments);
+    QVERIFY(program.waitForStarted());
+    const bool endedFirst = program.waitForFinished(delayMs);
+    const qint64 pid = program.processId(); // 0 once it has ended: never signal that
+    if (!endedFirst && pid > 0)
+        ::kill(pid_t(pid), crash ? SIGKILL : SIGTERM);
+    const Outcome outcome = finish(program);
+
+    const QByteArray states = many.states();
+    const qsizetype placed = ManyKilled::newAtHead(states);
+    const QByteArray expected = many.untouchedAfter(placed);
+    const qsizetype wrong = std::mismatch(states.begin(), states.end(), expected.begin()).first - states.begin();
+    const QStringList present = many.present(states);
+    QStringList left = entries(many.out);
+    QStringList strays = left;
+    strays.removeIf(
+        [&present](const QString& name) { return std::binary_search(present.begin(), present.end(), name); });
+    qInfo("OSTRAND_KILL_SEED=%u: %s after %d ms of a %lld ms run, ended with %d; %lld of %d documents new; other "
+          "files left: %s",
+          m_seed, crash ? "SIGKILL" : "SIGTERM", delayMs, many.runMs, outcome.status, qlonglong(placed),
+          ManyKilled::kCount, qPrintable(strays.join(QLatin1Char(' '))));
+    QCOMPARE(many.describe(states, wrong), many.describe(expected, wrong));
+    const QByteArrayList listed = outcome.out.split('\n').mid(0, outcome.out.count('\n'));
+    QCOMPARE(listed, many.outputs.mid(0, listed.size()));
+    QVERIFY2(listed.size() <= placed, "a document was listed before it was in place");
+    if (crash) {
+        // -1 for the kill, 0 when the run had ended before it came.
+        QVERIFY2(outcome.status == -1 || outcome.status == 0, qPrintable(QString::number(outcome.status)));
+        QCOMPARE(outcome.err, QByteArray());
+        left.removeIf([](const QString& name) { return !name.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive); });
+    } else {
+        // 143 for a stop by SIGTERM, 0 when the run had ended before the signal came, -1 when the signal came
+        // before the program set up its handlers.
+        QVERIFY2(outcome.status == 143 || outcome.status == 0 || outcome.status == -1,
+                 qPrintable(QString::number(outcome.status)));
+    }
+    QCOMPARE(left, present);
+    QCOMPARE(TempTree::readFile(many.out + QStringLiteral("/big.htm")),
+             QByteArray("the only copy of an earlier table\r\n"));
+    QCOMPARE(TempTree::readFile(many.out + QStringLiteral("/old.htm")), QByteArray("an unrelated earlier table\r\n"));
+    QCOMPARE(many.changedSources(), QStringList());
+    QCOMPARE(entries(many.scene.tree.path(QStringLiteral("many/kill"))).size(), ManyKilled::kCount);
+
+    const Outcome next = convert(many.scene, many.arguments);
+    QCOMPARE(next.err, QByteArray());
+    QCOMPARE(next.status, 0);
+    QCOMPARE(next.out, lines(many.outputs));
+    const QByteArray after = many.states();
+    QCOMPARE(many.describe(after, ManyKilled::newAtHead(after)), QString());
 #else
     QSKIP("signals are a POSIX feature");
 #endif
