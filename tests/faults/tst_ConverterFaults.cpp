@@ -760,21 +760,29 @@ void tst_ConverterFaults::sigtermInABatch()
 void tst_ConverterFaults::killAtRandomPointsOfManyFiles_data()
 {
     QTest::addColumn<bool>("crash"); // SIGKILL, which lets nothing of the program run, or else SIGTERM
+    QTest::addColumn<bool>("named"); // the file system refuses unnamed files: the temporary files have names
     QTest::addColumn<int>("round");  // which point of the seed's series
     for (int round = 1; round <= 6; ++round)
-        QTest::addRow("SIGKILL %d", round) << true << round;
-    QTest::newRow("SIGTERM") << false << 7;
+        QTest::addRow(round <= 4 ? "SIGKILL %d" : "SIGKILL %d, named temporary files", round)
+            << true << (round > 4) << round;
+    QTest::newRow("SIGTERM") << false << false << 7;
+    QTest::newRow("SIGTERM, named temporary files") << false << true << 8;
 }
 
 // A run of 5,000 small documents, made durable in batches, ended by a signal at a random point of its measured
-// duration: every document is its earlier version or the complete new one, the new ones are a prefix of the
-// list, each listed document is among them, no source changed, and no file the kill leaves behind can be taken
-// for a document; after SIGTERM nothing temporary is left. The next run converts everything.
+// duration, with unnamed temporary files or, where the file system has none, named ones: every document is its
+// earlier version or the complete new one, the new ones are a prefix of the list, each listed document is among
+// them, no source changed, and no file the kill leaves behind can be taken for a document; after SIGTERM nothing
+// temporary is left. The next run converts everything.
 void tst_ConverterFaults::killAtRandomPointsOfManyFiles()
 {
 #ifdef Q_OS_UNIX
     QFETCH(bool, crash);
+    QFETCH(bool, named);
     QFETCH(int, round);
+    QMap<QString, QString> faults;
+    if (named)
+        faults.insert(QStringLiteral("OSTRAND_FAULT_TMPFILE"), QStringLiteral("refuse"));
     if (!m_many) {
         m_many = std::make_unique<ManyKilled>();
         QElapsedTimer timer;
@@ -792,7 +800,7 @@ void tst_ConverterFaults::killAtRandomPointsOfManyFiles()
 
     const int delayMs = int(QRandomGenerator(m_seed + quint32(round)).bounded(many.runMs));
     QProcess program;
-    start(program, many.scene, many.arguments);
+    start(program, many.scene, many.arguments, faults);
     QVERIFY(program.waitForStarted());
     const bool endedFirst = program.waitForFinished(delayMs);
     const qint64 pid = program.processId(); // 0 once it has ended: never signal that
@@ -809,10 +817,10 @@ void tst_ConverterFaults::killAtRandomPointsOfManyFiles()
     QStringList strays = left;
     strays.removeIf(
         [&present](const QString& name) { return std::binary_search(present.begin(), present.end(), name); });
-    qInfo("OSTRAND_KILL_SEED=%u: %s after %d ms of a %lld ms run, ended with %d; %lld of %d documents new; other "
-          "files left: %s",
+    qInfo("OSTRAND_KILL_SEED=%u: %s after %d ms of a %lld ms run, ended with %d; %lld of %d documents new; %lld "
+          "other files left %s",
           m_seed, crash ? "SIGKILL" : "SIGTERM", delayMs, many.runMs, outcome.status, qlonglong(placed),
-          ManyKilled::kCount, qPrintable(strays.join(QLatin1Char(' '))));
+          ManyKilled::kCount, qlonglong(strays.size()), qPrintable(strays.mid(0, 3).join(QLatin1Char(' '))));
     QCOMPARE(many.describe(states, wrong), many.describe(expected, wrong));
     const QByteArrayList listed = outcome.out.split('\n').mid(0, outcome.out.count('\n'));
     QCOMPARE(listed, many.outputs.mid(0, listed.size()));
@@ -835,7 +843,7 @@ void tst_ConverterFaults::killAtRandomPointsOfManyFiles()
     QCOMPARE(many.changedSources(), QStringList());
     QCOMPARE(entries(many.scene.tree.path(QStringLiteral("many/kill"))).size(), ManyKilled::kCount);
 
-    const Outcome next = convert(many.scene, many.arguments);
+    const Outcome next = convert(many.scene, many.arguments, faults);
     QCOMPARE(next.err, QByteArray());
     QCOMPARE(next.status, 0);
     QCOMPARE(next.out, lines(many.outputs));
