@@ -84,8 +84,7 @@ void RunConversion(RunHost& host, bool& Converting)
         op.step(140, [&] {
             if (const auto written = ConvertVantrel(host, sourcePath, delimiter, &writtenInRun, &batch))
                 host.documentWritten(*written);
-            if (batch.due())
-                batch.finish();
+            batch.advance();
         });
         if (host.stopRequested())
             break;

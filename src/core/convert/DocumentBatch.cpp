@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/DocumentBatch.h"
 
+#include <chrono>
 #include <set>
+#include <system_error>
 
 #include <QDir>
 #include <QFile>
@@ -107,16 +109,32 @@ void syncFolders(const QSet<QString>& folders)
 
 #endif
 
+// One turn of the disk's work for the batches: the bytes of the files, then the folders of the documents put in
+// place before (a sync of a file system may well have made those names durable already, so their own syncs
+// wait for little). The error of each file's sync, 0 when it is durable.
+std::vector<int> syncBatch(const std::vector<int>& files, const QSet<QString>& folders)
+{
+#ifdef Q_OS_UNIX
+    std::vector<int> errors = syncAll(files);
+    syncFolders(folders);
+    return errors;
+#else
+    Q_UNUSED(folders);
+    return std::vector<int>(files.size(), 0);
+#endif
+}
+
 } // namespace
 
 DocumentBatch::DocumentBatch(ConversionHost& host, WrittenDocuments& writtenInRun,
                              std::function<void(const QString&)> placed)
-    : m_host(host), m_writtenInRun(writtenInRun), m_placed(std::move(placed)), m_reporter(*this)
+    : m_host(host), m_writtenInRun(writtenInRun), m_listed(std::move(placed)), m_reporter(*this)
 {
     m_sinceTurn.start();
 }
 
-// Documents still waiting when the run goes away unfinished have their temporary files removed by their writers.
+// A sync still running is waited for (the future does); documents still waiting when the run goes away
+// unfinished have their temporary files removed by their writers.
 DocumentBatch::~DocumentBatch() = default;
 
 void DocumentBatch::FinishingReporter::ReportError(const QString& description, const QString& tag, int line)
@@ -125,31 +143,48 @@ void DocumentBatch::FinishingReporter::ReportError(const QString& description, c
     m_batch.m_host.ReportError(description, tag, line);
 }
 
+bool DocumentBatch::Batch::holds(const QString& path, const QString& place) const
+{
+    return !documents.empty() && (paths.contains(path) || (!place.isEmpty() && places.contains(place)));
+}
+
 void DocumentBatch::add(DocumentWriter writer, const QString& sourcePath)
 {
-    if (m_documents.empty())
-        m_waiting.start();
+    if (m_waiting.documents.empty())
+        m_sinceFirst.start();
     const QString path = writer.path();
-    m_paths.add(path);
+    m_waiting.paths.add(path);
     if (const QString place = path == m_lookedAt ? m_lookedPlace : placeOf(path); !place.isEmpty())
-        m_places.insert(place);
+        m_waiting.places.insert(place);
     m_lookedAt.clear();
-    m_documents.push_back(Document{std::move(writer), sourcePath});
+    m_waiting.documents.push_back(Document{std::move(writer), sourcePath});
 }
 
 bool DocumentBatch::holds(const QString& path)
 {
     m_lookedAt = path;
     m_lookedPlace = placeOf(path);
-    if (m_documents.empty())
-        return false;
-    return m_paths.contains(path) || (!m_lookedPlace.isEmpty() && m_places.contains(m_lookedPlace));
+    return m_waiting.holds(path, m_lookedPlace) || m_syncing.holds(path, m_lookedPlace);
 }
 
 bool DocumentBatch::due() const
 {
-    return !m_documents.empty() &&
-           (m_documents.size() >= size_t(kMostDocuments) || m_waiting.elapsed() >= kLongestWaitMs);
+    return (!m_waiting.documents.empty() || !m_placed.empty()) &&
+           (m_waiting.documents.size() >= size_t(kMostDocuments) || m_sinceFirst.elapsed() >= kLongestWaitMs);
+}
+
+void DocumentBatch::advance()
+{
+    if (m_finishing)
+        return;
+    if (m_sync.valid() && m_sync.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        settle();
+    if (m_sync.valid() && m_waiting.documents.size() >= size_t(kMostWaiting)) {
+        waitForSync();
+        settle();
+    }
+    if (!m_sync.valid() && due())
+        startSync();
 }
 
 bool DocumentBatch::breakOffered()
@@ -168,60 +203,92 @@ void DocumentBatch::report(const QString& sourcePath, const QString& description
     m_host.reportsConcern(QString());
 }
 
+// Sends the waiting documents' bytes and the folders of those put in place to the disk, on a worker thread.
+void DocumentBatch::startSync()
+{
+    m_syncing = std::move(m_waiting);
+    m_waiting = Batch();
+    m_sinceFirst.start();
+    m_listing = std::move(m_placed);
+    m_placed.clear();
+    std::vector<int> files;
+    for (const Document& document : m_syncing.documents)
+        files.push_back(document.writer.handle());
+    QSet<QString> folders = std::move(m_placedFolders);
+    m_placedFolders.clear();
+    try {
+        m_sync = std::async(std::launch::async, [files = std::move(files), folders = std::move(folders)] {
+            return syncBatch(files, folders);
+        });
+    } catch (const std::system_error&) {
+        // Without a worker thread to be had, the disk's work is done here.
+        std::promise<std::vector<int>> done;
+        done.set_value(syncBatch(files, folders));
+        m_sync = done.get_future();
+    }
+}
+
+// Waits for the sync, offering breaks meanwhile so the program stays live.
+void DocumentBatch::waitForSync()
+{
+    bool stopped = false;
+    while (m_sync.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready) {
+        if (!stopped && !breakOffered())
+            stopped = true;
+    }
+}
+
+// Once a sync is done: lists the documents whose folders it synced, then puts each document whose bytes are now
+// durable in place, in order, its path checked again as it stands now.
+void DocumentBatch::settle()
+{
+    const std::vector<int> errors = m_sync.get();
+    std::vector<Placed> listing = std::move(m_listing);
+    m_listing.clear();
+    for (const Placed& placed : listing) {
+        if (placed.outcome.ok()) {
+            if (m_listed)
+                m_listed(placed.path);
+        } else {
+            report(placed.sourcePath, placed.outcome.error());
+        }
+    }
+    std::vector<Document> documents = std::move(m_syncing.documents);
+    m_syncing = Batch();
+    for (size_t i = 0; i < documents.size(); ++i) {
+        DocumentWriter& writer = documents[i].writer;
+        Status outcome;
+        if (errors[i] != 0) {
+            writer.cancel();
+            outcome = Failure{QStringLiteral("Cannot write %1: %2")
+                                  .arg(writer.path(), QString::fromLocal8Bit(std::strerror(errors[i])))};
+        } else {
+            outcome = writer.place();
+        }
+        if (outcome.ok()) {
+            m_writtenInRun.add(writer.path());
+            m_placedFolders.insert(QFileInfo(writer.path()).absolutePath());
+        }
+        m_placed.push_back(Placed{documents[i].sourcePath, writer.path(), outcome});
+    }
+    if (m_waiting.documents.empty())
+        m_sinceFirst.start();
+}
+
 void DocumentBatch::finish()
 {
-    if (m_documents.empty() || m_finishing)
+    if (m_finishing)
         return;
     m_finishing = true;
-    std::vector<Document> documents = std::move(m_documents);
-    m_documents.clear();
-    m_paths = WrittenDocuments();
-    m_places.clear();
-    const SliceBreak pause = [this] { return breakOffered(); };
-    bool stopped = false; // the batch is finished all the same
-
-    std::vector<Status> outcomes(documents.size());
-#ifdef Q_OS_UNIX
-    std::vector<int> files;
-    for (const Document& document : documents)
-        files.push_back(document.writer.handle());
-    const std::vector<int> errors = offeringBreaks([&files] { return syncAll(files); }, pause, stopped);
-    for (size_t i = 0; i < documents.size(); ++i) {
-        if (errors[i] == 0)
-            continue;
-        documents[i].writer.cancel();
-        outcomes[i] = Failure{QStringLiteral("Cannot write %1: %2")
-                                  .arg(documents[i].writer.path(), QString::fromLocal8Bit(std::strerror(errors[i])))};
+    if (m_sync.valid()) {
+        waitForSync();
+        settle();
     }
-#endif
-
-    // In order, each document whose bytes are durable is put in place, its path checked again as it stands now.
-    QSet<QString> folders;
-    for (size_t i = 0; i < documents.size(); ++i) {
-        if (!outcomes[i].ok())
-            continue;
-        outcomes[i] = documents[i].writer.place();
-        if (outcomes[i].ok())
-            folders.insert(QFileInfo(documents[i].writer.path()).absolutePath());
-    }
-#ifdef Q_OS_UNIX
-    offeringBreaks(
-        [&folders] {
-            syncFolders(folders);
-            return true;
-        },
-        pause, stopped);
-#endif
-
-    for (size_t i = 0; i < documents.size(); ++i) {
-        const QString& path = documents[i].writer.path();
-        if (outcomes[i].ok()) {
-            m_writtenInRun.add(path);
-            if (m_placed)
-                m_placed(path);
-        } else {
-            report(documents[i].sourcePath, outcomes[i].error());
-        }
+    // The waiting documents, then the folders of the last ones put in place.
+    while (!m_waiting.documents.empty() || !m_placed.empty()) {
+        startSync();
+        waitForSync();
+        settle();
     }
     m_finishing = false;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <future>
 #include <vector>
 
 #include <QElapsedTimer>
@@ -21,19 +22,28 @@ namespace ostrand {
 // complete new one, and a document whose bytes could not be made durable is reported, at the write, and not
 // put in place.
 //
-// Every report the run makes goes through reporter(), which first finishes the batch: the reports come in the
+// The disk works beside the conversion: while one batch is synced on a worker thread, the next documents are
+// converted and gather in the next batch, which is synced once it is due and the disk is done with the one
+// before (a slow disk so gets fewer, larger batches). A batch's folders are synced with the next batch, and its
+// documents are listed, or their failures reported, once that is done.
+//
+// Every report the run makes goes through reporter(), which first finishes every batch: the reports come in the
 // order of the list, as they would one document at a time.
 class DocumentBatch
 {
 public:
     // Documents larger than this are written and synced by themselves, as they are made.
     static constexpr qint64 kLargestDocument = DocumentWriter::kChunkBytes;
-    // The batch is due once it holds this many documents, or its first one has waited this long.
+    // A batch is synced once it holds this many documents or its first one has waited this long, whichever comes
+    // first, and the batch before it is done.
     static constexpr int kMostDocuments = 32;
     static constexpr qint64 kLongestWaitMs = 100;
+    // The documents that may gather while a batch is synced (each keeps its file open); beyond, the run waits
+    // for the disk.
+    static constexpr int kMostWaiting = 128;
 
-    // placed is called, in order, with the path of each document once it is in place; writtenInRun holds every
-    // document the run has put in place.
+    // placed is called, in order, with the path of each document once it is in place and its folder synced;
+    // writtenInRun holds every document the run has put in place.
     DocumentBatch(ConversionHost& host, WrittenDocuments& writtenInRun, std::function<void(const QString&)> placed);
     ~DocumentBatch();
     DocumentBatch(const DocumentBatch&) = delete;
@@ -46,13 +56,14 @@ public:
     static bool takes(qint64 size) { return size <= kLargestDocument; }
     // Takes a prepared writer (DocumentWriter::prepare) of the document converted from the source.
     void add(DocumentWriter writer, const QString& sourcePath);
-    // True when a document waiting in the batch goes to this path, by its text or as the same file. Where the
+    // True when a document waiting in a batch goes to this path, by its text or as the same file. Where the
     // path puts its file is kept for the add() that follows.
     bool holds(const QString& path);
-    bool due() const;
-    bool isEmpty() const { return m_documents.empty(); }
-    // Makes the documents durable and puts them in place. It runs to its end even when the host asks to stop
-    // meanwhile: a stop leaves the documents converted before it in place and no temporary file behind.
+    // Moves the batches on, waiting for the disk only when too many documents wait: puts the documents of a
+    // finished sync in place and lists the ones before them, and starts the next sync when it is due.
+    void advance();
+    // Makes every document durable, puts it in place and lists it. It runs to its end even when the host asks to
+    // stop meanwhile: a stop leaves the documents converted before it in place and no temporary file behind.
     void finish();
 
 private:
@@ -60,6 +71,21 @@ private:
     {
         DocumentWriter writer;
         QString sourcePath;
+    };
+    // Documents handed over together, and where they go.
+    struct Batch
+    {
+        std::vector<Document> documents;
+        WrittenDocuments paths; // by text and as files that exist
+        QSet<QString> places;   // their real folders and names, for documents that do not exist yet
+        bool holds(const QString& path, const QString& place) const;
+    };
+    // A document put in place, or refused, whose folder is not synced yet.
+    struct Placed
+    {
+        QString sourcePath;
+        QString path;
+        Status outcome;
     };
 
     class FinishingReporter : public ErrorReporter
@@ -72,21 +98,27 @@ private:
         DocumentBatch& m_batch;
     };
 
+    bool due() const;
+    void startSync();
+    void waitForSync();
+    void settle();
     bool breakOffered();
     void report(const QString& sourcePath, const QString& description);
 
     ConversionHost& m_host;
     WrittenDocuments& m_writtenInRun;
-    std::function<void(const QString&)> m_placed;
+    std::function<void(const QString&)> m_listed;
     FinishingReporter m_reporter;
-    std::vector<Document> m_documents;
-    WrittenDocuments m_paths; // the paths of the documents waiting, by text and as files that exist
-    QSet<QString> m_places;   // their real folders and names, for documents that do not exist yet
-    // The last path holds() looked at and where it puts its file, for the add() that follows it.
-    QString m_lookedAt;
-    QString m_lookedPlace;
-    QElapsedTimer m_waiting; // since the first document of the batch
+    Batch m_waiting;                      // gathering
+    Batch m_syncing;                      // its bytes on their way to the disk
+    std::future<std::vector<int>> m_sync; // for m_syncing: the error of each file's sync, 0 when durable
+    std::vector<Placed> m_placed;         // put in place; their folders not yet synced
+    QSet<QString> m_placedFolders;
+    std::vector<Placed> m_listing; // their folders being synced with m_syncing
+    QElapsedTimer m_sinceFirst;    // since the first document of m_waiting, or the last ones were placed
     QElapsedTimer m_sinceTurn;
+    QString m_lookedAt; // the last path holds() looked at, and where it puts its file
+    QString m_lookedPlace;
     bool m_finishing = false;
 };
 
