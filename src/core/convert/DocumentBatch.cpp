@@ -29,23 +29,6 @@ namespace {
 
 constexpr qint64 kTurnMs = 10;
 
-// Where a path puts its file: its folder, told by what the folder is rather than how it is named (links
-// resolved), and its name; empty when the folder is not there. One look at the folder instead of one for each
-// link of its path: this is asked twice for each document of a batch.
-QString placeOf(const QString& path)
-{
-    const QFileInfo info(path);
-#ifdef Q_OS_UNIX
-    struct stat folder;
-    if (::stat(QFile::encodeName(info.absolutePath()).constData(), &folder) != 0)
-        return QString();
-    return QStringLiteral("%1:%2/").arg(quint64(folder.st_dev)).arg(quint64(folder.st_ino)) + info.fileName();
-#else
-    const QString folder = info.absoluteDir().canonicalPath();
-    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + info.fileName();
-#endif
-}
-
 #ifdef Q_OS_UNIX
 
 #ifdef Q_OS_LINUX
@@ -143,28 +126,48 @@ void DocumentBatch::FinishingReporter::ReportError(const QString& description, c
     m_batch.m_host.ReportError(description, tag, line);
 }
 
-bool DocumentBatch::Batch::holds(const QString& path, const QString& place) const
+DocumentBatch::Look DocumentBatch::lookAt(const QString& path)
 {
-    return !documents.empty() && (paths.contains(path) || (!place.isEmpty() && places.contains(place)));
+    const QFileInfo info(path);
+#ifdef Q_OS_UNIX
+    const auto identity = [](const QString& at) {
+        struct stat file;
+        if (::stat(QFile::encodeName(at).constData(), &file) != 0)
+            return QString();
+        return QStringLiteral("%1:%2").arg(quint64(file.st_dev)).arg(quint64(file.st_ino));
+    };
+    const QString folder = identity(info.absolutePath());
+    return {path, identity(path), folder.isEmpty() ? QString() : folder + QLatin1Char('/') + info.fileName()};
+#else
+    const QString folder = info.absoluteDir().canonicalPath();
+    return {path, info.canonicalFilePath(), folder.isEmpty() ? QString() : folder + QLatin1Char('/') + info.fileName()};
+#endif
+}
+
+bool DocumentBatch::Batch::holds(const Look& look) const
+{
+    return !documents.empty() && (paths.contains(look.path) || (!look.file.isEmpty() && files.contains(look.file)) ||
+                                  (!look.place.isEmpty() && places.contains(look.place)));
 }
 
 void DocumentBatch::add(DocumentWriter writer, const QString& sourcePath)
 {
     if (m_waiting.documents.empty())
         m_sinceFirst.start();
-    const QString path = writer.path();
-    m_waiting.paths.add(path);
-    if (const QString place = path == m_lookedAt ? m_lookedPlace : placeOf(path); !place.isEmpty())
-        m_waiting.places.insert(place);
-    m_lookedAt.clear();
+    const Look look = writer.path() == m_looked.path ? m_looked : lookAt(writer.path());
+    m_waiting.paths.insert(look.path);
+    if (!look.file.isEmpty())
+        m_waiting.files.insert(look.file);
+    if (!look.place.isEmpty())
+        m_waiting.places.insert(look.place);
+    m_looked = Look();
     m_waiting.documents.push_back(Document{std::move(writer), sourcePath});
 }
 
 bool DocumentBatch::holds(const QString& path)
 {
-    m_lookedAt = path;
-    m_lookedPlace = placeOf(path);
-    return m_waiting.holds(path, m_lookedPlace) || m_syncing.holds(path, m_lookedPlace);
+    m_looked = lookAt(path);
+    return m_waiting.holds(m_looked) || m_syncing.holds(m_looked);
 }
 
 bool DocumentBatch::due() const

@@ -72,13 +72,23 @@ private:
         DocumentWriter writer;
         QString sourcePath;
     };
+    // Where a path puts its document: its text, the file there (device and inode, "" for none) and its real
+    // folder and name ("" when the folder is not there). One look at each instead of one for each link of the path.
+    struct Look
+    {
+        QString path;
+        QString file;
+        QString place;
+    };
+    static Look lookAt(const QString& path);
     // Documents handed over together, and where they go.
     struct Batch
     {
         std::vector<Document> documents;
-        WrittenDocuments paths; // by text and as files that exist
-        QSet<QString> places;   // their real folders and names, for documents that do not exist yet
-        bool holds(const QString& path, const QString& place) const;
+        QSet<QString> paths;
+        QSet<QString> files;
+        QSet<QString> places;
+        bool holds(const Look& look) const;
     };
     // A document put in place, or refused, whose folder is not synced yet.
     struct Placed
@@ -117,8 +127,7 @@ private:
     std::vector<Placed> m_listing; // their folders being synced with m_syncing
     QElapsedTimer m_sinceFirst;    // since the first document of m_waiting, or the last ones were placed
     QElapsedTimer m_sinceTurn;
-    QString m_lookedAt; // the last path holds() looked at, and where it puts its file
-    QString m_lookedPlace;
+    Look m_looked; // the last path holds() looked at
     bool m_finishing = false;
 };
 
