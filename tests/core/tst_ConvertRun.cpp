@@ -41,6 +41,8 @@ private slots:
     void oneBadEntryDoesNotStopTheRun();
     void aDocumentOfTheRunIsNeverReplaced_data();
     void aDocumentOfTheRunIsNeverReplaced();
+    void manyDocumentsKeepTheListOrder_data();
+    void manyDocumentsKeepTheListOrder();
 };
 
 void tst_ConvertRun::twoFiles()
@@ -345,6 +347,56 @@ void tst_ConvertRun::aDocumentOfTheRunIsNeverReplaced()
                  sources.first().toUtf8() + "</td><td>first</td></tr>\r\n</body></html>\r\n");
     const QString next = FolderOf(tree.path(kept)) + QStringLiteral("next.htm");
     QCOMPARE(host.written, (QStringList{tree.path(kept), next}));
+    QCOMPARE(host.messages, QStringList{kDone});
+}
+
+void tst_ConvertRun::manyDocumentsKeepTheListOrder_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("first");  // an entry whose name a later one repeats (x.csv, then x.txt), 0 for none
+    QTest::addColumn<int>("repeat"); // that later entry
+    QTest::addColumn<int>("bad");    // an entry whose document cannot be written (a folder at its path), 0 for none
+    QTest::newRow("one after the other") << 150 << 3 << 4 << 0;
+    QTest::newRow("a batch apart") << 150 << 10 << 45 << 0;
+    QTest::newRow("far apart") << 300 << 2 << 260 << 0;
+    QTest::newRow("a failure among them") << 150 << 0 << 0 << 77;
+    QTest::newRow("both") << 300 << 20 << 120 << 100;
+}
+
+// However the documents of a long run are gathered and synced, each is listed, or its failure reported, in the
+// order of the list; a later entry never replaces an earlier one's document, however long ago it was written.
+void tst_ConvertRun::manyDocumentsKeepTheListOrder()
+{
+    QFETCH(int, count);
+    QFETCH(int, first);
+    QFETCH(int, repeat);
+    QFETCH(int, bad);
+    test::TempTree tree;
+    test::RecordingRunHost host;
+    host.options.OutputMode = OutputMode::SourceFolder;
+    QStringList expected;
+    for (int i = 1; i <= count; ++i) {
+        const QString name =
+            QStringLiteral("in/%1.%2").arg(i == repeat ? first : i).arg(QLatin1String(i == repeat ? "txt" : "csv"));
+        host.entries.append(tree.writeFile(name, QByteArray::number(i) + ",x\n"));
+        const QString output = tree.path(QStringLiteral("in/%1.htm").arg(i == repeat ? first : i));
+        if (i == bad)
+            tree.makeFolder(QStringLiteral("in/%1.htm").arg(i));
+        expected.append(i == bad || i == repeat ? QStringLiteral("report:168") : QStringLiteral("written:") + output);
+    }
+    bool converting = false;
+
+    RunConversion(host, converting);
+
+    QStringList events;
+    for (const QString& event : std::as_const(host.events)) {
+        if (event.startsWith(QLatin1String("written:")) || event.startsWith(QLatin1String("report:")))
+            events.append(event);
+    }
+    QCOMPARE(events, expected);
+    if (first > 0)
+        QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("in/%1.htm").arg(first))),
+                 document("<tr>\r\n<td>" + QByteArray::number(first) + "</td><td>x</td></tr>\r\n"));
     QCOMPARE(host.messages, QStringList{kDone});
 }
 
