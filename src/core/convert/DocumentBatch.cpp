@@ -270,7 +270,7 @@ void DocumentBatch::settle()
         }
         if (outcome.ok()) {
             m_writtenInRun.add(writer.path());
-            m_placedFolders.insert(QFileInfo(writer.path()).absolutePath());
+            m_placedFolders.insert(QFileInfo(writer.file()).absolutePath()); // where its name changed
         }
         m_placed.push_back(Placed{documents[i].sourcePath, writer.path(), outcome});
     }

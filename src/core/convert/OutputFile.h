@@ -82,6 +82,8 @@ public:
     bool isOpen() const;
     // The path the writer was opened for.
     const QString& path() const { return m_path; }
+    // The file that receives the document: the path, or the final target of the links at it.
+    const QString& file() const { return m_file; }
     // Appends bytes. False once a write has failed (failure() tells how, in the system's words) or a break
     // said stop (stopped()); the temporary file is then gone and later calls do nothing.
     bool write(const char* data, qsizetype size, const SliceBreak& pause = {});
