@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // How live the window stays while it converts: builds the main window offscreen over a temporary settings
-// file, lists one CSV file, runs "Start Converting" and measures the longest gap between two turns of the
+// file, lists the CSV files, runs "Start Converting" and measures the longest gap between two turns of the
 // event loop during the run, and the run's wall time.
 //
-// Usage: bench_gui_responsiveness <csv file> <output folder>
+// Usage: bench_gui_responsiveness <csv file>... <output folder>
 // Prints: max_gap_ms=<ms> run_s=<s> turns=<n> gap_progress=<bar value before>..<after>
 // (the bar values around the longest gap tell which part of the run held the event loop).
 #include <cstdio>
@@ -54,13 +54,15 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 3) {
-        std::fprintf(stderr, "usage: bench_gui_responsiveness <csv file> <output folder>\n");
+    if (arguments.size() < 3) {
+        std::fprintf(stderr, "usage: bench_gui_responsiveness <csv file>... <output folder>\n");
         return 2;
     }
-    const QString source = QFileInfo(arguments.at(1)).absoluteFilePath();
-    const QString outputFolder = QDir(arguments.at(2)).absolutePath();
-    if (!QFileInfo(source).isFile() || !QFileInfo(outputFolder).isDir()) {
+    QStringList sources;
+    for (qsizetype i = 1; i + 1 < arguments.size(); ++i)
+        sources.append(QFileInfo(arguments.at(i)).absoluteFilePath());
+    const QString outputFolder = QDir(arguments.last()).absolutePath();
+    if (!QFileInfo(sources.first()).isFile() || !QFileInfo(outputFolder).isDir()) {
         std::fprintf(stderr, "bench_gui_responsiveness: no such file or output folder\n");
         return 2;
     }
@@ -70,7 +72,8 @@ int main(int argc, char* argv[])
     AutoDialogs dialogs;
     ostrand::Form1 window(settings, dialogs, home.path());
     window.Text3->setText(outputFolder + QLatin1Char('/'));
-    window.ListView1->AppendEntry(source);
+    for (const QString& source : sources)
+        window.ListView1->AppendEntry(source);
     window.show();
     QCoreApplication::processEvents();
 
