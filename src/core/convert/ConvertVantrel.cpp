@@ -136,12 +136,6 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
         OutputPath(sourcePath, plannedMode, plannedMode == OutputMode::ChosenFolder ? host.outputFolder() : QString(),
                    OutputFileName(sourcePath));
 
-    // The documents of the batch are put in place before a large source is read: they do not wait for its
-    // conversion, nor keep their files open meanwhile, and whatever happens to their folders then leaves them be.
-    const bool smallSource = batch && DocumentBatch::takes(QFileInfo(sourcePath).size());
-    if (batch && !smallSource)
-        batch->finish();
-
     // An unreadable source is reported and writes nothing: an earlier document at the output path may be the
     // last copy of that data.
     const CutRules rules(delimiter.toUtf8(), host.documentFlags());
@@ -149,9 +143,16 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
     SourcePasses passes;
     const std::optional<qint64> room = plannedPath.isEmpty() ? std::nullopt : freeSpaceFor(plannedPath);
     bool noRoom = false;
+    bool smallSource = false;
     const bool read = op.step(114, [&]() -> Status {
         if (const Status opened = passes.open(sourcePath, turns.slices()); !opened)
             return turns.stopped() ? Status::success() : opened;
+        // The documents of the batch are put in place before a large source is read: they do not wait for its
+        // conversion, nor keep their files open meanwhile, and whatever happens to their folders then leaves
+        // them be.
+        smallSource = batch && DocumentBatch::takes(passes.size());
+        if (batch && !smallSource)
+            batch->finish();
         const Result<PassEnd> counted = passes.count(rules, turns.slices(), room, header.size());
         if (!counted)
             return Failure{counted.error()};
@@ -245,7 +246,7 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
         const bool joins = batch && writer.isOpen() && DocumentBatch::takes(writer.size()) && !batch->holds(outputPath);
         if (batch && !joins)
             batch->finish();
-        if (writtenInRun && writtenInRun->contains(outputPath)) {
+        if (writtenInRun && (joins ? batch->writtenBefore(outputPath) : writtenInRun->contains(outputPath))) {
             writer.cancel();
             return Failure{QStringLiteral("Cannot write %1: A document of an earlier entry of this run was written "
                                           "there, and it is kept")

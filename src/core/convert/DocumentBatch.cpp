@@ -92,6 +92,17 @@ void syncFolders(const QSet<QString>& folders)
 
 #endif
 
+// The device and inode of an open file, "" when they cannot be told.
+QString fileOf([[maybe_unused]] int fd)
+{
+#ifdef Q_OS_UNIX
+    struct stat info;
+    if (fd >= 0 && ::fstat(fd, &info) == 0)
+        return QStringLiteral("%1:%2").arg(quint64(info.st_dev)).arg(quint64(info.st_ino));
+#endif
+    return QString();
+}
+
 // One turn of the disk's work for the batches: the bytes of the files, then the folders of the documents put in
 // place before (a sync of a file system may well have made those names durable already, so their own syncs
 // wait for little). The error of each file's sync, 0 when it is durable.
@@ -168,6 +179,13 @@ bool DocumentBatch::holds(const QString& path)
 {
     m_looked = lookAt(path);
     return m_waiting.holds(m_looked) || m_syncing.holds(m_looked);
+}
+
+bool DocumentBatch::writtenBefore(const QString& path)
+{
+    if (path != m_looked.path)
+        m_looked = lookAt(path);
+    return m_writtenInRun.contains(path, m_looked.file);
 }
 
 bool DocumentBatch::due() const
@@ -261,15 +279,20 @@ void DocumentBatch::settle()
     for (size_t i = 0; i < documents.size(); ++i) {
         DocumentWriter& writer = documents[i].writer;
         Status outcome;
+        QString file; // the document's own file, which the path names once it is in place
         if (errors[i] != 0) {
             writer.cancel();
             outcome = Failure{QStringLiteral("Cannot write %1: %2")
                                   .arg(writer.path(), QString::fromLocal8Bit(std::strerror(errors[i])))};
         } else {
+            file = fileOf(writer.handle());
             outcome = writer.place();
         }
         if (outcome.ok()) {
-            m_writtenInRun.add(writer.path());
+            if (file.isEmpty())
+                m_writtenInRun.add(writer.path());
+            else
+                m_writtenInRun.add(writer.path(), file);
             m_placedFolders.insert(QFileInfo(writer.file()).absolutePath()); // where its name changed
         }
         m_placed.push_back(Placed{documents[i].sourcePath, writer.path(), outcome});

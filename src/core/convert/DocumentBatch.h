@@ -59,6 +59,9 @@ public:
     // True when a document waiting in a batch goes to this path, by its text or as the same file. Where the
     // path puts its file is kept for the add() that follows.
     bool holds(const QString& path);
+    // True when the run has put a document in place at this path, by its text or as the same file (after
+    // holds() for the path, whose look it takes).
+    bool writtenBefore(const QString& path);
     // Moves the batches on, waiting for the disk only when too many documents wait: puts the documents of a
     // finished sync in place and lists the ones before them, and starts the next sync when it is due.
     void advance();

@@ -244,6 +244,18 @@ bool WrittenDocuments::contains(const QString& path) const
 #endif
 }
 
+bool WrittenDocuments::contains(const QString& path, const QString& file) const
+{
+    return m_paths.contains(path) || (!file.isEmpty() && m_files.contains(file));
+}
+
+void WrittenDocuments::add(const QString& path, const QString& file)
+{
+    m_paths.insert(path);
+    if (!file.isEmpty())
+        m_files.insert(file);
+}
+
 void WrittenDocuments::add(const QString& path)
 {
     m_paths.insert(path);

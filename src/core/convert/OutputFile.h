@@ -37,6 +37,10 @@ public:
     // True when the path names a document written earlier in the run, by its text or as the same file.
     bool contains(const QString& path) const;
     void add(const QString& path);
+    // The same, for a caller who has just looked at the file at the path: its device and inode as
+    // "DEVICE:INODE", "" when there is none.
+    bool contains(const QString& path, const QString& file) const;
+    void add(const QString& path, const QString& file);
 
 private:
     QSet<QString> m_paths;

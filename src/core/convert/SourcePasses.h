@@ -30,6 +30,8 @@ class SourcePasses
 public:
     // Opens the source; fails as ReadCSVText fails.
     Status open(const QString& path, const SliceBreak& pause);
+    // The source's size in bytes, as it was opened.
+    qint64 size() const { return m_file.size(); }
     // Decides the encoding as decodeSourceBytes does (a byte order mark, else UTF-8 when every byte is valid
     // UTF-8, else Windows-1252) and counts the text; a zero-byte source has the text emptyFileText(). With a
     // room, the pass ends as soon as the text counted so far makes a document (with a header of headerSize
