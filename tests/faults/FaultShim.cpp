@@ -7,7 +7,8 @@
 //   OSTRAND_FAULT_SYNC=enospc     fsync and fdatasync of a regular file, and syncfs, fail with ENOSPC (a disk
 //                                 that finds out only when the data is sent to it)
 //   OSTRAND_FAULT_SYNC_SIZE=N     with OSTRAND_FAULT_SYNC, only the syncs of files of exactly N bytes fail
-//   OSTRAND_FAULT_LOG=FILE        each file put in place by name (linkat or rename to a name ending ".htm") adds
+//   OSTRAND_FAULT_LOG=FILE        each file put in place by name (linkat, of a descriptor or a name, or rename to a
+//                                 name ending ".htm") adds
 //                                 a line "NAME synced", or "NAME UNSYNCED" when bytes written to it through a
 //                                 descriptor still open were not synced (fsync, fdatasync or syncfs) before
 //   OSTRAND_FAULT_AT=read:N       once N bytes have been read from regular files (or write:N, written to
@@ -305,7 +306,7 @@ int linkat(int fromFolder, const char* from, int toFolder, const char* to, int f
     using LinkatCall = int (*)(int, const char*, int, const char*, int);
     static const LinkatCall real = next<LinkatCall>("linkat");
     appearAt(to);
-    const int fd = descriptorOf(from);
+    const int fd = (flags & AT_EMPTY_PATH) && from[0] == 0 ? fromFolder : descriptorOf(from);
     const bool synced = fd >= 0 ? fd >= kTrackedFiles || !g_unsynced[fd] : syncedByName(from);
     const int result = real(fromFolder, from, toFolder, to, flags);
     if (result == 0)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/AtomicSave.h"
 
+#include <atomic>
 #include <utility>
 
 #include <QFile>
@@ -21,6 +22,9 @@ namespace ostrand {
 namespace {
 
 #ifdef Q_OS_UNIX
+
+// Set once linking a descriptor directly has been refused: this program lacks the right to.
+std::atomic<bool> g_emptyPathRefused{false};
 
 Failure systemFailure(int error)
 {
@@ -166,6 +170,20 @@ Status AtomicSave::place(bool replaces)
     const QByteArray from = unnamed ? descriptorPath(m_fd) : m_temporary;
     const int follow = unnamed ? AT_SYMLINK_FOLLOW : 0;
     const auto linkTo = [&](const QByteArray& name) {
+#ifdef AT_EMPTY_PATH
+        // The descriptor itself, where the system lets this program link one (it needs the right to look up any
+        // file); else its name under /proc, which takes longer to look up.
+        if (unnamed && !g_emptyPathRefused) {
+            if (::linkat(m_fd, "", AT_FDCWD, name.constData(), AT_EMPTY_PATH) == 0)
+                return 0;
+            if (errno != ENOENT)
+                return errno;
+            if (::linkat(AT_FDCWD, from.constData(), AT_FDCWD, name.constData(), follow) != 0)
+                return errno;
+            g_emptyPathRefused = true;
+            return 0;
+        }
+#endif
         return ::linkat(AT_FDCWD, from.constData(), AT_FDCWD, name.constData(), follow) == 0 ? 0 : errno;
     };
     int error = 0;

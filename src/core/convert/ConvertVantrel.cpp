@@ -243,7 +243,8 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
         }
         // A small document joins the batch; a large one, or one that goes where a document of the batch goes,
         // is put in place after the batch.
-        const bool joins = batch && writer.isOpen() && DocumentBatch::takes(writer.size()) && !batch->holds(outputPath);
+        const bool joins =
+            batch && writer.isOpen() && DocumentBatch::takes(writer.size()) && !batch->holds(outputPath, &writer);
         if (batch && !joins)
             batch->finish();
         if (writtenInRun && (joins ? batch->writtenBefore(outputPath) : writtenInRun->contains(outputPath))) {

@@ -137,9 +137,13 @@ void DocumentBatch::FinishingReporter::ReportError(const QString& description, c
     m_batch.m_host.ReportError(description, tag, line);
 }
 
-DocumentBatch::Look DocumentBatch::lookAt(const QString& path)
+// A folder is looked at once for the documents of a batch: they follow each other within moments, and a path
+// that names the same folder by the same text names the same place anyway.
+DocumentBatch::Look DocumentBatch::lookAt(const QString& path, const DocumentWriter* lookedBy)
 {
     const QFileInfo info(path);
+    QString folder = info.absolutePath();
+    auto known = m_folders.constFind(folder);
 #ifdef Q_OS_UNIX
     const auto identity = [](const QString& at) {
         struct stat file;
@@ -147,12 +151,15 @@ DocumentBatch::Look DocumentBatch::lookAt(const QString& path)
             return QString();
         return QStringLiteral("%1:%2").arg(quint64(file.st_dev)).arg(quint64(file.st_ino));
     };
-    const QString folder = identity(info.absolutePath());
-    return {path, identity(path), folder.isEmpty() ? QString() : folder + QLatin1Char('/') + info.fileName()};
+    if (known == m_folders.constEnd())
+        known = m_folders.insert(folder, identity(folder));
+    const QString file = lookedBy && lookedBy->path() == path ? lookedBy->lookedFile() : identity(path);
 #else
-    const QString folder = info.absoluteDir().canonicalPath();
-    return {path, info.canonicalFilePath(), folder.isEmpty() ? QString() : folder + QLatin1Char('/') + info.fileName()};
+    if (known == m_folders.constEnd())
+        known = m_folders.insert(folder, info.absoluteDir().canonicalPath());
+    const QString file = info.canonicalFilePath();
 #endif
+    return {path, file, known->isEmpty() ? QString() : *known + QLatin1Char('/') + info.fileName()};
 }
 
 bool DocumentBatch::Batch::holds(const Look& look) const
@@ -175,9 +182,9 @@ void DocumentBatch::add(DocumentWriter writer, const QString& sourcePath)
     m_waiting.documents.push_back(Document{std::move(writer), sourcePath});
 }
 
-bool DocumentBatch::holds(const QString& path)
+bool DocumentBatch::holds(const QString& path, const DocumentWriter* lookedBy)
 {
-    m_looked = lookAt(path);
+    m_looked = lookAt(path, lookedBy);
     return m_waiting.holds(m_looked) || m_syncing.holds(m_looked);
 }
 
@@ -229,6 +236,7 @@ void DocumentBatch::startSync()
 {
     m_syncing = std::move(m_waiting);
     m_waiting = Batch();
+    m_folders.clear();
     m_sinceFirst.start();
     m_listing = std::move(m_placed);
     m_placed.clear();

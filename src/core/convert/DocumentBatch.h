@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -58,7 +59,8 @@ public:
     void add(DocumentWriter writer, const QString& sourcePath);
     // True when a document waiting in a batch goes to this path, by its text or as the same file. Where the
     // path puts its file is kept for the add() that follows.
-    bool holds(const QString& path);
+    // A writer opened for the path has just looked at what is there: it is taken instead of a look of its own.
+    bool holds(const QString& path, const DocumentWriter* lookedBy = nullptr);
     // True when the run has put a document in place at this path, by its text or as the same file (after
     // holds() for the path, whose look it takes).
     bool writtenBefore(const QString& path);
@@ -83,7 +85,7 @@ private:
         QString file;
         QString place;
     };
-    static Look lookAt(const QString& path);
+    Look lookAt(const QString& path, const DocumentWriter* lookedBy = nullptr);
     // Documents handed over together, and where they go.
     struct Batch
     {
@@ -130,7 +132,8 @@ private:
     std::vector<Placed> m_listing; // their folders being synced with m_syncing
     QElapsedTimer m_sinceFirst;    // since the first document of m_waiting, or the last ones were placed
     QElapsedTimer m_sinceTurn;
-    Look m_looked; // the last path holds() looked at
+    Look m_looked;                     // the last path holds() looked at
+    QHash<QString, QString> m_folders; // the folders looked at for the waiting batch, by their paths
     bool m_finishing = false;
 };
 

@@ -313,8 +313,8 @@ DocumentWriter::~DocumentWriter()
 DocumentWriter::DocumentWriter(DocumentWriter&& other) noexcept
     : m_save(std::move(other.m_save)), m_flushBehind(std::move(other.m_flushBehind)), m_path(std::move(other.m_path)),
       m_file(std::move(other.m_file)), m_sourcePath(std::move(other.m_sourcePath)),
-      m_pending(std::move(other.m_pending)), m_written(other.m_written), m_failure(std::move(other.m_failure)),
-      m_stopped(other.m_stopped)
+      m_lookedFile(std::move(other.m_lookedFile)), m_pending(std::move(other.m_pending)), m_written(other.m_written),
+      m_failure(std::move(other.m_failure)), m_stopped(other.m_stopped)
 {
     other.m_written = 0;
 }
@@ -339,6 +339,7 @@ Status DocumentWriter::open(const QString& path, const QString& sourcePath)
     if (const Status opened = m_save.open(found.file, found.exists ? found.mode : -1); !opened)
         return writeFailure(path, opened.error());
     m_file = found.file;
+    m_lookedFile = found.identity;
     m_flushBehind = std::make_unique<FlushBehind>(m_save.handle());
     return Status::success();
 }
@@ -508,6 +509,7 @@ Status DocumentWriter::moveTo(const QString& path, const QString& sourcePath, co
     m_path = path;
     m_file = moved.m_file;
     m_sourcePath = moved.m_sourcePath;
+    m_lookedFile = moved.m_lookedFile;
     if (!m_pending.isEmpty()) {
         if (!writeChunk(m_pending.constData(), m_pending.size(), pause))
             return m_stopped ? writeFailure(path, QStringLiteral("The write was stopped")) : m_failure;

@@ -88,6 +88,9 @@ public:
     const QString& path() const { return m_path; }
     // The file that receives the document: the path, or the final target of the links at it.
     const QString& file() const { return m_file; }
+    // What the writer's last look at its path found there: the device and inode of the file the path names
+    // ("DEVICE:INODE"), or "" for a new name.
+    const QString& lookedFile() const { return m_lookedFile; }
     // Appends bytes. False once a write has failed (failure() tells how, in the system's words) or a break
     // said stop (stopped()); the temporary file is then gone and later calls do nothing.
     bool write(const char* data, qsizetype size, const SliceBreak& pause = {});
@@ -126,6 +129,7 @@ private:
     QString m_path;
     QString m_file;       // the file that receives the document: the path, or the final target of its links
     QString m_sourcePath; // the source, which the document never replaces
+    QString m_lookedFile;
     QByteArray m_pending; // bytes not yet written, less than a chunk
     qint64 m_written = 0;
     Status m_failure;
