@@ -253,6 +253,7 @@ private slots:
     void optionsChangedDuringTheConversion();
     void sourceChangedBetweenThePasses_data();
     void sourceChangedBetweenThePasses();
+    void sourceOfOneSliceIsReadOnce();
     void sourceManyTimesTheMemoryLimit();
 };
 
@@ -468,6 +469,34 @@ void tst_ConvertSlices::sourceChangedBetweenThePasses()
     QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("s.htm")});
     QCOMPARE(test::TempTree::readFile(out + QStringLiteral("/s.htm")), QByteArray("earlier"));
+}
+
+// A source that fits in one slice is read once: a change made while it is cut does not reach its document, which
+// is the source as it was read, all of it.
+void tst_ConvertSlices::sourceOfOneSliceIsReadOnce()
+{
+    test::TempTree tree;
+    const QByteArray source = "a,b\r\nc,d\r\n";
+    const QString path = tree.writeFile(QStringLiteral("in/s.csv"), source);
+    FlagsHost host;
+    host.options.OutputMode = OutputMode::ChosenFolder;
+    host.options.OutputFolder = tree.makeFolder(QStringLiteral("out"));
+    bool changed = false;
+    host.onYield = [&] {
+        if (changed || host.progressValues.isEmpty())
+            return;
+        changed = true;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("x\r\n");
+    };
+
+    const std::optional<QString> written = ConvertVantrel(host, path, QStringLiteral(","));
+
+    QVERIFY(changed);
+    QCOMPARE(host.reports.size(), 0);
+    QVERIFY(written.has_value());
+    QCOMPARE(test::TempTree::readFile(*written), wholeDocument(source, ",", {}));
 }
 
 // A child process whose address space may grow by 96 MB at most converts a 1 GB source: the conversion holds

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/SourcePasses.h"
 
+#include <utility>
+
 #include "core/convert/ByteScan.h"
 
 #if defined(__SSE2__)
@@ -100,14 +102,38 @@ private:
 
 Status SourcePasses::open(const QString& path, const SliceBreak& pause)
 {
+    m_held = false;
+    m_readInPass = false;
     return m_file.open(path, pause);
 }
 
 Status SourcePasses::readSlice(qint64 offset, qsizetype size)
 {
-    if (m_slice.size() < size)
-        m_slice.resize(size);
-    return m_file.read(offset, m_slice.data(), size);
+    // A source of one slice is read once: its second pass cuts the bytes the first one checked.
+    if (m_held && offset == m_heldOffset && size == m_heldSize)
+        return Status::success();
+    m_held = false;
+    m_readInPass = true;
+    // One more byte than the slice for the last one, which also looks past the end.
+    if (m_slice.size() < size + 1)
+        m_slice.resize(size + 1);
+    const bool last = offset + size == m_file.size();
+    const Status read =
+        last ? m_file.readToEnd(offset, m_slice.data(), size) : m_file.read(offset, m_slice.data(), size);
+    if (!read)
+        return read;
+    m_held = true;
+    m_heldOffset = offset;
+    m_heldSize = size;
+    return read;
+}
+
+Status SourcePasses::checkUnchanged()
+{
+    // Bytes held from an earlier pass were checked at its end.
+    if (!std::exchange(m_readInPass, false))
+        return Status::success();
+    return m_file.checkUnchanged();
 }
 
 template <class Each> Result<std::optional<PassEnd>> SourcePasses::eachSlice(const SliceBreak& pause, Each&& each)
@@ -145,8 +171,8 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
     }
 
     // Valid UTF-8 is counted while it is checked; bytes that turn out not to be UTF-8 are counted again as
-    // Windows-1252 text.
-    if (const Status read = readSlice(0, qsizetype(qMin<qint64>(2, size))); !read)
+    // Windows-1252 text. The first slice tells the byte order mark, and is held for the pass.
+    if (const Status read = readSlice(0, qsizetype(qMin<qint64>(qMax<qsizetype>(streamSliceBytes(), 2), size))); !read)
         return Failure{read.error()};
     m_encoding = byteOrderMarkEncoding(m_slice.constData(), qMin<qint64>(2, size));
     if (m_encoding == SourceEncoding::Utf8) {
@@ -169,7 +195,7 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
         if (read.value() && *read.value() != PassEnd::Complete)
             return *read.value();
         if (valid && check.complete()) {
-            if (const Status same = m_file.checkUnchanged(); !same)
+            if (const Status same = checkUnchanged(); !same)
                 return Failure{same.error()};
             m_counts = counter.finish();
             return PassEnd::Complete;
@@ -196,7 +222,7 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
             return Failure{read.error()};
         if (read.value())
             return *read.value();
-        if (const Status same = m_file.checkUnchanged(); !same)
+        if (const Status same = checkUnchanged(); !same)
             return Failure{same.error()};
         m_counts = units.counts(true);
         return PassEnd::Complete;
@@ -218,7 +244,7 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
         return *read.value();
     const QByteArrayView rest = decoder.finish();
     counter.add(rest.data(), rest.size());
-    if (const Status same = m_file.checkUnchanged(); !same)
+    if (const Status same = checkUnchanged(); !same)
         return Failure{same.error()};
     m_counts = counter.finish();
     return PassEnd::Complete;
@@ -250,7 +276,7 @@ Result<PassEnd> SourcePasses::cut(RowCutter& cutter, const LineProgress& progres
     const QByteArrayView rest = decoder.finish();
     if (!cutter.add(rest.data(), rest.size(), progress) || !cutter.finish(progress))
         return PassEnd::Stopped;
-    if (const Status same = m_file.checkUnchanged(); !same)
+    if (const Status same = checkUnchanged(); !same)
         return Failure{same.error()};
     return take() ? PassEnd::Complete : PassEnd::Abandoned;
 }

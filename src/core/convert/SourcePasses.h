@@ -47,6 +47,8 @@ public:
 
 private:
     Status readSlice(qint64 offset, qsizetype size);
+    // Fails when the source changed during the pass, as SourceFile::checkUnchanged.
+    Status checkUnchanged();
     // Reads the source slice by slice, offering a break between two slices, and hands each to
     // each(data, size), which returns a pass end to stop reading there, or nothing to go on. What stopped the
     // reading: nothing when every slice was handed over.
@@ -56,6 +58,10 @@ private:
     SourceEncoding m_encoding = SourceEncoding::Utf8;
     TextCounts m_counts;
     QByteArray m_slice;
+    bool m_held = false; // m_slice holds the bytes at m_heldOffset, read in this pass or an earlier one
+    qint64 m_heldOffset = 0;
+    qsizetype m_heldSize = 0;
+    bool m_readInPass = false; // a slice was read from the file since the last check
     qint64 m_noRoomFor = 0;
 };
 

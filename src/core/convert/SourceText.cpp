@@ -295,24 +295,44 @@ Status SourceFile::open(const QString& path, const SliceBreak& pause)
     // FIFOs, sockets and devices could block a read or never end.
     if (!S_ISREG(info.st_mode))
         return Failure{readFailure(path, QStringLiteral("It is not a regular file"))};
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return Failure{readFailure(path, systemText(errno))};
+    // The file stays open without waiting: that changes nothing for a regular file, and a file system that
+    // makes a read wait anyway is read in the usual way from then on (read()).
     m_size = qMax<qint64>(info.st_size, 0);
     m_mtimeSeconds = info.st_mtim.tv_sec;
     m_mtimeNanoseconds = info.st_mtim.tv_nsec;
 #ifdef POSIX_FADV_SEQUENTIAL
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (m_size > streamSliceBytes())
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
     return Status::success();
 }
 
+namespace {
+
+// One pread, going on after an interrupt (one asking to stop is seen at the next break).
+ssize_t readAt(int fd, char* into, qsizetype size, qint64 offset)
+{
+    for (;;) {
+        const ssize_t got = ::pread(fd, into, size_t(size), off_t(offset));
+        if (got >= 0)
+            return got;
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return -1;
+        // A file system that would make the read wait is asked to wait.
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || (flags & O_NONBLOCK) == 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+            return -1;
+    }
+}
+
+} // namespace
+
 Status SourceFile::read(qint64 offset, char* into, qsizetype size)
 {
     while (size > 0) {
-        const ssize_t got = ::pread(m_fd, into, size_t(size), off_t(offset));
-        if (got < 0 && errno == EINTR)
-            continue; // an interrupt asking to stop is seen at the next break
+        const ssize_t got = readAt(m_fd, into, size, offset);
         if (got < 0)
             return Failure{readFailure(m_path, systemText(errno))};
         if (got == 0)
@@ -324,13 +344,32 @@ Status SourceFile::read(qint64 offset, char* into, qsizetype size)
     return Status::success();
 }
 
+Status SourceFile::readToEnd(qint64 offset, char* into, qsizetype size)
+{
+    // Each read asks for one byte more than is left, so the read that gives the last bytes also tells that
+    // nothing follows them.
+    for (qsizetype left = size;;) {
+        const ssize_t got = readAt(m_fd, into, left + 1, offset);
+        if (got < 0)
+            return Failure{readFailure(m_path, systemText(errno))};
+        if (got > left)
+            return Failure{readFailure(m_path, changedReason())}; // it grew
+        if (got == 0 && left > 0)
+            return Failure{readFailure(m_path, changedReason())}; // it shrank
+        into += got;
+        offset += got;
+        left -= got;
+        if (left == 0)
+            break;
+    }
+    m_endSeen = true;
+    return Status::success();
+}
+
 Status SourceFile::checkUnchanged()
 {
     char more = 0;
-    ssize_t extra = 0;
-    do {
-        extra = ::pread(m_fd, &more, 1, off_t(m_size));
-    } while (extra < 0 && errno == EINTR);
+    const ssize_t extra = std::exchange(m_endSeen, false) ? 0 : readAt(m_fd, &more, 1, m_size);
     struct stat now;
     if (extra != 0 || ::fstat(m_fd, &now) != 0 || now.st_size != m_size || now.st_mtim.tv_sec != m_mtimeSeconds ||
         now.st_mtim.tv_nsec != m_mtimeNanoseconds)
@@ -376,6 +415,11 @@ Status SourceFile::read(qint64 offset, char* into, qsizetype size)
         size -= got;
     }
     return Status::success();
+}
+
+Status SourceFile::readToEnd(qint64 offset, char* into, qsizetype size)
+{
+    return read(offset, into, size);
 }
 
 Status SourceFile::checkUnchanged()

@@ -98,8 +98,12 @@ public:
     qint64 size() const { return m_size; }
     // Reads size bytes from offset; fails when the file ends before them.
     Status read(qint64 offset, char* into, qsizetype size);
+    // Reads the file's last size bytes, from offset to the end it had when opened, and makes sure in the same
+    // reads that nothing follows them (`into` has room for one byte more); fails when the file ends before
+    // them or goes on past them.
+    Status readToEnd(qint64 offset, char* into, qsizetype size);
     // Fails when the file has changed since it was opened: its size or modification time, or bytes past the
-    // end it had.
+    // end it had (looked for again unless readToEnd has just seen the end).
     Status checkUnchanged();
 
 private:
@@ -107,6 +111,7 @@ private:
     qint64 m_size = 0;
 #ifdef Q_OS_UNIX
     int m_fd = -1;
+    bool m_endSeen = false; // readToEnd found nothing past the end since the last check
     qint64 m_mtimeSeconds = 0;
     qint64 m_mtimeNanoseconds = 0;
 #else
