@@ -9,7 +9,7 @@
 #
 #   --quick           scale 0.05 and 3 rounds: a check of the command in about half a minute (after the build)
 #   --rounds N        rounds for each large workload (default 5)
-#   --small-rounds N  rounds for the 5,000 small files (default 3; a round takes 20-70 s, mostly fsync)
+#   --small-rounds N  rounds for the 5,000 small files (default 3; a round takes about 10 s, mostly the floor's dd)
 #   --scale S         size factor for every workload (default 1)
 #   --only LIST       comma-separated subset of: csv100,options,utf16,longlines,nonascii,small,text,scan,gui,
 #                     append,large,huge,pairs (options: csv100 with --escape-html --rfc4180 against the plain
@@ -416,9 +416,17 @@ bench_options() {
 bench_small() {
     local dir="${wpath[small]}" n="${wfiles[small]}" bytes="${wbytes[small]}"
     echo "== small: $n files of $((bytes / n)) bytes, $small_rounds round(s)"
-    local cdir="$out/conv-small" fdir="$out/floor-small" files
-    rm -rf "$cdir" "$fdir"
-    mkdir -p "$cdir" "$fdir"
+    # Every run writes into a folder of its own, and the documents are deleted only once all rounds are timed:
+    # ext4 without a journal is slow to make files for a while after many were deleted (it passes over
+    # recently freed inodes), which would charge one run for the deletions before it.
+    local base_dir="$out/small-runs" cdir fdir files
+    if [ -d "$base_dir" ]; then
+        rm -rf "$base_dir"
+        sync
+        echo "   (waiting 30 s: the documents of an earlier run were just deleted)"
+        sleep 30
+    fi
+    mkdir -p "$base_dir"
     files=("$dir"/*.csv)
     cat "${files[@]}" >/dev/null
 
@@ -429,18 +437,17 @@ bench_small() {
     local floor_script spawn_script
     floor_script='while read -r src size dst; do dd if="$src" of="$dst" ibs="$size" obs=1M count=1 conv=sync,fsync status=none; done'
     spawn_script='while read -r src size dst; do dd if=/dev/null of=/dev/null status=none; done'
-    local adir="$out/awk-small" ndir="$out/nosync-small"
+    local adir ndir
     local cw=() cr=() fw=() pw=() raw=() net=() aw=() ra=() nw=() i
     for ((i = 1; i <= small_rounds; i++)); do
-        rm -rf "$cdir" && mkdir -p "$cdir"
+        cdir="$base_dir/conv-$i" fdir="$base_dir/floor-$i" adir="$base_dir/awk-$i" ndir="$base_dir/nosync-$i"
+        mkdir -p "$cdir" "$fdir" "$adir" "$ndir"
         timed timeout "$conv_timeout" "$converter" --quiet --output-dir "$cdir" "${files[@]}"
         conv_ok || { add_row "small" "$n files" "failed" "" "" "<= 1.5x (synced)" "" "" ""; return; }
         cw+=("$T_WALL") cr+=("$T_RSS")
-        rm -rf "$adir" && mkdir -p "$adir"
         timed bash -c 'awk_convert "$@"' _ small "$dir" "$adir"
         aw+=("$T_WALL") ra+=("$(ratio "${cw[-1]}" "${aw[-1]}")")
         if [ -n "$nosync_lib" ]; then
-            rm -rf "$ndir" && mkdir -p "$ndir"
             timed env LD_PRELOAD="$nosync_lib" timeout "$conv_timeout" "$converter" --quiet --output-dir "$ndir" "${files[@]}"
             conv_ok || { add_row "small" "$n files" "failed" "" "" "<= 1.5x (synced)" "" "" ""; return; }
             nw+=("$T_WALL")
@@ -454,11 +461,10 @@ bench_small() {
                 base="${f##*/}"
                 base="${base%.*}.htm"
                 [ -f "$cdir/$base" ] || { echo "   no document for $f"; return; }
-                printf '%s %s %s\n' "$f" "$(stat -c %s "$cdir/$base")" "$fdir/$base" >>"$list"
+                printf '%s %s %s\n' "$f" "$(stat -c %s "$cdir/$base")" "$base" >>"$list"
             done
         fi
-        rm -rf "$fdir" && mkdir -p "$fdir"
-        timed bash -c "$floor_script" <"$list"
+        timed bash -c "cd '$fdir' && $floor_script" <"$list"
         fw+=("$T_WALL")
         timed bash -c "$spawn_script" < <(head -n "$sample" "$list")
         pw+=("$(awk -v t="$T_WALL" -v n="$n" -v s="$sample" 'BEGIN { printf "%.4f", t * n / s }')")
@@ -469,6 +475,7 @@ bench_small() {
             "$(fmt "${aw[-1]}" 3)" "${ra[-1]}" "$last_nosync"
     done
     row_awk="**$(median "${ra[@]}")x** (awk $(fmt "$(median "${aw[@]}")") s, $(same_documents "$cdir" "$adir"))"
+    rm -rf "$base_dir"
     row_nosync=$(nosync_cell "$(median "${cw[@]}")" "${nw[@]}" -- "${cw[@]}")
     echo "   against awk: ${row_awk//\*/}; without syncs: $row_nosync"
     small_ran=1
