@@ -416,9 +416,10 @@ bench_options() {
 bench_small() {
     local dir="${wpath[small]}" n="${wfiles[small]}" bytes="${wbytes[small]}"
     echo "== small: $n files of $((bytes / n)) bytes, $small_rounds round(s)"
-    # Every run writes into a folder of its own, and the documents are deleted only once all rounds are timed:
-    # ext4 without a journal is slow to make files for a while after many were deleted (it passes over
-    # recently freed inodes), which would charge one run for the deletions before it.
+    # Every run writes into a folder of its own, and the documents are deleted with the other outputs at the end
+    # of the benchmark: ext4 without a journal is slow to make files for a while after many were deleted (it
+    # passes over recently freed inodes), which would charge a run for the deletions before it. Documents left
+    # by a benchmark that was cut short are deleted here, and the file system is given time to settle.
     local base_dir="$out/small-runs" cdir fdir files
     if [ -d "$base_dir" ]; then
         rm -rf "$base_dir"
@@ -442,12 +443,17 @@ bench_small() {
     for ((i = 1; i <= small_rounds; i++)); do
         cdir="$base_dir/conv-$i" fdir="$base_dir/floor-$i" adir="$base_dir/awk-$i" ndir="$base_dir/nosync-$i"
         mkdir -p "$cdir" "$fdir" "$adir" "$ndir"
+        # Each run starts with nothing dirty in the page cache: the converter's syncfs would otherwise write back
+        # what awk left unsynced, and the kernel's own write-back of it would slow whatever runs next.
+        sync
         timed timeout "$conv_timeout" "$converter" --quiet --output-dir "$cdir" "${files[@]}"
         conv_ok || { add_row "small" "$n files" "failed" "" "" "<= 1.5x (synced)" "" "" ""; return; }
         cw+=("$T_WALL") cr+=("$T_RSS")
+        sync
         timed bash -c 'awk_convert "$@"' _ small "$dir" "$adir"
         aw+=("$T_WALL") ra+=("$(ratio "${cw[-1]}" "${aw[-1]}")")
         if [ -n "$nosync_lib" ]; then
+            sync
             timed env LD_PRELOAD="$nosync_lib" timeout "$conv_timeout" "$converter" --quiet --output-dir "$ndir" "${files[@]}"
             conv_ok || { add_row "small" "$n files" "failed" "" "" "<= 1.5x (synced)" "" "" ""; return; }
             nw+=("$T_WALL")
@@ -475,7 +481,6 @@ bench_small() {
             "$(fmt "${aw[-1]}" 3)" "${ra[-1]}" "$last_nosync"
     done
     row_awk="**$(median "${ra[@]}")x** (awk $(fmt "$(median "${aw[@]}")") s, $(same_documents "$cdir" "$adir"))"
-    rm -rf "$base_dir"
     row_nosync=$(nosync_cell "$(median "${cw[@]}")" "${nw[@]}" -- "${cw[@]}")
     echo "   against awk: ${row_awk//\*/}; without syncs: $row_nosync"
     small_ran=1
