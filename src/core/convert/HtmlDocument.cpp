@@ -629,7 +629,6 @@ const char* RowCutter::cutPlain(const char* p, const char* end, const LineProgre
         std::memcpy(out, text, static_cast<std::size_t>(end - text));
         out += end - text;
     }
-    out = out ? out : m_out.data() + m_outSize;
     return leave(end);
 }
 
