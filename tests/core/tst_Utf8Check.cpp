@@ -85,20 +85,24 @@ bool checkInPieces(const QByteArray& bytes, Utf8Kernel kernel, const QList<qsize
     return ok && check.complete();
 }
 
-const Utf8Kernel kKernels[] = {Utf8Kernel::Plain, Utf8Kernel::Ssse3, Utf8Kernel::Avx2};
+const Utf8Kernel kKernels[] = {Utf8Kernel::Plain, Utf8Kernel::Ssse3, Utf8Kernel::Avx2, Utf8Kernel::Avx512};
 
 const char* kernelName(Utf8Kernel kernel)
 {
-    return kernel == Utf8Kernel::Plain ? "plain" : kernel == Utf8Kernel::Ssse3 ? "SSSE3" : "AVX2";
+    return kernel == Utf8Kernel::Plain   ? "plain"
+           : kernel == Utf8Kernel::Ssse3 ? "SSSE3"
+           : kernel == Utf8Kernel::Avx2  ? "AVX2"
+                                         : "AVX-512";
 }
 
 // Text around the bytes under test: ASCII and two-, three- and four-byte characters, so the bytes meet every
 // kind of neighbour.
 const QByteArray kBefore =
-    QByteArray("ab,\xCE\xB1\xCE\xB2,\xE4\xB8\x80,\xF0\x9F\x98\x80,cdefghijklmnopqrstuvwxyz0123456789");
+    QByteArray("ab,\xCE\xB1\xCE\xB2,\xE4\xB8\x80,\xF0\x9F\x98\x80,cdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ"
+               "KLMNOPQRSTUVWXYZ.abcdefghijklmnopqrstuvwxyz.0123456789.ABCDEFGHIJKLMNOPQRSTUVWXYZ.0123456789");
 // Enough ASCII after the bytes under test for whole vector blocks of it: a character cut short there is found
 // where no block holds anything but ASCII.
-const QByteArray kAsciiAfter = QByteArray("-").repeated(100);
+const QByteArray kAsciiAfter = QByteArray("-").repeated(200);
 const QByteArray kAfter = QByteArray("\xD0\xB0,xyz,\xE4\xB8\x81\xF0\x90\x80\x80 and some ASCII to end with.......");
 
 } // namespace
@@ -158,8 +162,9 @@ void tst_Utf8Check::leadsAndFollowers_data()
     QTest::addColumn<Utf8Kernel>("kernel");
     QTest::addColumn<qsizetype>("offset");
     for (Utf8Kernel kernel : kKernels) {
-        // Where the four bytes begin in the text: within a block, across a 16-byte and a 32-byte boundary.
-        for (qsizetype offset : {0, 13, 14, 15, 30, 31}) {
+        // Where the four bytes begin in the text: within a block, across a 16-, a 32-, a 64- and a 128-byte
+        // boundary (the vector kernels take two blocks at a time).
+        for (qsizetype offset : {0, 13, 14, 15, 30, 31, 61, 62, 63, 125, 126, 127}) {
             QTest::addRow("%s, bytes at %lld", kernelName(kernel), static_cast<long long>(offset)) << kernel << offset;
         }
     }

@@ -24,7 +24,7 @@ void checkByteScans(const QByteArray& bytes)
     // Every way the check can run on this processor, whole and over pieces cut anywhere (lengths taken from the
     // bytes themselves, up to more than two vector blocks).
     const bool utf8 = fuzz::plainIsUtf8(bytes);
-    for (Utf8Kernel kernel : {Utf8Kernel::Plain, Utf8Kernel::Ssse3, Utf8Kernel::Avx2}) {
+    for (Utf8Kernel kernel : {Utf8Kernel::Plain, Utf8Kernel::Ssse3, Utf8Kernel::Avx2, Utf8Kernel::Avx512}) {
         if (!utf8KernelAvailable(kernel))
             continue;
         fuzz::check(isValidUtf8(data, size, kernel) == utf8, "isValidUtf8 agrees with the plain check", bytes);

@@ -171,6 +171,8 @@ bool utf8KernelAvailable(Utf8Kernel kernel)
     case Utf8Kernel::Avx2:
         // Also false when the system does not save the vector registers.
         return __builtin_cpu_supports("avx2");
+    case Utf8Kernel::Avx512:
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
 #endif
     default:
         return false;
@@ -184,7 +186,8 @@ Utf8Kernel fastestUtf8Kernel()
     static const bool processorRead = (__builtin_cpu_init(), true);
     Q_UNUSED(processorRead);
 #endif
-    static const Utf8Kernel fastest = utf8KernelAvailable(Utf8Kernel::Avx2)    ? Utf8Kernel::Avx2
+    static const Utf8Kernel fastest = utf8KernelAvailable(Utf8Kernel::Avx512)  ? Utf8Kernel::Avx512
+                                      : utf8KernelAvailable(Utf8Kernel::Avx2)  ? Utf8Kernel::Avx2
                                       : utf8KernelAvailable(Utf8Kernel::Ssse3) ? Utf8Kernel::Ssse3
                                                                                : Utf8Kernel::Plain;
     return fastest;
@@ -207,6 +210,9 @@ Utf8Check::Utf8Check(Utf8Kernel kernel)
     } else if (kernel == Utf8Kernel::Avx2) {
         m_blocks = &utf8blocks::checkAvx2;
         m_blockSize = utf8blocks::kAvx2Block;
+    } else if (kernel == Utf8Kernel::Avx512) {
+        m_blocks = &utf8blocks::checkAvx512;
+        m_blockSize = utf8blocks::kAvx512Block;
     }
 #endif
 }

@@ -23,8 +23,8 @@ ByteCounts countBytes(const char* data, qsizetype size, char a, char b, char c);
 const char* findPattern(const char* begin, const char* end, const char* pattern, qsizetype patternSize);
 
 // The ways the UTF-8 check can run: byte by byte with runs of ASCII passed over a word or 16 bytes at a time,
-// or on whole vectors of 16 or 32 bytes where the processor has the instructions.
-enum class Utf8Kernel { Plain, Ssse3, Avx2 };
+// or on whole vectors of 16, 32 or 64 bytes where the processor has the instructions.
+enum class Utf8Kernel { Plain, Ssse3, Avx2, Avx512 };
 
 // Whether this build and this processor can run the kernel (Plain always can).
 bool utf8KernelAvailable(Utf8Kernel kernel);

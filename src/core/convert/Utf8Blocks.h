@@ -20,9 +20,11 @@ namespace ostrand::utf8blocks {
 // The check goes on from p byte by byte.
 std::ptrdiff_t checkSsse3(const char* data, std::ptrdiff_t size);
 std::ptrdiff_t checkAvx2(const char* data, std::ptrdiff_t size);
+std::ptrdiff_t checkAvx512(const char* data, std::ptrdiff_t size);
 // The block sizes of the two.
 constexpr std::ptrdiff_t kSsse3Block = 16;
 constexpr std::ptrdiff_t kAvx2Block = 32;
+constexpr std::ptrdiff_t kAvx512Block = 64;
 
 // Flags of a pair of bytes, each set when the pair is one kind of wrong.
 constexpr std::uint8_t kTooShort = 1 << 0;         // a lead byte and then no continuation byte
