@@ -8,6 +8,8 @@
 //   csv100     100 MB of CSV: 10 comma-separated fields a line, about 8 ASCII characters each, CR LF ends
 //   utf16      the same text as UTF-16 little-endian with a byte order mark (about 200 MB)
 //   small      5,000 files of 2 KB each in one folder
+//   files3k    3,000 files of 2 KB each in one folder, for the window's run
+//   files20k   20,000 files of 2 KB each in one folder, for the window's run
 //   longlines  50 MB made of 1 MB lines
 //   nonascii   100 MB of mostly non-ASCII UTF-8 (Greek, Cyrillic and CJK fields)
 //   tree       2,000 folders holding 100,000 small files, for the folder scan
@@ -262,7 +264,11 @@ public:
                 },
                 scaled(50 * kMB, kMB), 3);
         else if (name == QLatin1String("small"))
-            ok = writeSmall(tmp);
+            ok = writeSmall(tmp, 5000, 4);
+        else if (name == QLatin1String("files3k"))
+            ok = writeSmall(tmp, 3000, 5);
+        else if (name == QLatin1String("files20k"))
+            ok = writeSmall(tmp, 20000, 6);
         else if (name == QLatin1String("tree"))
             ok = writeTree(tmp);
         if (!ok) {
@@ -388,13 +394,13 @@ private:
         return true;
     }
 
-    // 5,000 files of exactly 2,048 bytes of CSV lines, the last one cut short and ended by CR LF.
-    bool writeSmall(const QString& dir)
+    // Files of exactly 2,048 bytes of CSV lines, the last one cut short and ended by CR LF.
+    bool writeSmall(const QString& dir, qint64 files, std::uint64_t seed)
     {
         if (!QDir().mkpath(dir))
             return false;
-        const qint64 count = scaled(5000, 20);
-        Random random(4);
+        const qint64 count = scaled(files, 20);
+        Random random(seed);
         std::string text;
         for (qint64 i = 1; i <= count; ++i) {
             text.clear();
@@ -475,8 +481,9 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "make_workloads: cannot make %s\n", qPrintable(outDir));
         return 1;
     }
-    const QStringList all{QStringLiteral("csv100"),    QStringLiteral("utf16"),    QStringLiteral("small"),
-                          QStringLiteral("longlines"), QStringLiteral("nonascii"), QStringLiteral("tree")};
+    const QStringList all{QStringLiteral("csv100"),   QStringLiteral("utf16"),    QStringLiteral("small"),
+                          QStringLiteral("files3k"),  QStringLiteral("files20k"), QStringLiteral("longlines"),
+                          QStringLiteral("nonascii"), QStringLiteral("tree")};
     QStringList names = all;
     if (parser.isSet(onlyOption)) {
         names = parser.value(onlyOption).split(QLatin1Char(','), Qt::SkipEmptyParts);

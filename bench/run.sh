@@ -12,7 +12,8 @@
 #   --small-rounds N  rounds for the 5,000 small files (default 3; a round takes about 10 s, mostly the floor's dd)
 #   --scale S         size factor for every workload (default 1)
 #   --only LIST       comma-separated subset of: csv100,options,utf16,longlines,nonascii,small,text,scan,gui,
-#                     append,large,huge,pairs (options: csv100 with --escape-html --rfc4180 against the plain
+#                     window,append,large,huge,pairs (window: the window's run of 3,000 and of 20,000 small files
+#                     on a real X server, Xvfb, from the click to "Done.", paired with the converter; options: csv100 with --escape-html --rfc4180 against the plain
 #                     conversion; text: the UTF-8 check and the cutting in memory, ASCII against non-ASCII text;
 #                     large, huge and pairs are never in the default run: large checks that a 2.5 GB source and
 #                     one 500 MB line convert exactly, needs about 7 GB of disk and takes a few minutes; huge
@@ -37,7 +38,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 scale=1
 rounds=5
 small_rounds=3
-only="csv100,options,utf16,longlines,nonascii,small,text,scan,gui,append"
+only="csv100,options,utf16,longlines,nonascii,small,text,scan,gui,window,append"
 build_dir="$root/build-bench"
 do_build=1
 work=""
@@ -123,6 +124,7 @@ if wanted pairs; then
     for w in csv100 utf16 longlines nonascii; do [[ " ${needed[*]} " == *" $w "* ]] || needed+=("$w"); done
 fi
 { wanted scan || wanted append; } && needed+=(tree)
+wanted window && needed+=(files3k files20k)
 # The large inputs are made by their own check.
 : >"$work/list.tmp"
 [ ${#needed[@]} -eq 0 ] ||
@@ -614,6 +616,79 @@ bench_gui() {
 }
 
 # ---------------------------------------------------------------------------------------------------------------
+# The window's run of many small files, drawn on a real X server (Xvfb): from the click on "Start Converting" to
+# "Done.", paired round by round with the converter's whole run on the same files. Each run writes into a folder
+# of its own; the documents are deleted once every round is timed.
+
+bench_window() {
+    local prog="$bin/bench_gui_responsiveness" goal="<= 1.5x converter, gap <= 50 ms"
+    local why=""
+    usable bench_gui_responsiveness || why="bench_gui_responsiveness is not built"
+    command -v Xvfb >/dev/null || why="Xvfb is missing (bash scripts/setup.sh installs it)"
+    if [ -n "$why" ]; then
+        echo "== window run of small files: skipped ($why)"
+        add_row "window, small files (Xvfb)" "" "skipped" "" "" "$goal" "" "" ""
+        return
+    fi
+    local xdir="$tmp/xvfb" xvfb_pid display
+    mkdir -p "$xdir"
+    Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$xdir/display" >"$xdir/log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do [ -s "$xdir/display" ] && break; sleep 0.1; done
+    if [ ! -s "$xdir/display" ]; then
+        kill "$xvfb_pid" 2>/dev/null
+        echo "== window run of small files: skipped (Xvfb did not start: $(head -c 300 "$xdir/log"))"
+        add_row "window, small files (Xvfb)" "" "skipped" "" "" "$goal" "" "" ""
+        return
+    fi
+    display=":$(tr -d '[:space:]' <"$xdir/display")"
+    local w n=$small_rounds
+    for w in files3k files20k; do
+        echo "== window run of ${wfiles[$w]} small files on Xvfb ($display): $n round(s), each paired with ostrand-convert"
+        local gaps=() runs=() convs=() rel=() i gap run same="" failed=""
+        for ((i = 1; i <= n; i++)); do
+            local cdir="$out/window-$w-$i-conv" gdir="$out/window-$w-$i-gui"
+            mkdir -p "$cdir" "$gdir"
+            timed timeout "$conv_timeout" "$converter" --quiet --output-dir "$cdir" "${wpath[$w]}"
+            conv_ok || { failed=1; break; }
+            local cw=$T_WALL
+            timed env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb DISPLAY="$display" \
+                timeout "$conv_timeout" "$prog" "${wpath[$w]}" "$gdir"
+            gap=$(sed -n 's/.*max_gap_ms=\([0-9.]*\).*/\1/p' "$tmp/stdout.txt" | tail -n 1)
+            run=$(sed -n 's/.*run_s=\([0-9.]*\).*/\1/p' "$tmp/stdout.txt" | tail -n 1)
+            if [ "$T_STATUS" -ne 0 ] || [ -z "$gap" ] || [ -z "$run" ]; then
+                echo "   bench_gui_responsiveness FAILED (exit $T_STATUS):"
+                head -c 600 "$tmp/stdout.txt" "$tmp/stderr.txt" | sed 's/^/     /'
+                failed=1
+                break
+            fi
+            [ -n "$same" ] || same=$(same_documents "$cdir" "$gdir")
+            gaps+=("$gap") runs+=("$run") convs+=("$cw") rel+=("$(ratio "$run" "$cw")")
+            printf '   round %d: window %s s (longest gap %s ms), converter %s s, ratio %s; peak RSS %s MiB\n' \
+                "$i" "$run" "$gap" "$(fmt "$cw" 3)" "${rel[-1]}" "$((T_RSS / 1024))"
+        done
+        rm -rf "$out"/window-"$w"-*
+        if [ -n "$failed" ]; then
+            add_row "window, ${wfiles[$w]} small files (Xvfb)" "" "failed" "" "" "$goal" "**NO**" "" ""
+            continue
+        fi
+        local mg mr mc mrel win_met
+        mg=$(median "${gaps[@]}")
+        mr=$(median "${runs[@]}")
+        mc=$(median "${convs[@]}")
+        mrel=$(median "${rel[@]}")
+        win_met=$(met "$mg" 50)
+        [ "$(met "$mrel" 1.5)" = yes ] || win_met="**NO**"
+        echo "   median: window $(fmt "$mr" 3) s, converter $(fmt "$mc" 3) s, ratio ${mrel}; longest gap $mg ms;" \
+            "documents $same"
+        add_row "window, ${wfiles[$w]} small files (Xvfb)" "$(mb "${wbytes[$w]}") MB" "$(fmt "$mr" 2) s (window)" "" \
+            "**${mrel}x** converter ($(fmt "$mc" 2) s), gap **$mg ms**, documents $same" "$goal" "$win_met" "" ""
+    done
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null || true
+}
+
+# ---------------------------------------------------------------------------------------------------------------
 # The window's file list filled by "Add All" on the tree.
 
 bench_append() {
@@ -857,8 +932,9 @@ wanted text && bench_text
 wanted scan && bench_scan
 if [ -n "$have_converter" ]; then
     wanted gui && bench_gui
-elif wanted gui; then
-    echo "== window responsiveness: skipped (it is compared with ostrand-convert, which is not built)"
+    wanted window && bench_window
+elif wanted gui || wanted window; then
+    echo "== window runs: skipped (they are compared with ostrand-convert, which is not built)"
 fi
 wanted append && bench_append
 

@@ -18,4 +18,12 @@ void CaptionProgressBar::setCaption(const QString& caption)
     emit captionChanged(caption);
 }
 
+void CaptionProgressBar::setValueForNextFrame(int value)
+{
+    // With updates off the bar's own repaint does nothing; turning them on again asks for the paint.
+    setUpdatesEnabled(false);
+    setValue(value);
+    setUpdatesEnabled(true);
+}
+
 } // namespace ostrand

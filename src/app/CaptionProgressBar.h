@@ -16,6 +16,9 @@ public:
 
     QString caption() const { return m_caption; }
     void setCaption(const QString& caption);
+    // Takes the value at once and paints it with the window's next frame. QProgressBar::setValue paints the
+    // bar there and then, which a run that sets it a few times per file cannot afford.
+    void setValueForNextFrame(int value);
     QString text() const override { return m_caption; }
 
 signals:

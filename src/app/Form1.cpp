@@ -464,7 +464,7 @@ QString Form1::entry(qsizetype index)
 
 void Form1::setProgressValue(int value)
 {
-    ProgressBar1->setValue(value);
+    ProgressBar1->setValueForNextFrame(value);
 }
 
 void Form1::setProgressText(const QString& text)
@@ -474,12 +474,17 @@ void Form1::setProgressText(const QString& text)
 
 void Form1::setBusyPointer(bool busy)
 {
+    if (busy)
+        m_frames.restart();
     m_pointer->setPointer(busy ? MousePointer::Busy : MousePointer::Default);
 }
 
 void Form1::yieldToEvents()
 {
+    if (!m_frames.due())
+        return;
     QCoreApplication::processEvents();
+    m_frames.turned();
 }
 
 void Form1::showMessage(const QString& text)

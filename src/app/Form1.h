@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "core/convert/ConversionOptions.h"
+#include "app/EventFrames.h"
 #include "core/settings/SettingsStore.h"
 #include "options/OptionButtons.h"
 
@@ -71,6 +72,8 @@ public:
     void setProgressValue(int value) override;
     void setProgressText(const QString& text) override;
     void setBusyPointer(bool busy) override;
+    // A turn of the event loop when a frame is due (see EventFrames); the first offer of an operation that
+    // sets the busy pointer is always a turn.
     void yieldToEvents() override;
     bool stopRequested() override { return m_closing; }
     // A plain message box with the application title and OK; nothing once the window is closing.
@@ -143,6 +146,7 @@ private:
     PointerScheme* m_pointer = nullptr;
     std::unique_ptr<FileListHost> m_fileListHost; // what the list's fillers see of the window
     FocusLossCheck* m_focusChecks = nullptr;
+    EventFrames m_frames;
     QString m_applicationTitle;
     bool m_Converting = false; // a run is on: a second "Start Converting" does nothing
     bool m_closing = false;
