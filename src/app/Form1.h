@@ -80,6 +80,8 @@ public:
     void showMessage(const QString& text) override;
     // The error report box; nothing once the window is closing.
     void ReportError(const QString& description, const QString& tag, int line) override;
+    // A run shows a few boxes of each kind of report and tells of the rest at its end.
+    bool gathersReports() override { return true; }
 
     // The controls, named as the window's inventory names them.
     FileListView* ListView1 = nullptr;          // the file list: full paths of the files to convert

@@ -43,6 +43,8 @@ private slots:
     void aDocumentOfTheRunIsNeverReplaced();
     void manyDocumentsKeepTheListOrder_data();
     void manyDocumentsKeepTheListOrder();
+    void repeatedReportsAreGathered_data();
+    void repeatedReportsAreGathered();
 };
 
 void tst_ConvertRun::twoFiles()
@@ -398,6 +400,100 @@ void tst_ConvertRun::manyDocumentsKeepTheListOrder()
         QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("in/%1.htm").arg(first))),
                  document("<tr>\r\n<td>" + QByteArray::number(first) + "</td><td>x</td></tr>\r\n"));
     QCOMPARE(host.messages, QStringList{kDone});
+}
+
+void tst_ConvertRun::repeatedReportsAreGathered_data()
+{
+    QTest::addColumn<QStringList>("sources"); // "-" before a name: listed, never written (a missing file)
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("gathers");
+    QTest::addColumn<QList<int>>("shown");    // the lines of the reports shown one by one
+    QTest::addColumn<QStringList>("closing"); // the messages before "Done.", with {OUT} and {IN} for the folders
+
+    QStringList oneName;
+    for (int i = 0; i < 8; ++i)
+        oneName.append(QStringLiteral("d%1/a.csv").arg(i));
+    const QString refusedAll =
+        QStringLiteral("7 file(s) were not converted because an earlier file of the list wrote the same document, which "
+                       "is kept:\r\n{IN}/d1/a.csv\r\n{IN}/d2/a.csv\r\n{IN}/d3/a.csv\r\n{IN}/d4/a.csv\r\n{IN}/d5/a.csv\r\n"
+                       "and 2 more\r\n\r\n\"Save results in folder of original file\" converts them all, each beside its "
+                       "own source.");
+    const int chosen = int(OutputMode::ChosenFolder);
+    const int beside = int(OutputMode::SourceFolder);
+    QTest::newRow("one name in many folders") << oneName << chosen << true << QList<int>{} << QStringList{refusedAll};
+    QTest::newRow("one name, each printed") << oneName << chosen << false << QList<int>(7, 168) << QStringList{};
+    // Beside their sources a.csv and a.txt still share a.htm: no promise that the other option converts them.
+    QTest::newRow("one name in one folder")
+        << QStringList{QStringLiteral("d0/a.csv"), QStringLiteral("d0/a.txt"), QStringLiteral("d1/b.csv")} << chosen
+        << true << QList<int>{}
+        << QStringList{QStringLiteral("1 file(s) were not converted because an earlier file of the list wrote the same "
+                                      "document, which is kept:\r\n{IN}/d0/a.txt")};
+    QTest::newRow("beside the source") << QStringList{QStringLiteral("d0/a.csv"), QStringLiteral("d0/a.txt")} << beside
+                                       << true << QList<int>{}
+                                       << QStringList{QStringLiteral(
+                                              "1 file(s) were not converted because an earlier file of the list wrote "
+                                              "the same document, which is kept:\r\n{IN}/d0/a.txt")};
+
+    QStringList missing;
+    for (int i = 0; i < 10; ++i)
+        missing.append(QStringLiteral("-m%1.csv").arg(i));
+    const QString heldMissing =
+        QStringLiteral("The same failure came for 7 more file(s), whose reports were not shown one by one. The first of "
+                       "them:\r\nCannot read {IN}/m3.csv: File not found\r\nin "
+                       "Vantrel2021/08/31.modCSV.ConvertVantrel at line 114\r\n\r\nThe files:\r\n{IN}/m3.csv\r\n"
+                       "{IN}/m4.csv\r\n{IN}/m5.csv\r\n{IN}/m6.csv\r\n{IN}/m7.csv\r\nand 2 more");
+    QTest::newRow("missing files") << missing << chosen << true << QList<int>(3, 114) << QStringList{heldMissing};
+    QTest::newRow("missing files, each printed") << missing << chosen << false << QList<int>(10, 114) << QStringList{};
+    // Each kind has its own few boxes, and a kind that came only a few times needs no closing message.
+    QStringList mixed = missing;
+    mixed.insert(1, QStringLiteral("d0/a.csv"));
+    mixed.insert(2, QStringLiteral("d1/a.csv"));
+    mixed.insert(5, QStringLiteral("-x/a.csv"));
+    QTest::newRow("two kinds and a refusal")
+        << mixed << chosen << true << QList<int>{114, 114, 114}
+        << QStringList{QStringLiteral("1 file(s) were not converted because an earlier file of the list wrote the same "
+                                      "document, which is kept:\r\n{IN}/d1/a.csv\r\n\r\n\"Save results in folder of "
+                                      "original file\" converts them all, each beside its own source."),
+                       QString(heldMissing).replace(QStringLiteral("7 more"), QStringLiteral("8 more"))
+                           .replace(QStringLiteral("m3.csv: File"), QStringLiteral("x/a.csv: File"))
+                           .replace(QStringLiteral("{IN}/m3.csv\r\n{IN}/m4.csv\r\n{IN}/m5.csv\r\n{IN}/m6.csv\r\n"
+                                                   "{IN}/m7.csv\r\nand 2 more"),
+                                    QStringLiteral("{IN}/x/a.csv\r\n{IN}/m3.csv\r\n{IN}/m4.csv\r\n{IN}/m5.csv\r\n"
+                                                   "{IN}/m6.csv\r\nand 3 more"))};
+}
+
+// A run over many failing entries: the window shows a few boxes of each kind and one message for the rest, the
+// converter has every report; no document is written twice and the run ends with "Done." either way.
+void tst_ConvertRun::repeatedReportsAreGathered()
+{
+    QFETCH(QStringList, sources);
+    QFETCH(int, mode);
+    QFETCH(bool, gathers);
+    QFETCH(QList<int>, shown);
+    QFETCH(QStringList, closing);
+
+    test::TempTree tree;
+    test::RecordingRunHost host;
+    host.gathers = gathers;
+    host.options.OutputMode = OutputMode(mode);
+    host.options.OutputFolder = tree.makeFolder(QStringLiteral("out"));
+    const QString in = tree.makeFolder(QStringLiteral("in"));
+    for (const QString& source : sources) {
+        if (source.startsWith(QLatin1Char('-')))
+            host.entries.append(in + QLatin1Char('/') + source.mid(1));
+        else
+            host.entries.append(tree.writeFile(QStringLiteral("in/") + source, "1\n"));
+    }
+    bool converting = false;
+
+    RunConversion(host, converting);
+
+    QCOMPARE(host.reportLines(), shown);
+    QStringList expected;
+    for (QString message : closing)
+        expected.append(message.replace(QStringLiteral("{IN}"), in).replace(QStringLiteral("{OUT}"), host.options.OutputFolder));
+    expected.append(kDone);
+    QCOMPARE(host.messages, expected);
 }
 
 QTEST_GUILESS_MAIN(tst_ConvertRun)

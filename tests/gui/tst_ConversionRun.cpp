@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include <QDir>
+#include <sys/stat.h>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -66,6 +67,9 @@ private slots:
     void failureInOneFileIsReportedAndTheRunGoesOn();
     void closingDuringARunStopsAtOnceAndWritesNothingMore();
     void addAllDuringARunLeavesTheListLocked();
+    void manyFailuresEndWithAFewBoxes_data();
+    void manyFailuresEndWithAFewBoxes();
+    void closingWhileAReportIsOpenEndsTheRun();
 
 private:
     void recordBar(Form1& form);
@@ -401,6 +405,82 @@ void tst_ConversionRun::neitherOutputOptionIsNamedAsTheCause()
         QCOMPARE(QDir(m_in).entryList(QDir::Files), QStringList{QStringLiteral("a.csv")});
     }
     QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
+}
+
+void tst_ConversionRun::manyFailuresEndWithAFewBoxes_data()
+{
+    QTest::addColumn<bool>("oneName"); // a tree of 200 folders each holding a.csv, added with "Add All"
+    QTest::addColumn<int>("reports");
+    QTest::addColumn<QString>("closing");
+    QTest::addColumn<QStringList>("documents");
+
+    QTest::newRow("200 files of one name into one folder")
+        << true << 0 << u"199 file(s) were not converted because an earlier file of the list wrote the same document"_qs
+        << QStringList{u"a.htm"_qs};
+    QTest::newRow("2,000 files that cannot be read") << false << 3 << u"The same failure came for 1997 more file(s)"_qs
+                                                     << QStringList{};
+}
+
+// A run whose every file fails the same way shows a handful of boxes at most, and the run still ends with "Done.".
+void tst_ConversionRun::manyFailuresEndWithAFewBoxes()
+{
+    QFETCH(bool, oneName);
+    QFETCH(int, reports);
+    QFETCH(QString, closing);
+    QFETCH(QStringList, documents);
+
+    Form1& form = m_fixture->openShown();
+    if (oneName) {
+        for (int i = 0; i < 200; ++i)
+            m_fixture->tree().writeFile(QStringLiteral("in/d%1/a.csv").arg(i, 3, 10, QLatin1Char('0')), "1\n");
+        m_fixture->dialogs.queueInput(QStringLiteral("csv"));
+        m_fixture->dialogs.queueFolder(m_in);
+        form.PushButton5->click();
+        QCOMPARE(form.ListView1->entryCount(), 200);
+    } else {
+        // Named pipes: listed, but no file to read.
+        QStringList sources;
+        for (int i = 0; i < 2000; ++i) {
+            sources.append(m_in + QStringLiteral("/p%1.csv").arg(i, 4, 10, QLatin1Char('0')));
+            QCOMPARE(::mkfifo(QFile::encodeName(sources.last()).constData(), 0600), 0);
+        }
+        form.ListView1->AppendEntries(sources);
+    }
+    m_fixture->dialogs.clear();
+
+    form.PushButton2->click();
+
+    QCOMPARE(m_fixture->dialogs.callsOf(DialogKind::ErrorReport).size(), reports);
+    const QStringList messages = m_fixture->dialogs.textsOf(DialogKind::Message);
+    QCOMPARE(messages.size(), 2);
+    QVERIFY2(messages.first().startsWith(closing), qPrintable(messages.first()));
+    QCOMPARE(messages.last(), QStringLiteral("Done."));
+    QCOMPARE(m_fixture->dialogs.calls.last().kind, DialogKind::Message);
+    QCOMPARE(QDir(m_out).entryList(QDir::Files | QDir::Hidden), documents);
+}
+
+// Closing the window while a report of the run is open ends the run once the box is gone: no further box, no
+// further document, no "Done.".
+void tst_ConversionRun::closingWhileAReportIsOpenEndsTheRun()
+{
+    Form1& form = m_fixture->openShown();
+    for (const char* name : {"a", "b", "c", "d"}) {
+        const QString file = QStringLiteral("in/%1.csv").arg(QLatin1String(name));
+        form.ListView1->AppendEntry(m_fixture->tree().writeFile(file, "1\n"));
+    }
+    m_fixture->tree().makeFolder(QStringLiteral("out/b.htm"));
+    m_fixture->dialogs.onCall = [&](const DialogCall& call) {
+        if (call.kind == DialogKind::ErrorReport)
+            form.close();
+    };
+
+    form.PushButton2->click();
+
+    QVERIFY(!form.isVisible());
+    QVERIFY(!form.isConverting());
+    QCOMPARE(m_fixture->dialogs.calls.size(), 1);
+    QCOMPARE(m_fixture->dialogs.calls.first().kind, DialogKind::ErrorReport);
+    QCOMPARE(QDir(m_out).entryList(QDir::Files), QStringList{QStringLiteral("a.htm")});
 }
 
 QTEST_MAIN(tst_ConversionRun)

@@ -81,6 +81,9 @@ public:
     virtual void setBusyPointer(bool busy) = 0;
     // A document was written (the converter prints its path).
     virtual void documentWritten(const QString& /*path*/) {}
+    // True when the run's reports are gathered (RunReports): the window shows a few boxes of each kind and one
+    // message at the end for the rest; the converter prints every report.
+    virtual bool gathersReports() { return false; }
 };
 
 } // namespace ostrand

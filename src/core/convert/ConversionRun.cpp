@@ -5,6 +5,7 @@
 #include "core/common/Paths.h"
 #include "core/convert/ConvertVantrel.h"
 #include "core/convert/DocumentBatch.h"
+#include "core/convert/RunReports.h"
 #include "core/options/Delimiter.h"
 
 namespace ostrand {
@@ -33,7 +34,8 @@ void RunConversion(RunHost& host, bool& Converting)
     // The small documents of the run are made durable in batches; each is put in place, and listed, once its
     // bytes are on the disk, in the order of the list.
     WrittenDocuments writtenInRun;
-    DocumentBatch batch(host, writtenInRun, [&host](const QString& path) { host.documentWritten(path); });
+    RunReports reports(host);
+    DocumentBatch batch(reports, writtenInRun, [&host](const QString& path) { host.documentWritten(path); });
     GuardedOperation op(batch.reporter(), LocationTag::pushButton2());
     const ConvertingFlag running(Converting);
 
@@ -82,7 +84,8 @@ void RunConversion(RunHost& host, bool& Converting)
                 ResolveDelimiter(option, option == DelimiterOption::Other ? host.otherDelimiterText() : QString());
         });
         op.step(140, [&] {
-            if (const auto written = ConvertVantrel(host, sourcePath, delimiter, &writtenInRun, &batch))
+            reports.converting(sourcePath);
+            if (const auto written = ConvertVantrel(reports, sourcePath, delimiter, &writtenInRun, &batch))
                 host.documentWritten(*written);
             batch.advance();
         });
@@ -98,6 +101,11 @@ void RunConversion(RunHost& host, bool& Converting)
         return;
     op.step(146, [&] { host.setProgressValue(0); });
     op.step(148, [&] { host.setProgressText(QStringLiteral("Progress Bar")); });
+    // The reports that were gathered rather than shown are told of once, before the end.
+    op.step(150, [&] {
+        for (const QString& message : reports.closingMessages())
+            host.showMessage(message);
+    });
     op.step(150, [&] { host.showMessage(QStringLiteral("Done.")); });
 }
 

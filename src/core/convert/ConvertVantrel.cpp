@@ -8,6 +8,7 @@
 #include "core/convert/DocumentBatch.h"
 #include "core/convert/HtmlDocument.h"
 #include "core/convert/OutputFile.h"
+#include "core/convert/RunReports.h"
 #include "core/convert/SourcePasses.h"
 #include "core/convert/SourceText.h"
 
@@ -249,9 +250,7 @@ std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourc
             batch->finish();
         if (writtenInRun && (joins ? batch->writtenBefore(outputPath) : writtenInRun->contains(outputPath))) {
             writer.cancel();
-            return Failure{QStringLiteral("Cannot write %1: A document of an earlier entry of this run was written "
-                                          "there, and it is kept")
-                               .arg(outputPath)};
+            return Failure{SameOutputRefusal(outputPath)};
         }
         Status status;
         if (joins) {

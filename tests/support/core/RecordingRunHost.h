@@ -23,6 +23,8 @@ public:
     QString otherText = QStringLiteral("|");
     QStringList entries;
     bool stop = false;
+    // Reports gathered as the window gathers them, rather than each one passed on as the converter has them.
+    bool gathers = false;
     // Runs at each yield, after it is recorded (changes options, asks to stop, clicks again, ...).
     std::function<void()> onYield;
 
@@ -79,6 +81,7 @@ public:
         events.append(QStringLiteral("message:") + text);
     }
     void setBusyPointer(bool busy) override { events.append(QStringLiteral("busy:%1").arg(busy ? 1 : 0)); }
+    bool gathersReports() override { return gathers; }
     void documentWritten(const QString& path) override
     {
         written.append(path);
