@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "app/QtDialogs.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -47,6 +49,81 @@ QString QtDialogs::inputText(const QString& prompt, const QString& title, const 
 
 namespace {
 
+// While an OK box is open, the user's input reaches no other window, as with a modal box, and the box keeps the
+// activation; but the owner window can still be closed. Qt drops the close of a window that a modal box blocks,
+// so a long operation that reports many failures would hold the user until the last box: closing the window
+// closes the box, and the operation, which sees the window closing, ends.
+class InputHold : public QObject
+{
+public:
+    InputHold(QMessageBox& box, QWidget* owner) : m_box(box), m_owner(owner) { qApp->installEventFilter(this); }
+    ~InputHold() override { qApp->removeEventFilter(this); }
+    InputHold(const InputHold&) = delete;
+    InputHold& operator=(const InputHold&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!watched->isWidgetType())
+            return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget == m_owner && event->type() == QEvent::Close) {
+            m_box.reject();
+            return false;
+        }
+        if (widget->window() == &m_box)
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+            return true;
+        case QEvent::WindowActivate:
+            // Another window of the program was activated: the box takes the activation back.
+            QMetaObject::invokeMethod(
+                &m_box,
+                [box = &m_box] {
+                    box->raise();
+                    box->activateWindow();
+                },
+                Qt::QueuedConnection);
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QMessageBox& m_box;
+    QPointer<QWidget> m_owner;
+};
+
+// An OK box that waits until it is closed, and lets the owner close meanwhile.
+void showOkBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text)
+{
+    QMessageBox box(icon, title, QtDialogs::displayText(text), QMessageBox::Ok, owner);
+    box.setWindowModality(Qt::NonModal);
+    const InputHold hold(box, owner);
+    QEventLoop loop;
+    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+    box.show();
+    box.activateWindow();
+    if (box.isVisible())
+        loop.exec(QEventLoop::DialogExec);
+}
+
 QMessageBox::StandardButton showBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
                                     QMessageBox::StandardButtons buttons)
 {
@@ -59,7 +136,7 @@ QMessageBox::StandardButton showBox(QWidget* owner, QMessageBox::Icon icon, cons
 
 void QtDialogs::message(const QString& text, const QString& title)
 {
-    showBox(m_owner, QMessageBox::NoIcon, title, text, QMessageBox::Ok);
+    showOkBox(m_owner, QMessageBox::NoIcon, title, text);
 }
 
 bool QtDialogs::question(const QString& text, const QString& title)
@@ -69,7 +146,7 @@ bool QtDialogs::question(const QString& text, const QString& title)
 
 void QtDialogs::errorReport(const QString& text)
 {
-    showBox(m_owner, QMessageBox::Warning, errorReportTitle(), text, QMessageBox::Ok);
+    showOkBox(m_owner, QMessageBox::Warning, errorReportTitle(), text);
 }
 
 void QtDialogs::openFolderInFileManager(const QString& path)

@@ -9,7 +9,8 @@
 namespace ostrand {
 
 // The dialogs of the running program: Qt's file, colour, folder and input dialogs and message boxes,
-// each modal to the owner window.
+// each modal to the owner window. The OK boxes (messages and error reports) hold every other input as a modal
+// box does, but let the owner window be closed while they are open, which closes them.
 class QtDialogs : public Dialogs
 {
 public:

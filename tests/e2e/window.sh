@@ -10,10 +10,7 @@ out_dir=$2/window
 rm -rf "$out_dir"
 mkdir -p "$out_dir/config" "$out_dir/home"
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+. "$(dirname "$0")/support/xserver.sh"
 
 cat >"$out_dir/config/Kelvadine.conf" <<CONF
 [Ostrand]
@@ -33,31 +30,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a display number no other X server holds and writes it once it accepts connections; -noreset
-# keeps it from resetting (and refusing connections for a moment) when the probe below disconnects.
-Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$out_dir/display" >"$out_dir/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$out_dir/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$out_dir/xvfb.log")"
-    sleep 0.1
-done
-[ -s "$out_dir/display" ] || fail "Xvfb did not start"
-display=":$(tr -d '[:space:]' <"$out_dir/display")"
-xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
+start_xvfb "$out_dir"
 
 env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$display" XDG_CONFIG_HOME="$out_dir/config" \
     HOME="$out_dir/home" "$bin_dir/ostrand" >"$out_dir/ostrand.log" 2>&1 &
 app_pid=$!
 
-window=
-for _ in $(seq 100); do
-    window=$(DISPLAY="$display" xdotool search --name '^Ostrand$' 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    kill -0 "$app_pid" 2>/dev/null || fail "ostrand ended early: $(cat "$out_dir/ostrand.log")"
-    sleep 0.1
-done
-[ -n "$window" ] || fail "no window titled Ostrand"
+window=$(find_window '^Ostrand$' "$app_pid") || fail "no window titled Ostrand: $(cat "$out_dir/ostrand.log")"
 
 # The window may be found before it has taken its size: give it a moment.
 geometry=

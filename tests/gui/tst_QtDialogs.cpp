@@ -11,13 +11,25 @@ using namespace ostrand;
 
 namespace {
 
-// Waits for the next modal dialog to open, lets the check look at it, then lets the answer close it.
+// The dialog of this kind that is open, modal or not.
+template <class Dialog> Dialog* openDialog()
+{
+    if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget()))
+        return dialog;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<Dialog*>(window); dialog && dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
+// Waits for the next dialog to open, lets the check look at it, then lets the answer close it.
 template <class Dialog, class Answer> void whenOpen(Answer answer)
 {
     auto* timer = new QTimer;
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
-        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+        if (auto* dialog = openDialog<Dialog>()) {
             timer->stop();
             timer->deleteLater();
             answer(dialog);
@@ -36,6 +48,8 @@ private slots:
     void displayText_data();
     void displayText();
     void errorReportBox();
+    void okBoxesHoldInputButLetTheOwnerClose_data();
+    void okBoxesHoldInputButLetTheOwnerClose();
     void question_data();
     void question();
     void colourDialogCancelReturnsTheInitialColour();
@@ -81,6 +95,47 @@ void tst_QtDialogs::errorReportBox()
     QCOMPARE(text, QStringLiteral("Disk full\nin X at line 168\n\nPlease email"));
     QCOMPARE(icon, QMessageBox::Warning);
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+void tst_QtDialogs::okBoxesHoldInputButLetTheOwnerClose_data()
+{
+    QTest::addColumn<bool>("report");
+    QTest::newRow("error report") << true;
+    QTest::newRow("message") << false;
+}
+
+// While the box is open no window is blocked by it (Qt would drop the owner's close from the window manager),
+// the owner's controls take no input, and closing the owner closes the box.
+void tst_QtDialogs::okBoxesHoldInputButLetTheOwnerClose()
+{
+    QFETCH(bool, report);
+    QWidget owner;
+    auto* button = new QPushButton(QStringLiteral("Start"), &owner);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    QSignalSpy clicks(button, &QPushButton::clicked);
+    QtDialogs dialogs;
+    dialogs.setOwner(&owner);
+
+    QWindow* blocking = nullptr;
+    bool boxOpen = false;
+    whenOpen<QMessageBox>([&](QMessageBox* box) {
+        boxOpen = box->isVisible();
+        blocking = QGuiApplication::modalWindow();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTest::keyClick(button, Qt::Key_Space);
+        owner.close();
+    });
+    if (report)
+        dialogs.errorReport(QStringLiteral("Disk full\r\nin X at line 168"));
+    else
+        dialogs.message(QStringLiteral("Done."), QStringLiteral("Ostrand"));
+
+    QVERIFY(boxOpen);
+    QCOMPARE(blocking, nullptr);
+    QCOMPARE(clicks.size(), 0);
+    QVERIFY(!owner.isVisible());
+    QCOMPARE(openDialog<QMessageBox>(), nullptr);
 }
 
 void tst_QtDialogs::question_data()
