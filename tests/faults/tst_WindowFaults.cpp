@@ -88,18 +88,24 @@ void tst_WindowFaults::fullDisk()
 void tst_WindowFaults::brokenSettingsFiles_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("unreadable") << QStringLiteral("unreadable");
-    QTest::newRow("a folder") << QStringLiteral("folder");
-    QTest::newRow("binary garbage") << QStringLiteral("garbage");
-    QTest::newRow("10 MB of one line") << QStringLiteral("long");
-    QTest::newRow("read-only") << QStringLiteral("read-only");
+    QTest::addColumn<QString>("reason"); // why the choices cannot be saved, "" when they can
+    QTest::newRow("unreadable") << QStringLiteral("unreadable") << QStringLiteral("Permission denied");
+    QTest::newRow("a folder") << QStringLiteral("folder") << QStringLiteral("It is a folder, not a file");
+    QTest::newRow("binary garbage") << QStringLiteral("garbage") << QString();
+    QTest::newRow("10 MB of one line") << QStringLiteral("long") << QString();
+    QTest::newRow("read-only") << QStringLiteral("read-only")
+                               << (FaultScene::isRoot() ? QString() : QStringLiteral("Permission denied"));
+    QTest::newRow("a folder once the window is open") << QStringLiteral("folder later")
+                                                      << QStringLiteral("It is a folder, not a file");
 }
 
 // The window starts over a settings file broken in each way, and every change made while it runs still
-// works: the conversion uses the delimiter, the border and the folder chosen just before it.
+// works: the conversion uses the delimiter, the border and the folder chosen just before it. A file that
+// cannot be written is told of once, however many choices are then made.
 void tst_WindowFaults::brokenSettingsFiles()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, reason);
     if (kind == QLatin1String("unreadable") && FaultScene::isRoot())
         QSKIP("root reads every file");
     FaultScene scene(1024);
@@ -126,6 +132,11 @@ void tst_WindowFaults::brokenSettingsFiles()
         QFile::setPermissions(file, QFileDevice::ReadOwner);
 
     Form1& form = fixture.openShown();
+    if (kind == QLatin1String("folder later")) {
+        QCOMPARE(fixture.dialogs.calls.size(), 0);
+        QVERIFY(QFile::remove(file));
+        QVERIFY(QDir().mkpath(file));
+    }
     form.Option3->click(); // Semicolon
     form.Text2->setText(QStringLiteral("7"));
     form.Option6->click();
@@ -133,7 +144,13 @@ void tst_WindowFaults::brokenSettingsFiles()
     form.ListView1->AppendEntry(scene.a);
     form.PushButton2->click();
 
-    QCOMPARE(fixture.dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
+    QStringList messages{QStringLiteral("Done.")};
+    if (!reason.isEmpty())
+        messages.prepend(QStringLiteral("Your choices cannot be saved: the settings file %1 cannot be written (%2).\r\n"
+                                        "\r\nOstrand works as usual, but the choices you make now will not be there at "
+                                        "the next start.")
+                             .arg(file, reason));
+    QCOMPARE(fixture.dialogs.textsOf(DialogKind::Message), messages);
     QCOMPARE(TempTree::readFile(scene.out + QStringLiteral("/a.htm")),
              QByteArray("<html><title></title><body><table width='100%' style='color:#000000' border='7' "
                         "bgcolor='#FFFFFF'><tbody>\r\n<tr>\r\n<td>a</td><td>b,c</td></tr>\r\n</body></html>\r\n"));

@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include "core/common/Paths.h"
 
@@ -67,6 +69,44 @@ QString SettingsStore::unreadableReason() const
     return QString();
 }
 
+QString SettingsStore::unwritableReason() const
+{
+    if (m_settings.isWritable() && m_settings.status() != QSettings::AccessError)
+        return QString();
+    // The store rewrites its file whole, beside it, and reads it back: the file must be readable and writable
+    // and its folder writable.
+    const QString path = m_settings.fileName();
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QStringLiteral("It is a folder, not a file");
+    if (info.exists()) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadWrite))
+            return file.errorString();
+    }
+    const QString folder = info.absolutePath();
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("Its folder %1 cannot be made").arg(folder);
+    QTemporaryFile probe(folder + QStringLiteral("/.Kelvadine-XXXXXX"));
+    if (!probe.open())
+        return QStringLiteral("Its folder %1 cannot be written: %2").arg(folder, probe.errorString());
+    return QStringLiteral("The file cannot be written");
+}
+
+void SettingsStore::checkSaving()
+{
+    if (!m_settings.isWritable() || m_settings.status() == QSettings::AccessError)
+        savingFailed();
+}
+
+void SettingsStore::savingFailed()
+{
+    if (m_toldSavingFails || !m_tellSavingFails)
+        return;
+    m_toldSavingFails = true;
+    m_tellSavingFails(m_settings.fileName(), unwritableReason());
+}
+
 std::unique_ptr<QSettings> SettingsStore::openUserSettings()
 {
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvadine"));
@@ -95,6 +135,8 @@ void SettingsStore::WriteSetting(const QString& key, const QString& text)
 {
     m_settings.setValue(kSection + QLatin1Char('/') + key, text);
     m_settings.sync();
+    if (m_settings.status() == QSettings::AccessError)
+        savingFailed();
 }
 
 Result<bool> SettingsStore::parseYesNo(const QString& text)

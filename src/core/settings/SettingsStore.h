@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QString>
@@ -55,6 +56,18 @@ public:
     // or does not exist yet. An unreadable store reads as empty, so every key gives its default.
     QString unreadableReason() const;
 
+    // Why the store's values cannot be saved (a folder in place of its file, no permission, a read-only disk), or
+    // "" when they can.
+    QString unwritableReason() const;
+    // Called once, with the store's file and the reason, the first time the store finds that its values cannot
+    // be saved: at checkSaving() or at a write whose sync fails.
+    void onSavingFails(std::function<void(const QString& file, const QString& reason)> tell)
+    {
+        m_tellSavingFails = std::move(tell);
+    }
+    // Looks whether the values can be saved.
+    void checkSaving();
+
     // The stored text, or the default when the key is absent; a key stored empty reads back empty.
     QString ReadSetting(const QString& key, const QString& defaultText) const;
     // Reads with the table's default (the desktop folder path for "Output Folder").
@@ -76,7 +89,11 @@ public:
     static Result<QString> desktopFolder();
 
 private:
+    void savingFailed();
+
     QSettings& m_settings;
+    std::function<void(const QString& file, const QString& reason)> m_tellSavingFails;
+    bool m_toldSavingFails = false;
 };
 
 } // namespace ostrand
