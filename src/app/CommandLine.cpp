@@ -103,7 +103,8 @@ void AddCommandLinePaths(Form1& form, const QStringList& paths)
     QStringList dropped;
     for (const QString& path : paths) {
         const QString local = path.startsWith(QLatin1String("file:")) ? QUrl(path).toLocalFile() : path;
-        dropped.append(QDir::current().absoluteFilePath(local));
+        // As the file dialog gives a path: absolute, without "." or ".." or doubled separators.
+        dropped.append(QDir::cleanPath(QDir::current().absoluteFilePath(local)));
     }
     if (!dropped.isEmpty())
         AddDroppedPaths(form.fileListHost(), dropped);

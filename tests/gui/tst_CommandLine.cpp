@@ -49,6 +49,8 @@ private slots:
     void programAnswersWithoutWindow_data();
     void programAnswersWithoutWindow();
     void pathsAreAddedAsDropped();
+    void pathsAsWrittenAreTidied_data();
+    void pathsAsWrittenAreTidied();
 };
 
 void tst_CommandLine::parsed_data()
@@ -144,6 +146,38 @@ void tst_CommandLine::pathsAreAddedAsDropped()
     QCOMPARE(form.ListView1->entries(), (QStringList{single, work + u"folder/A.txt"_qs, work + u"folder/b.csv"_qs,
                                                      work + u"folder/sub/c.csv"_qs, url, work + u"missing.csv"_qs}));
     QCOMPARE(fixture.dialogs.calls.size(), 0);
+}
+
+void tst_CommandLine::pathsAsWrittenAreTidied_data()
+{
+    QTest::addColumn<QString>("given"); // from the folder work/sub
+    QTest::addColumn<QString>("listed");
+
+    QTest::newRow("up a folder") << u"../one.csv"_qs << u"work/one.csv"_qs;
+    QTest::newRow("this folder") << u"./two.csv"_qs << u"work/sub/two.csv"_qs;
+    QTest::newRow("doubled separators") << u"..//sub///two.csv"_qs << u"work/sub/two.csv"_qs;
+    QTest::newRow("down and up again") << u"../sub/./../one.csv"_qs << u"work/one.csv"_qs;
+    QTest::newRow("a folder given with a dot") << u"./deeper/."_qs << u"work/sub/deeper/three.csv"_qs;
+}
+
+// Paths reach the list as the file dialog would give them, clean and absolute, however the user wrote them.
+void tst_CommandLine::pathsAsWrittenAreTidied()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, listed);
+    WindowFixture fixture;
+    const TempTree& tree = fixture.tree();
+    tree.writeFile(u"work/one.csv"_qs, "1\n");
+    tree.writeFile(u"work/sub/two.csv"_qs, "2\n");
+    tree.writeFile(u"work/sub/deeper/three.csv"_qs, "3\n");
+    Form1& form = fixture.open();
+
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(tree.path(u"work/sub"_qs));
+    AddCommandLinePaths(form, {given});
+    QDir::setCurrent(before);
+
+    QCOMPARE(form.ListView1->entries(), QStringList{tree.path(listed)});
 }
 
 QTEST_MAIN(tst_CommandLine)
