@@ -361,20 +361,25 @@ void Form1::Form_Load()
     load.step(132, [&] { Text1->setText(m_settings.ReadSetting(SettingKey::other(), QStringLiteral("|"))); });
     load.step(134, [&] { Text2->setText(m_settings.ReadSetting(SettingKey::borderWidth(), QStringLiteral("1"))); });
 
-    // Selecting a button by its stored value raises its click, as the user's click would: the group is written back.
+    // Selecting a button by its stored value counts as the user's click: the group is written back, once all five
+    // keys are read, so that of several stored as selected the last one stays selected, and a value that cannot
+    // be read is reported before it is overwritten.
     const QString optionKeys[] = {SettingKey::option1(), SettingKey::option2(), SettingKey::option3(),
                                   SettingKey::option4(), SettingKey::option5()};
     const DelimiterButtons options = delimiterButtons();
+    bool clicked = false;
     for (std::size_t i = 0; i < options.size(); ++i) {
         load.step(136 + 2 * static_cast<int>(i), [&]() -> Status {
             const auto selected = m_settings.readYesNo(optionKeys[i], i == 0);
             if (!selected)
                 return failed(selected.error());
             if (setOptionValue(options[i], selected.value()) && selected.value())
-                DelimiterOption_Click();
+                clicked = true;
             return {};
         });
     }
+    if (clicked)
+        load.step(144, [&] { DelimiterOption_Click(); });
 
     load.step(146, [&]() -> Status {
         const auto color = m_settings.readColor(SettingKey::textColor(), 0);

@@ -27,6 +27,7 @@ private slots:
     void firstStartWritesOnlyWhatTheRestoreChanged();
     void restoredSelectionIsWrittenBackAsAGroup_data();
     void restoredSelectionIsWrittenBackAsAGroup();
+    void badLaterOptionIsReportedBeforeTheGroupIsWritten();
     void storedValuesAreRestored_data();
     void storedValuesAreRestored();
     void outputFolderOfOriginalFileDisablesTheFolderFrame();
@@ -93,6 +94,28 @@ void tst_StartUp::restoredSelectionIsWrittenBackAsAGroup_data()
                                      << QStringList{f, f, t, f, f};
     QTest::newRow("Comma and Tab: the later wins")
         << QStringList{QStringLiteral("Option1"), QStringLiteral("Option4")} << "Option4" << QStringList{f, f, f, t, f};
+    QTest::newRow("Comma-space and Tab: the later wins")
+        << QStringList{QStringLiteral("Option2"), QStringLiteral("Option4")} << "Option4" << QStringList{f, f, f, t, f};
+    QTest::newRow("all five: Other wins") << QStringList{QStringLiteral("Option1"), QStringLiteral("Option2"),
+                                                         QStringLiteral("Option3"), QStringLiteral("Option4"),
+                                                         QStringLiteral("Option5")}
+                                          << "Option5" << QStringList{f, f, f, f, t};
+}
+
+// A value that cannot be read in a later option key is reported before the restored group is written back.
+void tst_StartUp::badLaterOptionIsReportedBeforeTheGroupIsWritten()
+{
+    WindowFixture fixture;
+    fixture.store(QStringLiteral("Option2"), QStringLiteral("True"));
+    fixture.store(QStringLiteral("Option4"), QStringLiteral("maybe"));
+    Form1& form = fixture.open();
+
+    const QList<DialogCall> reports = fixture.dialogs.callsOf(DialogKind::ErrorReport);
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports.first().text.contains(QStringLiteral("in Vantrel2021/08/31.Form1.Form_Load at line 142")),
+             qPrintable(reports.first().text));
+    QVERIFY(form.Option2->isChecked());
+    QCOMPARE(fixture.stored(QStringLiteral("Option4")), QStringLiteral("False"));
 }
 
 void tst_StartUp::restoredSelectionIsWrittenBackAsAGroup()
