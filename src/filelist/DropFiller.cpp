@@ -60,7 +60,7 @@ void AddDroppedPaths(FileListHost& host, const QStringList& paths)
         });
     }
     appendFiles();
-    drop.step(DropStep::TellSkipped, [&] { scan.tell(QStringLiteral("of the added folder(s)")); });
+    drop.step(DropStep::TellSkipped, [&] { scan.tell(QStringLiteral("in the added folder(s) and their subfolders")); });
 }
 
 } // namespace ostrand

@@ -85,7 +85,7 @@ void AddAllFilesInFolder(FileListHost& host)
         });
     }
     // Files the scan could not take by name are told of once, after the scan.
-    add.step(124, [&] { scan.tell(QStringLiteral("of the chosen folder")); });
+    add.step(124, [&] { scan.tell(QStringLiteral("in the chosen folder and its subfolders")); });
 }
 
 } // namespace ostrand

@@ -39,7 +39,10 @@ void SkippedNamesCount::tell(const QString& where) const
 {
     if (m_count == 0 || m_host.stopRequested())
         return;
-    m_host.showMessage(QStringLiteral("%1 file(s) %2 skipped: the name is not valid UTF-8").arg(m_count).arg(where));
+    m_host.showMessage(QStringLiteral("%1 file(s) %2 were skipped: their names, or the names of their folders, are not "
+                                      "valid UTF-8.")
+                           .arg(m_count)
+                           .arg(where));
 }
 
 } // namespace ostrand

@@ -24,7 +24,7 @@ public:
     void namesNotValidUtf8(const QString& folder, int count) override;
 
     // Tells the user in a plain message how many files were left out, when any were and the window is not
-    // being closed; `where` names what was scanned ("of the folder", "of the dropped folders").
+    // being closed; `where` names what was scanned ("in the chosen folder and its subfolders").
     void tell(const QString& where) const;
 
 private:

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -305,13 +307,15 @@ void tst_AddFilesInFolder::namesNotValidUtf8AreToldOfOnce_data()
     QTest::addColumn<QStringList>("added");
     QTest::addColumn<QStringList>("messages");
 
-    const QString skipped = u" file(s) of the chosen folder skipped: the name is not valid UTF-8"_qs;
+    const QString skipped = u" file(s) in the chosen folder and its subfolders were skipped: their names, or the "
+                            "names of their folders, are not valid UTF-8."_qs;
+    // Besides the files, a folder whose own name is not valid UTF-8 holds x.csv, y.txt, .h.csv and sub/z.csv.
     QTest::newRow("csv: two folders with such names, one notice")
-        << u"csv"_qs << QStringList{u"R/a.csv"_qs, u"R/sub/c.csv"_qs} << QStringList{u"3"_qs + skipped};
+        << u"csv"_qs << QStringList{u"R/a.csv"_qs, u"R/sub/c.csv"_qs} << QStringList{u"5"_qs + skipped};
     QTest::newRow("*: every kind of file counts")
-        << u"*"_qs << QStringList{u"R/a.csv"_qs, u"R/sub/c.csv"_qs} << QStringList{u"4"_qs + skipped};
+        << u"*"_qs << QStringList{u"R/a.csv"_qs, u"R/sub/c.csv"_qs} << QStringList{u"7"_qs + skipped};
     QTest::newRow("txt: only the names the pattern takes")
-        << u"txt"_qs << QStringList() << QStringList{u"1"_qs + skipped};
+        << u"txt"_qs << QStringList() << QStringList{u"2"_qs + skipped};
     QTest::newRow("doc: nothing skipped, nothing said") << u"doc"_qs << QStringList() << QStringList();
 }
 
@@ -330,6 +334,11 @@ void tst_AddFilesInFolder::namesNotValidUtf8AreToldOfOnce()
     QVERIFY(tree.writeFileNamed(u"R/sub"_qs, "\xFE\xFE.csv", "1\n"));
     QVERIFY(tree.writeFileNamed(u"R/sub"_qs, "d\xE9.csv", "1\n"));
     QVERIFY(tree.writeFileNamed(u"R/sub"_qs, "e\xFF.txt", "1\n"));
+    const QByteArray unreachable = QFile::encodeName(tree.path(u"R"_qs)) + "/f\xFF";
+    QCOMPARE(::mkdir(unreachable.constData(), 0700), 0);
+    QCOMPARE(::mkdir((unreachable + "/sub").constData(), 0700), 0);
+    for (const char* name : {"f\xFF/x.csv", "f\xFF/y.txt", "f\xFF/.h.csv", "f\xFF/sub/z.csv"})
+        QVERIFY(tree.writeFileNamed(u"R"_qs, name, "1\n"));
     Form1& form = fixture.open();
     fixture.dialogs.queueInput(answer);
     fixture.dialogs.queueFolder(tree.path(u"R"_qs));

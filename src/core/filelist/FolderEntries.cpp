@@ -57,6 +57,48 @@ struct ReadEnd
 
 #ifdef Q_OS_UNIX
 
+// The deepest folder below an unreachable one that is still looked into.
+constexpr int DeepestUnreachableFolder = 64;
+
+// Counts the files of the pattern in the tree of a folder that no name we can hand on reaches (its own name is
+// not valid UTF-8): none of them can be listed, and the user is told how many were left out. Hidden entries and
+// files whose names begin with "~" are left out as the listing leaves them out; links to folders are not
+// entered, as the scan never enters them.
+int countUnreachableFiles(int parent, const char* name, const QString& pattern, int depth = 0)
+{
+    if (depth > DeepestUnreachableFolder)
+        return 0;
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return 0;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return 0;
+    }
+    const bool anyFile = everyName(pattern);
+    int count = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue; // ".", ".." and hidden entries
+        bool folder = entry->d_type == DT_DIR;
+        bool file = entry->d_type == DT_REG;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat target;
+            folder = entry->d_type == DT_UNKNOWN && ::fstatat(::dirfd(dir), entry->d_name, &target, AT_SYMLINK_NOFOLLOW) == 0 &&
+                     S_ISDIR(target.st_mode);
+            file = !folder && ::fstatat(::dirfd(dir), entry->d_name, &target, 0) == 0 && S_ISREG(target.st_mode);
+        }
+        if (folder)
+            count += countUnreachableFiles(::dirfd(dir), entry->d_name, pattern, depth + 1);
+        else if (file && entry->d_name[0] != '~' &&
+                 (anyFile || WildcardMatch(QString::fromLocal8Bit(entry->d_name), pattern)))
+            ++count;
+    }
+    ::closedir(dir);
+    return count;
+}
+
 // Reads the folder with readdir: the entry's kind comes with its name, so entries of no wanted kind are
 // passed over before their names are even decoded, and a plain file or folder needs no look-up. A link or
 // an entry of unknown kind is looked up once, whichever kinds are wanted.
@@ -96,12 +138,19 @@ ReadEnd readFolder(const QString& folder, const Wanted& wanted, const WorkGoesOn
         const bool link = type == DT_LNK || type == DT_UNKNOWN;
         bool asSubfolder = wanted.subfolders && (link || type == DT_DIR);
         bool asFile = wanted.files && (link || type == DT_REG);
-        if (!asSubfolder && !asFile)
+        // A folder that no name reaches holds files that are counted, never listed; a hidden one is never scanned.
+        const bool mayBeUnreachable = wanted.undecodableFiles && type == DT_DIR && entry->d_name[0] != '.';
+        if (!asSubfolder && !asFile && !mayBeUnreachable)
             continue;
         const qsizetype length = qsizetype(std::strlen(entry->d_name));
         if ((length == 1 && entry->d_name[0] == '.') || (length == 2 && std::strcmp(entry->d_name, "..") == 0))
             continue;
         const QString name = QString::fromLocal8Bit(QByteArrayView(entry->d_name, length));
+        if (mayBeUnreachable && name.contains(QChar::ReplacementCharacter) &&
+            QFile::encodeName(name) != QByteArrayView(entry->d_name, length)) {
+            *wanted.undecodableFiles += countUnreachableFiles(::dirfd(dir), entry->d_name, wanted.filePattern);
+            continue;
+        }
         asSubfolder = asSubfolder && (anySubfolder || WildcardMatch(name, wanted.subfolderPattern));
         asFile = asFile && (anyFile || WildcardMatch(name, wanted.filePattern));
         if (!asSubfolder && !asFile)
