@@ -294,9 +294,19 @@ void FileListView::moveDraggedEntry(const QModelIndex& underPointer, int screenY
 
 void FileListView::mouseReleaseEvent(QMouseEvent* event)
 {
+    // After a press on an entry that was already selected the view selects anew at the release, by what lies under
+    // the pointer then: nothing beside the column, a hidden entry below the list. The drag has chosen the selected
+    // entry already, and it stays.
+    const qsizetype selected = selectedIndex();
     QTreeView::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton)
         return;
+    if (m_buttonDown && selectedIndex() != selected) {
+        const bool autoScrolls = hasAutoScroll();
+        setAutoScroll(false);
+        selectEntry(selected);
+        setAutoScroll(autoScrolls);
+    }
     m_buttonDown = false;
     viewport()->setCursor(Qt::ArrowCursor);
 }

@@ -248,6 +248,7 @@ void tst_FileListEditing::noEntryOutsideTheVisibleEntries_data()
     QTest::newRow("200 px above the list") << u"above"_qs;
     QTest::newRow("left of the list, level with an entry") << u"left"_qs;
     QTest::newRow("right of the list, level with an entry") << u"right"_qs;
+    QTest::newRow("right of the column, level with another entry") << u"beside the column"_qs;
 }
 
 void tst_FileListEditing::noEntryOutsideTheVisibleEntries()
@@ -276,9 +277,14 @@ void tst_FileListEditing::noEntryOutsideTheVisibleEntries()
         outside = QPoint(area->width() / 2, -200);
     else if (where == u"left")
         outside = QPoint(-10, levelWithAnEntry);
+    else if (where == u"beside the column")
+        outside = QPoint(list.columnWidth(0) + 10, levelWithAnEntry);
     else
         outside = QPoint(area->width() + 10, levelWithAnEntry);
 
+    // The entry was clicked before: a press on a selected entry is where the view itself would select anew at
+    // the release.
+    list.selectEntry(top + 1);
     press(list, centreOf(list, top + 1));
     QCOMPARE(list.draggedIndex(), qsizetype(top + 1));
     moveHeld(list, outside);
@@ -288,6 +294,10 @@ void tst_FileListEditing::noEntryOutsideTheVisibleEntries()
     QCOMPARE(list.draggedIndex(), qsizetype(top + 1));
     QCOMPARE(list.selectedIndex(), qsizetype(top + 1));
     QCOMPARE(topRow(list), top);
+    // The entry dragged is still the one Delete removes.
+    QTest::keyClick(&list, Qt::Key_Delete);
+    QCOMPARE(list.entryCount(), qsizetype(entries.size() - 1));
+    QVERIFY(!list.entries().contains(entries.at(top)));
 }
 
 void tst_FileListEditing::onlyTheLeftButtonDragsAndRemoves_data()
