@@ -310,14 +310,18 @@ void Form1::connectHandlers()
     m_pointer->resetOnMouseMove(ListView1->viewport()); // moves over the list give the default pointer
     ConnectFileList(*m_fileListHost);
 
-    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
-    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
-    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
-    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
-    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
-    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
-    connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
-    connect(PushButton8, &QPushButton::clicked, this, &Form1::PushButton8_Click);
+    // A click that took the focus from a text box comes after that box's reminder.
+    const std::pair<QPushButton*, void (Form1::*)()> commands[] = {
+        {PushButton1, &Form1::PushButton1_Click}, {PushButton2, &Form1::PushButton2_Click},
+        {PushButton3, &Form1::PushButton3_Click}, {PushButton4, &Form1::PushButton4_Click},
+        {PushButton5, &Form1::PushButton5_Click}, {PushButton6, &Form1::PushButton6_Click},
+        {PushButton7, &Form1::PushButton7_Click}, {PushButton8, &Form1::PushButton8_Click}};
+    for (const auto& [button, command] : commands) {
+        connect(button, &QPushButton::clicked, this, [this, command = command] {
+            m_focusChecks->checkPending();
+            (this->*command)();
+        });
+    }
 
     for (QRadioButton* option : delimiterButtons())
         connect(option, &QRadioButton::clicked, this, &Form1::DelimiterOption_Click);

@@ -46,10 +46,18 @@ bool FocusLossCheck::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
+void FocusLossCheck::checkPending()
+{
+    for (qsizetype i = 0; i < m_watched.size(); ++i) {
+        if (m_watched[i].pending && m_watched[i].box)
+            check(m_watched[i].box);
+    }
+}
+
 void FocusLossCheck::check(QLineEdit* box)
 {
     Watched* entry = find(box);
-    if (!entry)
+    if (!entry || !entry->pending) // checked already, when a click came first
         return;
     entry->pending = false;
     if (m_reminding || entry->test(box->text()))

@@ -27,6 +27,9 @@ public:
     FocusLossCheck(Remind remind, QObject* parent = nullptr);
 
     void watch(QLineEdit* box, Test test, const QString& message);
+    // Runs now the check of a box the focus has just left: an action that took the focus (a button's click) comes
+    // after its reminder, as a move of the focus to any other control does.
+    void checkPending();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

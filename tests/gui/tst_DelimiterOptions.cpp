@@ -2,6 +2,9 @@
 #include <QtTest>
 
 #include <QLineEdit>
+#include <QPushButton>
+
+#include <QLineEdit>
 #include <QRadioButton>
 
 #include "support/gui/WindowFixture.h"
@@ -19,6 +22,8 @@ private slots:
     void noStoredSelectionResolvesToNone();
     void otherTextIsSavedOnEveryKeystroke();
     void emptyOtherTextRemindsOnceAndTakesTheFocusBack();
+    void reminderComesBeforeTheClickThatTookTheFocus_data();
+    void reminderComesBeforeTheClickThatTookTheFocus();
 };
 
 void tst_DelimiterOptions::clickWritesAllFiveKeys_data()
@@ -110,6 +115,58 @@ void tst_DelimiterOptions::emptyOtherTextRemindsOnceAndTakesTheFocusBack()
     QCOMPARE(reminder.buttons, QStringLiteral("OK"));
     QVERIFY(form.Text1->hasFocus());
     QCOMPARE(form.Text1->text(), QString());
+}
+
+void tst_DelimiterOptions::reminderComesBeforeTheClickThatTookTheFocus_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("reminder");
+    QTest::addColumn<QString>("command"); // what the button's command shows first
+
+    QTest::newRow("empty Other, Add CSV File(s)") << "Text1" << "" << "PushButton1" << "You forgot to input a value."
+                                                  << "OpenFileNames";
+    QTest::newRow("letters as border width, Start Converting")
+        << "Text2" << "x" << "PushButton2" << "Must be a numeric entry."
+        << "You forgot to add CSV files.";
+    QTest::newRow("letters as border width, text colour") << "Text2" << "x" << "PushButton6"
+                                                          << "Must be a numeric entry." << "PickColor";
+}
+
+// A click on a button that takes the focus from a box holding a text that fails its check shows the reminder
+// first, and the button's command then runs as usual.
+void tst_DelimiterOptions::reminderComesBeforeTheClickThatTookTheFocus()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, button);
+    QFETCH(QString, reminder);
+    QFETCH(QString, command);
+
+    WindowFixture fixture;
+    Form1& form = fixture.openShown();
+    auto* edit = form.findChild<QLineEdit*>(box);
+    edit->setFocus();
+    QVERIFY(edit->hasFocus());
+    edit->setText(text);
+    fixture.dialogs.queueFileNames({});
+    fixture.dialogs.queueColorCancel();
+
+    QTest::mouseClick(form.findChild<QPushButton*>(button), Qt::LeftButton);
+    QTest::qWait(20);
+
+    QVERIFY(fixture.dialogs.calls.size() >= 2);
+    QCOMPARE(fixture.dialogs.calls.at(0).kind, DialogKind::Message);
+    QCOMPARE(fixture.dialogs.calls.at(0).text, reminder);
+    const DialogCall& next = fixture.dialogs.calls.at(1);
+    if (command == u"OpenFileNames")
+        QCOMPARE(next.kind, DialogKind::OpenFileNames);
+    else if (command == u"PickColor")
+        QCOMPARE(next.kind, DialogKind::PickColor);
+    else
+        QCOMPARE(next.text, command);
+    QCOMPARE(fixture.dialogs.textsOf(DialogKind::Message).count(reminder), 1);
 }
 
 QTEST_MAIN(tst_DelimiterOptions)
