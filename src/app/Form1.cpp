@@ -208,7 +208,8 @@ public:
     {
         m_form.ReportError(description, tag, line);
     }
-    void yieldToEvents() override { m_form.yieldToEvents(); }
+    // The scans offer a turn about every 10 ms themselves.
+    void yieldToEvents() override { m_form.turnEventLoop(); }
     bool stopRequested() const override { return m_form.isClosing(); }
 
 private:
@@ -498,8 +499,12 @@ void Form1::setBusyPointer(bool busy)
 
 void Form1::yieldToEvents()
 {
-    if (!m_frames.due())
-        return;
+    if (m_frames.due())
+        turnEventLoop();
+}
+
+void Form1::turnEventLoop()
+{
     QCoreApplication::processEvents();
     m_frames.turned();
 }

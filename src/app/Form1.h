@@ -72,9 +72,11 @@ public:
     void setProgressValue(int value) override;
     void setProgressText(const QString& text) override;
     void setBusyPointer(bool busy) override;
-    // A turn of the event loop when a frame is due (see EventFrames); the first offer of an operation that
-    // sets the busy pointer is always a turn.
+    // A turn of the event loop when a frame is due (see EventFrames): the conversion offers turns far more often
+    // than frames are due. The first offer of an operation that sets the busy pointer is always a turn.
     void yieldToEvents() override;
+    // A turn of the event loop now, for work that spaces its offers itself (the folder scans).
+    void turnEventLoop();
     bool stopRequested() override { return m_closing; }
     // A plain message box with the application title and OK; nothing once the window is closing.
     void showMessage(const QString& text) override;
