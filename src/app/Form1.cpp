@@ -224,15 +224,21 @@ Form1::Form1(QSettings& settings, Dialogs& dialogs, const QString& programFolder
 {
     createControls();
     connectHandlers();
-    // A settings file that cannot be written is told of once, whether a save fails during the start-up or not.
+    // A settings file that cannot be written is told of once, whether a save fails during the start-up or not;
+    // found at the start-up, it is told once the window is up.
     m_settings.onSavingFails([this](const QString& file, const QString& reason) {
-        showMessage(QStringLiteral("Your choices cannot be saved: the settings file %1 cannot be written (%2).\r\n\r\n"
-                                   "Ostrand works as usual, but the choices you make now will not be there at the "
-                                   "next start.")
-                        .arg(file, reason));
+        const QString text =
+            QStringLiteral("Your choices cannot be saved: the settings file %1 cannot be written (%2).\r\n\r\n"
+                           "Ostrand works as usual, but the choices you make now will not be there at the next start.")
+                .arg(file, reason);
+        if (m_started)
+            showMessage(text);
+        else
+            QMetaObject::invokeMethod(this, [this, text] { showMessage(text); }, Qt::QueuedConnection);
     });
     Form_Load();
     m_settings.checkSaving();
+    m_started = true;
 }
 
 Form1::~Form1() = default;

@@ -153,6 +153,7 @@ private:
     EventFrames m_frames;
     QString m_applicationTitle;
     bool m_Converting = false; // a run is on: a second "Start Converting" does nothing
+    bool m_started = false;    // the start-up is over
     bool m_closing = false;
 };
 
