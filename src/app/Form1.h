@@ -7,8 +7,8 @@
 #include <QString>
 #include <QWidget>
 
-#include "core/convert/ConversionOptions.h"
 #include "app/EventFrames.h"
+#include "core/convert/ConversionOptions.h"
 #include "core/settings/SettingsStore.h"
 #include "options/OptionButtons.h"
 

@@ -122,6 +122,9 @@ void showOkBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, con
     box.activateWindow();
     if (box.isVisible())
         loop.exec(QEventLoop::DialogExec);
+    // As after a modal box, the window it belongs to has the activation again.
+    if (owner && owner->isVisible())
+        owner->activateWindow();
 }
 
 QMessageBox::StandardButton showBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
