@@ -4,7 +4,23 @@
 set(OSTRAND_APP_ID app.ostrand.Ostrand)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/desktop/${OSTRAND_APP_ID}.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/desktop/${OSTRAND_APP_ID}.metainfo.xml
+# The home page and the screenshot it hosts (the repository's docs/screenshot.png) only where there is one.
+set(OSTRAND_METAINFO_LINKS "")
+if(OSTRAND_HOMEPAGE)
+    string(REGEX REPLACE "/+$" "" homepage "${OSTRAND_HOMEPAGE}")
+    string(JOIN "\n" OSTRAND_METAINFO_LINKS
+        "  <url type=\"homepage\">${OSTRAND_HOMEPAGE}</url>"
+        "  <screenshots>"
+        "    <screenshot type=\"default\">"
+        "      <caption>The Ostrand window with its file list and options</caption>"
+        "      <image type=\"source\" width=\"536\" height=\"554\">${homepage}/screenshot.png</image>"
+        "    </screenshot>"
+        "  </screenshots>"
+        "")
+endif()
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/desktop/${OSTRAND_APP_ID}.metainfo.xml.in
+    ${CMAKE_BINARY_DIR}/desktop/${OSTRAND_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/desktop/${OSTRAND_APP_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/icons/${OSTRAND_APP_ID}.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -22,13 +38,21 @@ if(OSTRAND_HELP2MAN AND OSTRAND_GZIP AND TARGET ostrand AND TARGET ostrand-conve
             set(summary "convert CSV files into HTML table documents from a shell")
         endif()
         set(page ${man_dir}/${program}.1)
+        # A page's own sections (FILES) beside what --help says.
+        set(include ${CMAKE_CURRENT_SOURCE_DIR}/man/${program}.h2m)
+        set(include_option)
+        set(include_file)
+        if(EXISTS ${include})
+            set(include_option --include=${include})
+            set(include_file ${include})
+        endif()
         add_custom_command(OUTPUT ${page}.gz
             COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
             COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
-                ${OSTRAND_HELP2MAN} --no-info --section=1 --name=${summary}
+                ${OSTRAND_HELP2MAN} --no-info --section=1 --name=${summary} ${include_option}
                 --output=${page} $<TARGET_FILE:${program}>
             COMMAND ${OSTRAND_GZIP} -9nf ${page}
-            DEPENDS ${program} VERBATIM)
+            DEPENDS ${program} ${include_file} VERBATIM)
         list(APPEND OSTRAND_MAN_PAGES ${page}.gz)
     endforeach()
     add_custom_target(ostrand_man_pages ALL DEPENDS ${OSTRAND_MAN_PAGES})

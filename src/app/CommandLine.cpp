@@ -69,7 +69,7 @@ CommandLine ParseCommandLine(const QStringList& arguments, bool toolkitMayFollow
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Print this help and exit."));
-    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("V"), QStringLiteral("version")},
                                      QStringLiteral("Print the version and exit."));
     parser.addOption(help);
     parser.addOption(version);

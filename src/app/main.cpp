@@ -2,9 +2,12 @@
 // ostrand: the desktop program. `ostrand [OPTIONS] [PATH...]` opens the main window over the user's settings
 // store and adds each PATH to the list as a drop would; closing the window ends the program.
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <tuple>
 
 #include <QApplication>
+#include <QList>
 #include <QLocale>
 #include <QSettings>
 #include <QTimer>
@@ -34,6 +37,36 @@ int answerWithoutWindow(const ostrand::CommandLine& line)
     return bad ? 2 : 0;
 }
 
+// While the application object connects to the display, the toolkit's messages are held back: without a display
+// it would end the program with an abort after a few lines about its plugins; it ends with one line naming the
+// problem and status 1 instead. Once connected, the held messages go out as usual.
+QtMessageHandler g_toolkitHandler = nullptr;
+QList<std::tuple<QtMsgType, QString>> g_heldMessages;
+
+void whileConnecting(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtFatalMsg) {
+        g_heldMessages.append({type, qFormatLogMessage(type, context, message)});
+        return;
+    }
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    const QByteArray where = !display.isEmpty()   ? "the display \"" + display + '"'
+                             : !wayland.isEmpty() ? "the display \"" + wayland + '"'
+                                                  : QByteArray("a display (DISPLAY and WAYLAND_DISPLAY are not set)");
+    std::fprintf(stderr, "ostrand: cannot open a window: no connection to %s; ostrand-convert converts without one\n",
+                 where.constData());
+    std::_Exit(1);
+}
+
+void connected()
+{
+    qInstallMessageHandler(g_toolkitHandler);
+    for (const auto& [type, text] : std::as_const(g_heldMessages))
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    g_heldMessages.clear();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -44,7 +77,9 @@ int main(int argc, char* argv[])
     if (line.action != Action::OpenWindow && line.action != Action::Undecided)
         return answerWithoutWindow(line);
 
+    g_toolkitHandler = qInstallMessageHandler(whileConnecting);
     QApplication application(argc, argv);
+    connected();
     QApplication::setApplicationName(QStringLiteral("ostrand"));
     QApplication::setApplicationVersion(QStringLiteral(OSTRAND_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("app.ostrand.Ostrand"));

@@ -6,6 +6,7 @@
 #include <QSettings>
 
 #include "cli/ConverterCommand.h"
+#include "core/app/ErrorReport.h"
 #include "core/settings/SettingsStore.h"
 #include "support/core/ProgramRun.h"
 #include "support/core/TempTree.h"
@@ -354,7 +355,8 @@ void tst_ConverterCommand::failuresAreReportedAndCounted()
         QStringLiteral("Cannot write %1: It is the source file itself, which is never overwritten").arg(page);
     const QString expected =
         fullReports ? description + QStringLiteral("\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
-                                                   "Please email screenshot of this message to support@ostrand.app\n")
+                                                   "Please email screenshot of this message to ") +
+                          supportAddress() + QLatin1Char('\n')
                     : QStringLiteral("ostrand-convert: %1: %2 (Vantrel2021/08/31.modCSV.ConvertVantrel, line 168)\n")
                           .arg(page, description);
     QCOMPARE(outcome.err, expected);

@@ -24,7 +24,8 @@ void tst_ErrorReport::reportText()
 {
     const QString text = ErrorReportText(QStringLiteral("File not found"), LocationTag::formLoad(), 150);
     QCOMPARE(text, QStringLiteral("File not found\r\nin Vantrel2021/08/31.Form1.Form_Load at line 150\r\r"
-                                  "Please email screenshot of this message to support@ostrand.app"));
+                                  "Please email screenshot of this message to ") +
+                       supportAddress());
     QCOMPARE(text.count(QLatin1Char('\n')), 1);
     QCOMPARE(text.count(QLatin1Char('\r')), 3);
 }

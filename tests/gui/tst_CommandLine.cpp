@@ -103,6 +103,12 @@ void tst_CommandLine::programAnswersWithoutWindow_data()
     QTest::newRow("--help") << QStringList{u"--help"_qs} << 0 << u"Usage: ostrand [options] [PATH...]\n"_qs
                             << QString();
     QTest::newRow("--version") << QStringList{u"--version"_qs} << 0 << u"ostrand "_qs << QString();
+    QTest::newRow("-V, as ostrand-convert") << QStringList{u"-V"_qs} << 0 << u"ostrand "_qs << QString();
+    QTest::newRow("-v") << QStringList{u"-v"_qs} << 0 << u"ostrand "_qs << QString();
+    QTest::newRow("a file, no display")
+        << QStringList{u"a.csv"_qs} << 1 << QString()
+        << u"ostrand: cannot open a window: no connection to a display (DISPLAY and WAYLAND_DISPLAY are not set); "
+           "ostrand-convert converts without one\n"_qs;
     QTest::newRow("unknown option") << QStringList{u"--bogus"_qs, u"a.csv"_qs} << 2 << QString()
                                     << u"Unknown option 'bogus'.\nUsage: ostrand [options] [PATH...]\n"_qs;
 }
@@ -121,6 +127,8 @@ void tst_CommandLine::programAnswersWithoutWindow()
     QVERIFY2(QString::fromUtf8(finished.err).startsWith(errStart), finished.err.constData());
     QCOMPARE(finished.out.isEmpty(), outStart.isEmpty());
     QCOMPARE(finished.err.isEmpty(), errStart.isEmpty());
+    if (exitCode == 1) // one line, nothing of the toolkit's own
+        QCOMPARE(QString::fromUtf8(finished.err), errStart);
     if (arguments == QStringList{u"--version"_qs})
         QCOMPARE(finished.out, QByteArray("ostrand " OSTRAND_VERSION "\n"));
 }

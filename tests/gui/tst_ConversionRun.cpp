@@ -293,7 +293,8 @@ void tst_ConversionRun::failureInOneFileIsReportedAndTheRunGoesOn()
              QStringLiteral("Cannot write ") + m_out +
                  QStringLiteral("/b.htm: Filename refers to a directory\r\n"
                                 "in Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
-                                "Please email screenshot of this message to support@ostrand.app"));
+                                "Please email screenshot of this message to ") +
+                 supportAddress());
     QCOMPARE(m_fixture->dialogs.textsOf(DialogKind::Message), QStringList{QStringLiteral("Done.")});
     QCOMPARE(m_fixture->dialogs.calls.last().kind, DialogKind::Message);
     QVERIFY(QFile::exists(m_out + QStringLiteral("/a.htm")));

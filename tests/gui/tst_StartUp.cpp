@@ -11,6 +11,7 @@
 #include "app/ApplicationTitle.h"
 #include "app/CaptionProgressBar.h"
 #include "app/PointerScheme.h"
+#include "core/app/ErrorReport.h"
 #include "filelist/FileListView.h"
 #include "options/ColorSwatch.h"
 #include "support/gui/WindowFixture.h"
@@ -278,8 +279,8 @@ void tst_StartUp::badStoredValueReportsItsLineAndTheRestIsRestored()
     QCOMPARE(reports.first().buttons, QStringLiteral("OK"));
     QCOMPARE(reports.first().text, description + QStringLiteral("\r\nin Vantrel2021/08/31.Form1.Form_Load at line ") +
                                        QString::number(line) +
-                                       QStringLiteral("\r\rPlease email screenshot of this message to "
-                                                      "support@ostrand.app"));
+                                       QStringLiteral("\r\rPlease email screenshot of this message to ") +
+                                       supportAddress());
 
     // Everything else is restored.
     QCOMPARE(form.Text1->text(), QStringLiteral(";;"));
@@ -365,7 +366,8 @@ void tst_StartUp::unreadableHandPointerIsReportedAndThePlatformHandStays()
     QCOMPARE(reports.first(), QStringLiteral("Invalid picture: ") + fixture.tree().path(QStringLiteral("badhand")) +
                                   QStringLiteral("/HAND-M.CUR is not a cursor file\r\n"
                                                  "in Vantrel2021/08/31.Form1.Form_Load at line 106\r\r"
-                                                 "Please email screenshot of this message to support@ostrand.app"));
+                                                 "Please email screenshot of this message to ") +
+                                  supportAddress());
     QCOMPARE(form.pointer().handCursor().shape(), Qt::PointingHandCursor);
     QVERIFY(form.Option1->isChecked());
 }

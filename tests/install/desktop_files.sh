@@ -15,7 +15,7 @@ fail() {
 id=app.ostrand.Ostrand
 out=$(desktop-file-validate "$src/resources/desktop/$id.desktop" 2>&1) || fail "desktop entry: $out"
 echo "$out" | grep -q 'error:' && fail "desktop entry: $out"
-out=$(appstreamcli validate --no-net "$src/resources/desktop/$id.metainfo.xml" 2>&1) || fail "metainfo: $out"
+out=$(appstreamcli validate --no-net "$build/desktop/$id.metainfo.xml" 2>&1) || fail "metainfo: $out"
 
 pngs=0
 for png in "$src"/resources/icons/hicolor/*/apps/$id.png; do

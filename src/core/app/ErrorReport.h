@@ -21,8 +21,8 @@ inline QString getSubDirectories() { return QStringLiteral("in DravikTitle2021/0
 inline QString convertVantrel() { return QStringLiteral("in Vantrel2021/08/31.modCSV.ConvertVantrel "); }
 } // namespace LocationTag
 
-// Where users send a screenshot of an error report.
-inline QString supportAddress() { return QStringLiteral("support@ostrand.app"); }
+// Where users send a screenshot of an error report: set when the program is configured.
+inline QString supportAddress() { return QStringLiteral(OSTRAND_SUPPORT_ADDRESS); }
 
 // The title of the error report's message box.
 inline QString errorReportTitle() { return QStringLiteral("Application Error"); }
