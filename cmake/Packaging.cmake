@@ -29,21 +29,24 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation | fonts-liberation2")
 # Qt's own translations let the standard dialogs speak the user's language.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
-# The licence and the changelog, where a Debian system keeps every package's.
-# The copyright file names the maintainer, and the home page where there is one.
-set(OSTRAND_COPYRIGHT_SOURCE "")
-if(OSTRAND_HOMEPAGE)
-    set(OSTRAND_COPYRIGHT_SOURCE "Source: ${OSTRAND_HOMEPAGE}\n")
-endif()
-configure_file(${CMAKE_CURRENT_LIST_DIR}/copyright.in ${CMAKE_BINARY_DIR}/package/copyright @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/package/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ostrand)
-find_program(OSTRAND_GZIP gzip)
-if(OSTRAND_GZIP)
-    configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${CMAKE_BINARY_DIR}/package/changelog @ONLY)
-    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/package/changelog.gz
-        COMMAND ${OSTRAND_GZIP} -9nkf ${CMAKE_BINARY_DIR}/package/changelog
-        DEPENDS ${CMAKE_BINARY_DIR}/package/changelog VERBATIM)
-    add_custom_target(ostrand_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/package/changelog.gz)
-    install(FILES ${CMAKE_BINARY_DIR}/package/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ostrand)
+option(OSTRAND_INSTALL_PACKAGE_DOCS "Install the copyright file and the changelog (off when debian/ brings them)" ON)
+if(OSTRAND_INSTALL_PACKAGE_DOCS)
+    # The licence and the changelog, where a Debian system keeps every package's.
+    # The copyright file names the maintainer, and the home page where there is one.
+    set(OSTRAND_COPYRIGHT_SOURCE "")
+    if(OSTRAND_HOMEPAGE)
+        set(OSTRAND_COPYRIGHT_SOURCE "Source: ${OSTRAND_HOMEPAGE}\n")
+    endif()
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/copyright.in ${CMAKE_BINARY_DIR}/package/copyright @ONLY)
+    install(FILES ${CMAKE_BINARY_DIR}/package/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ostrand)
+    find_program(OSTRAND_GZIP gzip)
+    if(OSTRAND_GZIP)
+        configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${CMAKE_BINARY_DIR}/package/changelog @ONLY)
+        add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/package/changelog.gz
+            COMMAND ${OSTRAND_GZIP} -9nkf ${CMAKE_BINARY_DIR}/package/changelog
+            DEPENDS ${CMAKE_BINARY_DIR}/package/changelog VERBATIM)
+        add_custom_target(ostrand_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/package/changelog.gz)
+        install(FILES ${CMAKE_BINARY_DIR}/package/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ostrand)
+    endif()
 endif()
 include(CPack)

@@ -1,26 +1,52 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Proves that the Debian package installs and runs on a clean Debian 12 system: builds the package, makes a
-# minimal root with mmdebstrap from this machine's own apt sources, installs the package there with apt (which
-# pulls only its declared dependencies), runs the converter, starts `ostrand FILE` under Xvfb as an ordinary
-# user and converts from the real window (the file and the samples), checks the documents' bytes, then
-# purges the package and checks that nothing of it is left (scripts/check-package-inside.sh).
-# Needs root. Usage: check-package.sh [PACKAGE.deb] (without one, scripts/package.sh builds it).
+# Proves the Debian package as a distribution would:
+#  1. Debian's own checks: two builds of the same commit give the same bytes, lintian finds no error or warning,
+#     and hardening-check finds PIE, stack protector, fortify, relro and bindnow in both programs;
+#  2. in a clean Debian 12 root and in a clean Debian 13 root (mmdebstrap, from this machine's own apt sources),
+#     the package installs with apt (which pulls only its declared dependencies), the converter converts,
+#     `ostrand FILE` runs under Xvfb as an ordinary user and converts from the real window (the file and the
+#     samples), the documents' bytes are checked, and a purge leaves nothing (scripts/check-package-inside.sh);
+#  3. the source package builds in a clean Debian 13 root with only its declared build dependencies.
+# Needs root. Usage: check-package.sh [PACKAGE.deb] (without one, scripts/package.sh builds it, twice).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$(id -u)" -eq 0 ] || { echo "check-package.sh needs root (mmdebstrap --mode=root, chroot)" >&2; exit 1; }
 start=$(date +%s)
+lap() { echo "   ($(($(date +%s) - $1)) s)"; }
+
+work=$(mktemp -d /tmp/ostrand-package-check.XXXXXX)
+trap 'rm -rf "$work"' EXIT
 
 if [ $# -ge 1 ]; then
     deb=$(realpath "$1")
+    [ -f "$deb" ] || { echo "no package: $deb" >&2; exit 1; }
+    cp "$deb" "$work/ostrand.deb"
 else
+    echo "== the package, built twice"
+    t=$(date +%s)
     deb=$(bash scripts/package.sh | tail -n 1)
+    cp "$deb" "$work/ostrand.deb"
+    again=$(bash scripts/package.sh | tail -n 1)
+    cmp -s "$work/ostrand.deb" "$again" ||
+        { echo "FAIL: two builds of the same commit gave different packages" >&2; exit 1; }
+    echo "   the same bytes twice: $(sha256sum "$again" | cut -c1-16)..."
+    lap "$t"
 fi
-[ -f "$deb" ] || { echo "no package: $deb" >&2; exit 1; }
 
-# The machine's own Debian sources, so the root comes from the same archive as the build and no host name is
+echo "== lintian and hardening-check"
+lintian --fail-on warning,error "$work/ostrand.deb" 2>&1 | grep -v '^running with root privileges' || true
+lintian --fail-on warning,error "$work/ostrand.deb" >/dev/null 2>&1 || { echo "FAIL: lintian" >&2; exit 1; }
+mkdir "$work/unpacked"
+dpkg-deb -x "$work/ostrand.deb" "$work/unpacked"
+# Control-flow protection is left out: Debian 12's C runtime objects carry no CET marks, so no program built on it
+# can have them.
+hardening-check --nocfprotection "$work/unpacked/usr/bin/ostrand" "$work/unpacked/usr/bin/ostrand-convert" ||
+    { echo "FAIL: hardening-check" >&2; exit 1; }
+
+# The machine's own Debian sources, so the roots come from the same archive as the build and no host name is
 # written here: the file a Debian 12 system keeps them in, or the classic one-line list. Other files of
-# sources.list.d (third-party archives) are left out.
+# sources.list.d (third-party archives) are left out. Debian 13's are the same with the suite's name changed.
 sources=
 if [ -s /etc/apt/sources.list.d/debian.sources ]; then
     sources=/etc/apt/sources.list.d/debian.sources
@@ -28,18 +54,32 @@ elif grep -Eq '^[[:space:]]*deb[[:space:]]' /etc/apt/sources.list 2>/dev/null; t
     sources=/etc/apt/sources.list
 fi
 [ -n "$sources" ] || { echo "no Debian apt sources on this machine (debian.sources or sources.list)" >&2; exit 1; }
-
-work=$(mktemp -d /tmp/ostrand-package-check.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-cp "$deb" "$work/ostrand.deb"
+cp "$sources" "$work/bookworm.sources"
+sed 's/\bbookworm\b/trixie/g; s/\bbookworm-/trixie-/g' "$sources" >"$work/trixie.sources"
 cp scripts/check-package-inside.sh "$work/inside.sh"
 
-# The root lives in a temporary folder of mmdebstrap's own (target /dev/null), which it unmounts and
-# deletes whatever the check's outcome.
-packaged=$(date +%s)
-mmdebstrap --mode=root --variant=apt --quiet \
-    --customize-hook="copy-in $work/ostrand.deb $work/inside.sh /tmp" \
-    --customize-hook='chroot "$1" bash /tmp/inside.sh' \
-    bookworm /dev/null "$sources"
-end=$(date +%s)
-echo "package check passed in $((end - start)) s ($((end - packaged)) s in the clean root): $(basename "$deb")"
+# Each root lives in a temporary folder of mmdebstrap's own (target /dev/null), which it unmounts and deletes
+# whatever the check's outcome.
+for suite in bookworm trixie; do
+    echo "== installed in a clean $suite root"
+    t=$(date +%s)
+    mmdebstrap --mode=root --variant=apt --quiet \
+        --customize-hook="copy-in $work/ostrand.deb $work/inside.sh /tmp" \
+        --customize-hook='chroot "$1" bash /tmp/inside.sh' \
+        "$suite" /dev/null "$work/$suite.sources"
+    lap "$t"
+done
+
+echo "== the source package built in a clean trixie root"
+t=$(date +%s)
+mkdir "$work/source"
+git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$work/source"
+# apt installs the build dependencies debian/control declares, and nothing else.
+mmdebstrap --mode=root --variant=apt --quiet --include=build-essential \
+    --customize-hook="copy-in $work/source /tmp" \
+    --customize-hook='chroot "$1" bash -c "apt-get build-dep -y -q /tmp/source >/tmp/build-dep.log 2>&1 || { tail -n 20 /tmp/build-dep.log; exit 1; }"' \
+    --customize-hook='chroot "$1" bash -c "cd /tmp/source && dpkg-buildpackage -b -us -uc >/tmp/build.log 2>&1 || { tail -n 40 /tmp/build.log; exit 1; }; ls /tmp/ostrand_*.deb"' \
+    trixie /dev/null "$work/trixie.sources"
+lap "$t"
+
+echo "package check passed in $(($(date +%s) - start)) s: $(basename "${deb:-$1}")"

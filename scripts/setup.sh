@@ -13,6 +13,7 @@ packages=(
     time coreutils
     help2man desktop-file-utils appstream librsvg2-bin qt6-translations-l10n
     mmdebstrap dpkg-dev file
+    debhelper lintian devscripts    # the source package, its checks (lintian, hardening-check)
 )
 
 missing=()
