@@ -28,8 +28,11 @@ cleanup() {
 trap cleanup EXIT
 start_xvfb "$out_dir"
 
+# The program ends by itself here: in a build with the sanitizers, leaks of the system's libraries are not its own.
+support=$(cd "$(dirname "$0")/support" && pwd)
 env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$display" XDG_CONFIG_HOME="$out_dir/config" \
-    HOME="$out_dir/home" "$bin_dir/ostrand" "$out_dir/in" >"$out_dir/ostrand.log" 2>&1 &
+    HOME="$out_dir/home" LSAN_OPTIONS="suppressions=$support/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}" \
+    "$bin_dir/ostrand" "$out_dir/in" >"$out_dir/ostrand.log" 2>&1 &
 app_pid=$!
 window=$(find_window '^Ostrand$' "$app_pid") || fail "no window titled Ostrand: $(cat "$out_dir/ostrand.log")"
 sleep 0.5
