@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include <QIODevice>
+
 #include "cli/TerminalText.h"
 #include "core/app/ErrorReport.h"
 #include "core/common/Paths.h"
@@ -100,11 +102,22 @@ void ConverterHost::showMessage(const QString& text)
 void ConverterHost::documentWritten(const QString& path)
 {
     clearProgress();
+    if (m_listLost)
+        return;
     if (m_output.nullEnded)
         m_out << path << QChar(0);
     else
         m_out << (m_terminal.stdoutIsTerminal ? quotedForTerminal(path) : path) << '\n';
     m_out.flush();
+    // A script that reads the list must not take a lost list for an empty one: the loss is a failure, told once.
+    if (m_terminal.stdoutClosed || m_out.status() != QTextStream::Ok) {
+        m_listLost = true;
+        const QString reason = m_terminal.stdoutClosed ? QStringLiteral("it was closed")
+                               : m_out.device()        ? m_out.device()->errorString()
+                                                       : QStringLiteral("the write failed");
+        ++m_failures;
+        say(QStringLiteral("cannot write the list of documents to standard output: %1").arg(reason));
+    }
 }
 
 QString ConverterHost::progressLine(int columns) const

@@ -19,6 +19,9 @@ struct ConverterTerminal
     bool stdinIsTerminal = false;
     bool stdoutIsTerminal = false;
     bool stderrIsTerminal = false;
+    // Standard input or output was closed when the program started (it is held open on /dev/null since).
+    bool stdinClosed = false;
+    bool stdoutClosed = false;
     // The columns of the terminal on stderr, asked at each redraw (the window may be resized); 0 unknown.
     std::function<int()> columns;
 };
@@ -112,6 +115,7 @@ private:
     QString m_currentName;
     int m_percent = 0;
     bool m_progressShown = false;
+    bool m_listLost = false; // the list of documents could not be written to standard output
     QElapsedTimer m_sinceDraw;
 };
 

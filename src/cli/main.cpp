@@ -9,6 +9,8 @@
 #include "cli/ConverterCommand.h"
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -37,9 +39,31 @@ void installStopHandlers()
 #endif
 }
 
+// A standard stream closed at the start is held open on /dev/null before anything else is opened: a file the run
+// opens would otherwise take its number, and the list of documents or the messages would go into a document.
+// True when the stream was closed.
+bool holdIfClosed([[maybe_unused]] int fd)
+{
+#ifdef Q_OS_UNIX
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+        return false;
+    const int held = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (held >= 0 && held != fd) {
+        ::dup2(held, fd);
+        ::close(held);
+    }
+    return true;
+#else
+    return false;
+#endif
+}
+
 ostrand::ConverterTerminal terminal()
 {
     ostrand::ConverterTerminal terminal;
+    terminal.stdinClosed = holdIfClosed(0);
+    terminal.stdoutClosed = holdIfClosed(1);
+    holdIfClosed(2);
 #ifdef Q_OS_UNIX
     terminal.stdinIsTerminal = isatty(STDIN_FILENO) != 0;
     terminal.stdoutIsTerminal = isatty(STDOUT_FILENO) != 0;
@@ -56,11 +80,12 @@ ostrand::ConverterTerminal terminal()
 
 int main(int argc, char* argv[])
 {
+    const ostrand::ConverterTerminal streams = terminal();
     QCoreApplication app(argc, argv);
     installStopHandlers();
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    ostrand::ConverterCommand command(terminal());
+    ostrand::ConverterCommand command(streams);
     return command.run(app.arguments().mid(1), out, err);
 }

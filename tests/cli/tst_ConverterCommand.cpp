@@ -50,6 +50,8 @@ private slots:
     void initTestCase();
     void cleanup();
     void exampleInProcess();
+    void standardStreamsThatFail_data();
+    void standardStreamsThatFail();
     void exampleThroughTheProgram();
     void badUsage_data();
     void badUsage();
@@ -457,6 +459,53 @@ void tst_ConverterCommand::scanCountsNamesThatAreNotUtf8()
 #else
     QSKIP("names are always text elsewhere");
 #endif
+}
+
+void tst_ConverterCommand::standardStreamsThatFail_data()
+{
+    QTest::addColumn<QString>("script"); // run by sh in a folder holding a.csv and out/; $0 is the converter
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("the list to a full device")
+        << R"("$0" -o out a.csv >/dev/full)"
+        << QByteArray("ostrand-convert: cannot write the list of documents to standard output: No space left on "
+                      "device\n");
+    QTest::newRow("standard output closed")
+        << R"("$0" -o out a.csv >&-)"
+        << QByteArray("ostrand-convert: cannot write the list of documents to standard output: it was closed\n");
+    QTest::newRow("standard input closed, -") << R"("$0" - <&-)"
+                                              << QByteArray("ostrand-convert: -: standard input was closed\n");
+    QTest::newRow("standard output closed, -") << R"(printf 'x\n' | "$0" - >&-)"
+                                               << QByteArray("ostrand-convert: -: standard output was closed\n");
+}
+
+// A standard stream that fails or was closed is one line on stderr and exit status 1, never a lost list taken for an
+// empty one; the documents written are whole, and none received what was meant for a closed stream.
+void tst_ConverterCommand::standardStreamsThatFail()
+{
+    QFETCH(QString, script);
+    QFETCH(QByteArray, err);
+    const QString converter = test::programPath(QStringLiteral("ostrand-convert"));
+    if (converter.isEmpty())
+        QSKIP("OSTRAND_BIN_DIR is not set (CTest sets it)");
+    test::TempTree tree;
+    tree.makeFolder(QStringLiteral("out"));
+    tree.writeFile(QStringLiteral("a.csv"), "a,b\r\nc,d\r\n");
+    QProcess shell;
+    shell.setWorkingDirectory(tree.root());
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, converter});
+    QVERIFY(shell.waitForFinished(60000));
+
+    QCOMPARE(shell.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(shell.exitCode(), 1);
+    QCOMPARE(shell.readAllStandardError(), err);
+    const QStringList written = QDir(tree.path(QStringLiteral("out"))).entryList(QDir::Files);
+    if (script.contains(QLatin1String("a.csv"))) {
+        QCOMPARE(written, QStringList{QStringLiteral("a.htm")});
+        QCOMPARE(test::TempTree::readFile(tree.path(QStringLiteral("out/a.htm"))), kExample);
+    } else {
+        QCOMPARE(written, QStringList());
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ConverterCommand)
