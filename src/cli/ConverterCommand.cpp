@@ -55,8 +55,11 @@ PathKind lookAt(const QString& path)
         return {QString::fromLocal8Bit(std::strerror(ENOENT)), false};
 #ifdef Q_OS_UNIX
     struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return {QString::fromLocal8Bit(std::strerror(errno)), false};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        const int error = errno;
+        const QString undecodable = error == ENOENT ? UndecodableNameReason(path) : QString();
+        return {undecodable.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : undecodable, false};
+    }
     return {QString(), S_ISDIR(info.st_mode)};
 #else
     if (!QFileInfo::exists(path))

@@ -50,8 +50,8 @@ private slots:
     void initTestCase();
     void cleanup();
     void exampleInProcess();
-    void standardStreamsThatFail_data();
-    void standardStreamsThatFail();
+    void edgesOfTheShell_data();
+    void edgesOfTheShell();
     void exampleThroughTheProgram();
     void badUsage_data();
     void badUsage();
@@ -461,7 +461,7 @@ void tst_ConverterCommand::scanCountsNamesThatAreNotUtf8()
 #endif
 }
 
-void tst_ConverterCommand::standardStreamsThatFail_data()
+void tst_ConverterCommand::edgesOfTheShell_data()
 {
     QTest::addColumn<QString>("script"); // run by sh in a folder holding a.csv and out/; $0 is the converter
     QTest::addColumn<QByteArray>("err");
@@ -477,11 +477,17 @@ void tst_ConverterCommand::standardStreamsThatFail_data()
                                               << QByteArray("ostrand-convert: -: standard input was closed\n");
     QTest::newRow("standard output closed, -") << R"(printf 'x\n' | "$0" - >&-)"
                                                << QByteArray("ostrand-convert: -: standard output was closed\n");
+    // The shell passes the name's bytes; the program cannot reach a file by a name that is not valid UTF-8.
+    QTest::newRow("a name that is not valid UTF-8")
+        << R"(name=$(printf 'bad\377.csv'); printf 'x\n' >"$name"; "$0" -o out "$name"; s=$?; rm "$name"; exit $s)"
+        << QByteArray("ostrand-convert: bad\xEF\xBF\xBD.csv: The name is not valid UTF-8, so the file cannot be "
+                      "reached by it\n");
 }
 
-// A standard stream that fails or was closed is one line on stderr and exit status 1, never a lost list taken for an
-// empty one; the documents written are whole, and none received what was meant for a closed stream.
-void tst_ConverterCommand::standardStreamsThatFail()
+// A standard stream that fails or was closed, or a name the program cannot reach, is one line on stderr and exit
+// status 1, never a lost list taken for an empty one; the documents written are whole, and none received what
+// was meant for a closed stream.
+void tst_ConverterCommand::edgesOfTheShell()
 {
     QFETCH(QString, script);
     QFETCH(QByteArray, err);

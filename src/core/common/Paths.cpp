@@ -42,6 +42,13 @@ QString FolderOf(const QString& path, PathRules rules)
     return last < 0 ? QString() : path.left(last + 1);
 }
 
+QString UndecodableNameReason(const QString& path)
+{
+    if (path.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("The name is not valid UTF-8, so the file cannot be reached by it");
+    return QString();
+}
+
 QString FileNameOf(const QString& path, PathRules rules)
 {
     const qsizetype last = path.lastIndexOf(pathSeparator(rules));

@@ -33,6 +33,10 @@ QString FolderOf(const QString& path, PathRules rules = nativePathRules());
 // The part of a path after its last separator; the whole text when it has none.
 QString FileNameOf(const QString& path, PathRules rules = nativePathRules());
 
+// Why a path that was not found may not be found: a name holding U+FFFD came from bytes that are not valid UTF-8,
+// and no name the program can pass on reaches that file. "" for any other path.
+QString UndecodableNameReason(const QString& path);
+
 // True when the path's attributes can be read (links followed) and include the folder attribute.
 bool IsFolder(const QString& path);
 

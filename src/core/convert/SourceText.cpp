@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "core/common/Paths.h"
 #include "core/convert/ByteScan.h"
 #include "core/convert/LargeBuffer.h"
 
@@ -238,13 +239,10 @@ QByteArray decodeSourceBytes(QByteArray bytes, const SliceBreak& pause)
 
 namespace {
 
-// A missing path whose name holds U+FFFD came from bytes that are not valid UTF-8: no name we can pass
-// on reaches that file.
 QString notFoundReason(const QString& path)
 {
-    if (path.contains(QChar::ReplacementCharacter))
-        return QStringLiteral("The name is not valid UTF-8, so the file cannot be reached by it");
-    return QStringLiteral("File not found");
+    const QString undecodable = UndecodableNameReason(path);
+    return undecodable.isEmpty() ? QStringLiteral("File not found") : undecodable;
 }
 
 QString changedReason()
