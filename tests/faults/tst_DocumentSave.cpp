@@ -72,6 +72,8 @@ private slots:
     void initTestCase();
     void permissionsOfTheDocument_data();
     void permissionsOfTheDocument();
+    void ownerAndGroupKeptByRoot_data();
+    void ownerAndGroupKeptByRoot();
     void linksAreWrittenThrough_data();
     void linksAreWrittenThrough();
     void failuresLeaveTheEarlierFileAndNoTemporaryFile_data();
@@ -126,6 +128,42 @@ void tst_DocumentSave::permissionsOfTheDocument()
     QCOMPARE(modeOf(path), expected);
     QCOMPARE(test::TempTree::readFile(path), QByteArray("<table>\r\n"));
     QCOMPARE(entriesOf(tree.path(QStringLiteral("out"))), QStringList{QStringLiteral("a.htm")});
+}
+
+void tst_DocumentSave::ownerAndGroupKeptByRoot_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<int>("owner");
+    QTest::addColumn<int>("group");
+    addRows("another user and group", 1000, 1000);
+    addRows("another user, root's group", 1000, 0);
+    addRows("root, another group", 0, 1000);
+}
+
+// Root replacing a document of another user keeps its owner, group and mode, as an editor does.
+void tst_DocumentSave::ownerAndGroupKeptByRoot()
+{
+    QFETCH(bool, named);
+    QFETCH(int, owner);
+    QFETCH(int, group);
+    if (::geteuid() != 0)
+        QSKIP("only root may give a file to another user");
+    const TemporaryFiles files(named);
+    test::TempTree tree;
+    const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a\n");
+    const QString path = tree.writeFile(QStringLiteral("out/a.htm"), kOld);
+    const QByteArray encoded = QFile::encodeName(path);
+    QCOMPARE(::chown(encoded.constData(), uid_t(owner), gid_t(group)), 0);
+    QCOMPARE(::chmod(encoded.constData(), 0640), 0);
+
+    QCOMPARE(writeDocument(path, "<table>\r\n", source).error(), QString());
+
+    struct stat info;
+    QCOMPARE(::stat(encoded.constData(), &info), 0);
+    QCOMPARE(int(info.st_uid), owner);
+    QCOMPARE(int(info.st_gid), group);
+    QCOMPARE(int(info.st_mode & 07777), 0640);
+    QCOMPARE(test::TempTree::readFile(path), QByteArray("<table>\r\n"));
 }
 
 void tst_DocumentSave::linksAreWrittenThrough_data()

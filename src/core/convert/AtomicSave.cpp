@@ -96,7 +96,7 @@ AtomicSave& AtomicSave::operator=(AtomicSave&& other) noexcept
     return *this;
 }
 
-Status AtomicSave::open(const QString& file, int existingMode)
+Status AtomicSave::open(const QString& file, const Replaced& replaced)
 {
     cancel();
     m_file = QFile::encodeName(file);
@@ -125,7 +125,15 @@ Status AtomicSave::open(const QString& file, int existingMode)
         }
     }
     m_fd = fd;
-    if (existingMode >= 0 && ::fchmod(m_fd, mode_t(existingMode) & 0777) != 0) {
+    // The owner and group first: a change of owner clears the mode's special bits, which the mode then sets.
+    // Where the program may not give the file away, it keeps the group if it can, else its own.
+    const uid_t owner = replaced.owner >= 0 ? uid_t(replaced.owner) : uid_t(-1);
+    const gid_t group = replaced.group >= 0 ? gid_t(replaced.group) : gid_t(-1);
+    if ((owner != uid_t(-1) && owner != ::geteuid()) || (group != gid_t(-1) && group != ::getegid())) {
+        if (::fchown(m_fd, owner, group) != 0 && errno == EPERM)
+            (void)::fchown(m_fd, uid_t(-1), group);
+    }
+    if (replaced.mode >= 0 && ::fchmod(m_fd, mode_t(replaced.mode) & 0777) != 0) {
         const int error = errno;
         cancel();
         return systemFailure(error);
@@ -263,7 +271,7 @@ AtomicSave& AtomicSave::operator=(AtomicSave&& other) noexcept
     return *this;
 }
 
-Status AtomicSave::open(const QString& file, int)
+Status AtomicSave::open(const QString& file, const Replaced&)
 {
     cancel();
     auto fallback = std::make_unique<Fallback>(file);

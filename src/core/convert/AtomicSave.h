@@ -27,9 +27,16 @@ public:
     AtomicSave(AtomicSave&& other) noexcept;
     AtomicSave& operator=(AtomicSave&& other) noexcept;
 
+    // What the new file keeps of the file it replaces: its permission bits and, where the program may (as root,
+    // or a group it belongs to), its owner and group; -1 for a new file.
+    struct Replaced
+    {
+        int mode = -1;
+        qint64 owner = -1;
+        qint64 group = -1;
+    };
     // Opens the temporary file for the file, which is a regular file or a new name (links already resolved).
-    // existingMode: the permission bits of the file it replaces, or -1 for a new file.
-    Status open(const QString& file, int existingMode);
+    Status open(const QString& file, const Replaced& replaced);
     bool isOpen() const;
     // The temporary file's descriptor; -1 when it is not open.
     int handle() const;

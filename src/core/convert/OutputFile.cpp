@@ -146,6 +146,8 @@ struct OutputTarget
     bool folder = false;
     int mode = -1;    // the permission bits of an existing file
     QString identity; // an existing file's device and inode
+    qint64 owner = -1; // an existing file's user and group
+    qint64 group = -1;
 };
 
 // Whether the document may be written at the path as it stands: a new name, an existing regular file, or a
@@ -162,7 +164,8 @@ Result<OutputTarget> lookAtTarget(const QString& path)
             return writeFailure(path, QStringLiteral("It is a symbolic link that leads nowhere"));
         }
         if (S_ISREG(link.st_mode))
-            return OutputTarget{at, true, false, int(link.st_mode & 07777), fileIdentity(link)};
+            return OutputTarget{at,   true, false, int(link.st_mode & 07777), fileIdentity(link), qint64(link.st_uid),
+                                qint64(link.st_gid)};
         if (hops == 0 && S_ISDIR(link.st_mode))
             return OutputTarget{path, true, true, -1, QString()};
         if (!S_ISLNK(link.st_mode))
@@ -337,7 +340,9 @@ Status DocumentWriter::open(const QString& path, const QString& sourcePath)
     if (found.exists && ::access(QFile::encodeName(found.file).constData(), W_OK) != 0)
         return writeFailure(path, QStringLiteral("Existing file %1 is not writable").arg(path));
 #endif
-    if (const Status opened = m_save.open(found.file, found.exists ? found.mode : -1); !opened)
+    const AtomicSave::Replaced replaced{found.exists ? found.mode : -1, found.exists ? found.owner : -1,
+                                        found.exists ? found.group : -1};
+    if (const Status opened = m_save.open(found.file, replaced); !opened)
         return writeFailure(path, opened.error());
     m_file = found.file;
     m_lookedFile = found.identity;
