@@ -13,7 +13,8 @@ fail() {
     failures=$((failures + 1))
 }
 
-# Reserved for examples (RFC 2606 and 6761), and the specifications the packaging files cite.
+# Reserved for examples (RFC 2606 and 6761), and the two public standards the packaging files cite (Debian's
+# copyright format, the W3C).
 allowed='^(([a-z0-9-]+\.)*(example|invalid|test|localhost)|(www\.)?example\.(com|net|org)|www\.debian\.org|www\.w3\.org)$'
 if git -C "$src" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
     files=$(git -C "$src" ls-files)
