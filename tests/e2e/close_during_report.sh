@@ -18,14 +18,6 @@ for i in 1 2 3 4 5 6; do
 done
 printf '[Ostrand]\nOutput%%20Folder=%s/\n' "$out_dir/out" >"$out_dir/config/Kelvadine.conf"
 
-xvfb_pid=
-app_pid=
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    wait 2>/dev/null
-}
-trap cleanup EXIT
 start_xvfb "$out_dir"
 
 # The program ends by itself here: in a build with the sanitizers, leaks of the system's libraries are not its own.

@@ -129,7 +129,9 @@ Status AtomicSave::open(const QString& file, const Replaced& replaced)
     // Where the program may not give the file away, it keeps the group if it can, else its own.
     const uid_t owner = replaced.owner >= 0 ? uid_t(replaced.owner) : uid_t(-1);
     const gid_t group = replaced.group >= 0 ? gid_t(replaced.group) : gid_t(-1);
-    if ((owner != uid_t(-1) && owner != ::geteuid()) || (group != gid_t(-1) && group != ::getegid())) {
+    static const uid_t self = ::geteuid();
+    static const gid_t selfGroup = ::getegid();
+    if ((owner != uid_t(-1) && owner != self) || (group != gid_t(-1) && group != selfGroup)) {
         if (::fchown(m_fd, owner, group) != 0 && errno == EPERM)
             (void)::fchown(m_fd, uid_t(-1), group);
     }

@@ -1,6 +1,16 @@
 # SPDX-License-Identifier: MIT
 # Sourced by the end-to-end tests: start_xvfb DIR starts an X server of its own (Xvfb picks a display number no
-# other server holds), waits until it answers and sets `display` and `xvfb_pid`; fail MESSAGE ends the test.
+# other server holds), waits until it answers and sets `display` and `xvfb_pid`; fail MESSAGE ends the test. The
+# program a test starts goes in `app_pid`; both are ended when the test exits.
+
+xvfb_pid=
+app_pid=
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+}
+trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
