@@ -234,7 +234,8 @@ Form1::Form1(QSettings& settings, Dialogs& dialogs, const QString& programFolder
         if (m_started)
             showMessage(text);
         else
-            QMetaObject::invokeMethod(this, [this, text] { showMessage(text); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, text] { showMessage(text); }, Qt::QueuedConnection);
     });
     Form_Load();
     m_settings.checkSaving();

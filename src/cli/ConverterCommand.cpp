@@ -274,7 +274,8 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
 int ConverterCommand::convertStandardInput(ConverterHost& host, QTextStream& out)
 {
     const QString path = standardStreamPath();
-    for (const auto& [closed, stream] : {std::pair{m_terminal.stdinClosed, "input"}, {m_terminal.stdoutClosed, "output"}}) {
+    for (const auto& [closed, stream] :
+         {std::pair{m_terminal.stdinClosed, "input"}, {m_terminal.stdoutClosed, "output"}}) {
         if (closed) {
             host.reportFailure(path, QStringLiteral("standard %1 was closed").arg(QLatin1String(stream)));
             return kFailures;

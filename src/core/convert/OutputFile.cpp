@@ -144,8 +144,8 @@ struct OutputTarget
     QString file;
     bool exists = false;
     bool folder = false;
-    int mode = -1;    // the permission bits of an existing file
-    QString identity; // an existing file's device and inode
+    int mode = -1;     // the permission bits of an existing file
+    QString identity;  // an existing file's device and inode
     qint64 owner = -1; // an existing file's user and group
     qint64 group = -1;
 };
@@ -164,7 +164,12 @@ Result<OutputTarget> lookAtTarget(const QString& path)
             return writeFailure(path, QStringLiteral("It is a symbolic link that leads nowhere"));
         }
         if (S_ISREG(link.st_mode))
-            return OutputTarget{at,   true, false, int(link.st_mode & 07777), fileIdentity(link), qint64(link.st_uid),
+            return OutputTarget{at,
+                                true,
+                                false,
+                                int(link.st_mode & 07777),
+                                fileIdentity(link),
+                                qint64(link.st_uid),
                                 qint64(link.st_gid)};
         if (hops == 0 && S_ISDIR(link.st_mode))
             return OutputTarget{path, true, true, -1, QString()};

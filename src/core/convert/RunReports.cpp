@@ -62,8 +62,9 @@ QString RunReports::kindOf(const QString& description, const QString& tag, int l
     QString general = description;
     if (!sourcePath.isEmpty()) {
         const OutputMode mode = m_host.outputMode();
-        const QString outputPath = OutputPath(sourcePath, mode, mode == OutputMode::ChosenFolder ? m_host.outputFolder() : QString(),
-                                              OutputFileName(sourcePath));
+        const QString outputPath =
+            OutputPath(sourcePath, mode, mode == OutputMode::ChosenFolder ? m_host.outputFolder() : QString(),
+                       OutputFileName(sourcePath));
         // The longer path first: a source without an extension is the start of its document's path.
         QString paths[] = {outputPath, sourcePath};
         if (paths[0].size() < paths[1].size())
@@ -112,10 +113,11 @@ QStringList RunReports::closingMessages() const
 {
     QStringList messages;
     if (m_refusedCount > 0) {
-        QString text = QStringLiteral("%1 file(s) were not converted because an earlier file of the list wrote the same "
-                                      "document, which is kept:\r\n%2")
-                           .arg(m_refusedCount)
-                           .arg(namedFiles(m_refused, m_refusedCount));
+        QString text =
+            QStringLiteral("%1 file(s) were not converted because an earlier file of the list wrote the same "
+                           "document, which is kept:\r\n%2")
+                .arg(m_refusedCount)
+                .arg(namedFiles(m_refused, m_refusedCount));
         // Beside its own source each of them has a document of its own, unless two sources of one folder share a
         // name but for the extension.
         bool allApart = m_refusedInChosenFolder;

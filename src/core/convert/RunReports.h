@@ -66,7 +66,7 @@ private:
     RunHost& m_host;
     const bool m_gathers;
     QString m_converting;
-    QString m_concern; // a source converted earlier whose document is written only now
+    QString m_concern;                // a source converted earlier whose document is written only now
     QHash<QString, qsizetype> m_seen; // reports of each kind so far
     QHash<QString, Held> m_held;
     QStringList m_heldOrder;

@@ -85,7 +85,8 @@ int countUnreachableFiles(int parent, const char* name, const QString& pattern, 
         bool file = entry->d_type == DT_REG;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
             struct stat target;
-            folder = entry->d_type == DT_UNKNOWN && ::fstatat(::dirfd(dir), entry->d_name, &target, AT_SYMLINK_NOFOLLOW) == 0 &&
+            folder = entry->d_type == DT_UNKNOWN &&
+                     ::fstatat(::dirfd(dir), entry->d_name, &target, AT_SYMLINK_NOFOLLOW) == 0 &&
                      S_ISDIR(target.st_mode);
             file = !folder && ::fstatat(::dirfd(dir), entry->d_name, &target, 0) == 0 && S_ISREG(target.st_mode);
         }

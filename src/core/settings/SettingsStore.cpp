@@ -3,10 +3,10 @@
 
 #include <array>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryFile>
