@@ -408,58 +408,63 @@ void tst_ConvertRun::repeatedReportsAreGathered_data()
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("gathers");
     QTest::addColumn<QList<int>>("shown");    // the lines of the reports shown one by one
-    QTest::addColumn<QStringList>("closing"); // the messages before "Done.", with {OUT} and {IN} for the folders
+    QTest::addColumn<QStringList>("closing"); // the messages before "Done.", with {IN} for the sources' folder
+
+    // The closing messages: the files named one a line under {IN}, then how many more there are.
+    const auto named = [](const QStringList& names, int more) {
+        QString text = QStringLiteral("{IN}/") + names.join(QStringLiteral("\r\n{IN}/"));
+        return more > 0 ? text + QStringLiteral("\r\nand %1 more").arg(more) : text;
+    };
+    const auto refused = [&](int count, const QStringList& names, int more, bool allApart) {
+        return QStringLiteral("%1 file(s) were not converted because an earlier file of the list wrote the same "
+                              "document, which is kept:\r\n")
+                   .arg(count) +
+               named(names, more) +
+               (allApart ? QStringLiteral("\r\n\r\n\"Save results in folder of original file\" converts them all, "
+                                          "each beside its own source.")
+                         : QString());
+    };
+    const auto held = [&](int count, const QStringList& names, int more) {
+        return QStringLiteral("The same failure came for %1 more file(s), whose reports were not shown one by one. The "
+                              "first of them:\r\nCannot read {IN}/%2: File not found\r\nin "
+                              "Vantrel2021/08/31.modCSV.ConvertVantrel at line 114\r\n\r\nThe files:\r\n")
+                   .arg(count)
+                   .arg(names.first()) +
+               named(names, more);
+    };
 
     QStringList oneName;
     for (int i = 0; i < 8; ++i)
         oneName.append(QStringLiteral("d%1/a.csv").arg(i));
-    const QString refusedAll =
-        QStringLiteral("7 file(s) were not converted because an earlier file of the list wrote the same document, which "
-                       "is kept:\r\n{IN}/d1/a.csv\r\n{IN}/d2/a.csv\r\n{IN}/d3/a.csv\r\n{IN}/d4/a.csv\r\n{IN}/d5/a.csv\r\n"
-                       "and 2 more\r\n\r\n\"Save results in folder of original file\" converts them all, each beside its "
-                       "own source.");
+    const QStringList refusedFive{u"d1/a.csv"_qs, u"d2/a.csv"_qs, u"d3/a.csv"_qs, u"d4/a.csv"_qs, u"d5/a.csv"_qs};
     const int chosen = int(OutputMode::ChosenFolder);
     const int beside = int(OutputMode::SourceFolder);
-    QTest::newRow("one name in many folders") << oneName << chosen << true << QList<int>{} << QStringList{refusedAll};
+    QTest::newRow("one name in many folders")
+        << oneName << chosen << true << QList<int>{} << QStringList{refused(7, refusedFive, 2, true)};
     QTest::newRow("one name, each printed") << oneName << chosen << false << QList<int>(7, 168) << QStringList{};
     // Beside their sources a.csv and a.txt still share a.htm: no promise that the other option converts them.
     QTest::newRow("one name in one folder")
-        << QStringList{QStringLiteral("d0/a.csv"), QStringLiteral("d0/a.txt"), QStringLiteral("d1/b.csv")} << chosen
-        << true << QList<int>{}
-        << QStringList{QStringLiteral("1 file(s) were not converted because an earlier file of the list wrote the same "
-                                      "document, which is kept:\r\n{IN}/d0/a.txt")};
-    QTest::newRow("beside the source") << QStringList{QStringLiteral("d0/a.csv"), QStringLiteral("d0/a.txt")} << beside
-                                       << true << QList<int>{}
-                                       << QStringList{QStringLiteral(
-                                              "1 file(s) were not converted because an earlier file of the list wrote "
-                                              "the same document, which is kept:\r\n{IN}/d0/a.txt")};
+        << QStringList{u"d0/a.csv"_qs, u"d0/a.txt"_qs, u"d1/b.csv"_qs} << chosen << true << QList<int>{}
+        << QStringList{refused(1, {u"d0/a.txt"_qs}, 0, false)};
+    QTest::newRow("beside the source") << QStringList{u"d0/a.csv"_qs, u"d0/a.txt"_qs} << beside << true << QList<int>{}
+                                       << QStringList{refused(1, {u"d0/a.txt"_qs}, 0, false)};
 
     QStringList missing;
     for (int i = 0; i < 10; ++i)
         missing.append(QStringLiteral("-m%1.csv").arg(i));
-    const QString heldMissing =
-        QStringLiteral("The same failure came for 7 more file(s), whose reports were not shown one by one. The first of "
-                       "them:\r\nCannot read {IN}/m3.csv: File not found\r\nin "
-                       "Vantrel2021/08/31.modCSV.ConvertVantrel at line 114\r\n\r\nThe files:\r\n{IN}/m3.csv\r\n"
-                       "{IN}/m4.csv\r\n{IN}/m5.csv\r\n{IN}/m6.csv\r\n{IN}/m7.csv\r\nand 2 more");
-    QTest::newRow("missing files") << missing << chosen << true << QList<int>(3, 114) << QStringList{heldMissing};
+    QTest::newRow("missing files")
+        << missing << chosen << true << QList<int>(3, 114)
+        << QStringList{held(7, {u"m3.csv"_qs, u"m4.csv"_qs, u"m5.csv"_qs, u"m6.csv"_qs, u"m7.csv"_qs}, 2)};
     QTest::newRow("missing files, each printed") << missing << chosen << false << QList<int>(10, 114) << QStringList{};
     // Each kind has its own few boxes, and a kind that came only a few times needs no closing message.
     QStringList mixed = missing;
-    mixed.insert(1, QStringLiteral("d0/a.csv"));
-    mixed.insert(2, QStringLiteral("d1/a.csv"));
-    mixed.insert(5, QStringLiteral("-x/a.csv"));
+    mixed.insert(1, u"d0/a.csv"_qs);
+    mixed.insert(2, u"d1/a.csv"_qs);
+    mixed.insert(5, u"-x/a.csv"_qs);
     QTest::newRow("two kinds and a refusal")
         << mixed << chosen << true << QList<int>{114, 114, 114}
-        << QStringList{QStringLiteral("1 file(s) were not converted because an earlier file of the list wrote the same "
-                                      "document, which is kept:\r\n{IN}/d1/a.csv\r\n\r\n\"Save results in folder of "
-                                      "original file\" converts them all, each beside its own source."),
-                       QString(heldMissing).replace(QStringLiteral("7 more"), QStringLiteral("8 more"))
-                           .replace(QStringLiteral("m3.csv: File"), QStringLiteral("x/a.csv: File"))
-                           .replace(QStringLiteral("{IN}/m3.csv\r\n{IN}/m4.csv\r\n{IN}/m5.csv\r\n{IN}/m6.csv\r\n"
-                                                   "{IN}/m7.csv\r\nand 2 more"),
-                                    QStringLiteral("{IN}/x/a.csv\r\n{IN}/m3.csv\r\n{IN}/m4.csv\r\n{IN}/m5.csv\r\n"
-                                                   "{IN}/m6.csv\r\nand 3 more"))};
+        << QStringList{refused(1, {u"d1/a.csv"_qs}, 0, true),
+                       held(8, {u"x/a.csv"_qs, u"m3.csv"_qs, u"m4.csv"_qs, u"m5.csv"_qs, u"m6.csv"_qs}, 3)};
 }
 
 // A run over many failing entries: the window shows a few boxes of each kind and one message for the rest, the
@@ -491,7 +496,7 @@ void tst_ConvertRun::repeatedReportsAreGathered()
     QCOMPARE(host.reportLines(), shown);
     QStringList expected;
     for (QString message : closing)
-        expected.append(message.replace(QStringLiteral("{IN}"), in).replace(QStringLiteral("{OUT}"), host.options.OutputFolder));
+        expected.append(message.replace(QStringLiteral("{IN}"), in));
     expected.append(kDone);
     QCOMPARE(host.messages, expected);
 }
