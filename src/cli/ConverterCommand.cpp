@@ -12,8 +12,9 @@
 #include "cli/StandardStreams.h"
 #include "cli/TerminalText.h"
 #include "core/common/Paths.h"
+#include "core/common/SystemText.h"
 #include "core/convert/ConversionRun.h"
-#include "core/convert/ConvertText.h"
+#include "core/convert/ConvertStream.h"
 #include "core/filelist/FolderExpansion.h"
 #include "core/options/Delimiter.h"
 #include "core/settings/SettingsStore.h"
@@ -283,35 +284,53 @@ int ConverterCommand::convertStandardInput(ConverterHost& host, QTextStream& out
     }
     if (m_terminal.stdinIsTerminal)
         host.say(QStringLiteral("reading CSV from the terminal; end it with Ctrl-D on a line of its own"));
-    Result<QByteArray> bytes = readWholeStream(kStdinDescriptor, s_stopRequested);
-    if (s_stopRequested)
-        return stoppedStatus();
-    if (!bytes) {
-        host.reportFailure(path, bytes.error());
-        return kFailures;
+    // The stream is read once into a file of its own, then converted through the same passes as a file; the
+    // document goes out as it is made. Memory the system cannot give ends the conversion with a report.
+    Status converted;
+    try {
+        converted = convertStream(host, out);
+    } catch (const std::bad_alloc&) {
+        converted = Failure{QStringLiteral("Cannot convert standard input: %1").arg(systemErrorText(ENOMEM))};
     }
-    host.appendEntries({path});
-    host.entry(1);
-    const std::optional<QByteArray> document = ConvertSourceBytes(
-        host, std::move(bytes.value()), ResolveDelimiter(host.delimiterOption(), host.otherDelimiterText()));
     host.clearProgress();
-    if (s_stopRequested || !document)
-        return stoppedStatus();
-    out.flush();
-    Status written;
-    if (out.device()) {
-        written = writeWholeStream(kStdoutDescriptor, *document, s_stopRequested);
-    } else {
-        out << QString::fromUtf8(*document);
-        out.flush();
-    }
     if (s_stopRequested)
         return stoppedStatus();
-    if (!written) {
-        host.reportFailure(path, written.error());
+    if (!converted) {
+        host.reportFailure(path, converted.error());
         return kFailures;
     }
     return kAllWritten;
+}
+
+Status ConverterCommand::convertStream(ConverterHost& host, QTextStream& out)
+{
+    SourcePasses passes;
+    const SliceBreak stop = [] { return !s_stopRequested; };
+    if (const Status opened = passes.openStream(kStdinDescriptor, QStringLiteral("standard input"), stop); !opened)
+        return opened.error().isEmpty() ? Status::success() : opened;
+    host.appendEntries({standardStreamPath()});
+    host.entry(1);
+    // Without a descriptor (a test's text stream), the document is gathered and written at the end.
+    QByteArray gathered;
+    Status written;
+    const DocumentRows::Take put = [&](QByteArrayView bytes) {
+        if (!out.device()) {
+            gathered.append(bytes);
+            return true;
+        }
+        written = writeWholeStream(kStdoutDescriptor, bytes, s_stopRequested);
+        return written.ok() && !s_stopRequested;
+    };
+    out.flush();
+    const Status converted =
+        ConvertStream(host, passes, ResolveDelimiter(host.delimiterOption(), host.otherDelimiterText()), put);
+    if (!converted)
+        return converted;
+    if (!out.device() && !s_stopRequested) {
+        out << QString::fromUtf8(gathered);
+        out.flush();
+    }
+    return written;
 }
 
 } // namespace ostrand

@@ -7,6 +7,7 @@
 #include <QTextStream>
 
 #include "cli/ConverterHost.h"
+#include "core/common/Result.h"
 
 namespace ostrand {
 
@@ -29,6 +30,7 @@ public:
 
 private:
     int convertStandardInput(ConverterHost& host, QTextStream& out);
+    Status convertStream(ConverterHost& host, QTextStream& out);
     static int stoppedStatus();
 
     ConverterTerminal m_terminal;

@@ -5,7 +5,7 @@
 #include <QVariant>
 #include <QWidget>
 
-#include "core/convert/HtmlDocument.h"
+#include "core/options/ColorNumber.h"
 
 namespace ostrand {
 

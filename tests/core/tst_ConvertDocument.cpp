@@ -3,8 +3,9 @@
 
 #include "core/common/Paths.h"
 #include "core/convert/ConvertVantrel.h"
-#include "core/convert/HtmlDocument.h"
-#include "core/convert/OutputFile.h"
+#include "core/convert/document/HtmlDocument.h"
+#include "core/convert/save/OutputPath.h"
+#include "core/options/ColorNumber.h"
 #include "support/core/RecordingRunHost.h"
 #include "support/core/TempTree.h"
 

@@ -2,7 +2,7 @@
 #include <QtTest>
 
 #include "core/convert/ConvertVantrel.h"
-#include "core/convert/SourceText.h"
+#include "core/convert/decode/WholeText.h"
 #include "support/core/RecordingRunHost.h"
 #include "support/core/TempTree.h"
 

@@ -5,9 +5,9 @@
 #include <QtTest>
 
 #include "core/convert/ConvertVantrel.h"
-#include "core/convert/HtmlDocument.h"
-#include "core/convert/SourceText.h"
-#include "core/convert/WorkSlices.h"
+#include "core/convert/decode/WholeText.h"
+#include "core/convert/document/HtmlDocument.h"
+#include "core/convert/source/WorkSlices.h"
 #include "support/core/RecordingRunHost.h"
 #include "support/core/TempTree.h"
 

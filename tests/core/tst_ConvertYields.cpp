@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "core/convert/ConvertVantrel.h"
-#include "core/convert/OutputFile.h"
-#include "core/convert/SourceText.h"
+#include "core/convert/decode/WholeText.h"
+#include "core/convert/save/DocumentWriter.h"
 #include "support/core/RecordingRunHost.h"
 #include "support/core/TempTree.h"
 

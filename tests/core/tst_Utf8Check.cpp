@@ -4,7 +4,7 @@
 // into pieces at every position.
 #include <QtTest>
 
-#include "core/convert/ByteScan.h"
+#include "core/convert/decode/Utf8Check.h"
 
 using namespace ostrand;
 

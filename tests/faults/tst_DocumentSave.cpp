@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "core/convert/OutputFile.h"
+#include "core/convert/save/DocumentWriter.h"
 #include "support/core/TempTree.h"
 
 #include <csignal>

@@ -7,8 +7,8 @@
 #include <QHash>
 
 #include "FuzzSupport.h"
-#include "core/convert/HtmlDocument.h"
-#include "core/convert/WorkSlices.h"
+#include "core/convert/document/HtmlDocument.h"
+#include "core/convert/source/WorkSlices.h"
 
 using namespace ostrand;
 

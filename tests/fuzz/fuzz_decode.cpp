@@ -8,9 +8,9 @@
 #include <QString>
 
 #include "FuzzSupport.h"
-#include "core/convert/ByteScan.h"
-#include "core/convert/SourceText.h"
-#include "core/convert/WorkSlices.h"
+#include "core/convert/decode/Utf8Check.h"
+#include "core/convert/decode/WholeText.h"
+#include "core/convert/source/WorkSlices.h"
 
 using namespace ostrand;
 

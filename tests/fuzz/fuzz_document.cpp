@@ -9,7 +9,7 @@
 
 #include "FuzzSupport.h"
 #include "core/convert/ConvertVantrel.h"
-#include "core/convert/SourceText.h"
+#include "core/convert/decode/WholeText.h"
 
 using namespace ostrand;
 

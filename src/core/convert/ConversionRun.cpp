@@ -4,8 +4,8 @@
 #include "core/app/GuardedOperation.h"
 #include "core/common/Paths.h"
 #include "core/convert/ConvertVantrel.h"
-#include "core/convert/DocumentBatch.h"
 #include "core/convert/RunReports.h"
+#include "core/convert/save/DocumentBatch.h"
 #include "core/options/Delimiter.h"
 
 namespace ostrand {

@@ -1,22 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/ConvertVantrel.h"
 
-#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include "core/app/GuardedOperation.h"
-#include "core/convert/DocumentBatch.h"
-#include "core/convert/HtmlDocument.h"
-#include "core/convert/OutputFile.h"
+#include "core/convert/DocumentRows.h"
 #include "core/convert/RunReports.h"
-#include "core/convert/SourcePasses.h"
-#include "core/convert/SourceText.h"
+#include "core/convert/document/Markup.h"
+#include "core/convert/pace/EventTurns.h"
+#include "core/convert/save/DocumentBatch.h"
+#include "core/convert/save/FreeSpace.h"
+#include "core/convert/save/OutputPath.h"
+#include "core/convert/source/SourcePasses.h"
 
 namespace ostrand {
 
 namespace {
-
-constexpr qint64 kSliceMs = 10;
 
 // Why a document has no output path: no output option is selected, or the chosen folder is empty.
 Status nowhereToWrite(OutputMode mode)
@@ -27,66 +26,23 @@ Status nowhereToWrite(OutputMode mode)
     return Failure{QStringLiteral("No output folder is chosen: the document has nowhere to go")};
 }
 
-// Gives the host's event loop a turn about every 10 ms of work, whichever pass is running, and remembers a
-// stop the host asked for after a turn.
-class EventTurns
-{
-public:
-    explicit EventTurns(ConversionHost& host) : m_host(host) { m_clock.start(); }
-
-    // A turn now; false once the host asks to stop.
-    bool now()
-    {
-        m_host.yieldToEvents();
-        m_clock.restart();
-        m_stopped = m_host.stopRequested();
-        return !m_stopped;
-    }
-    // A turn when about 10 ms have passed since the last one; false once the host asks to stop.
-    bool due() { return m_stopped ? false : m_clock.elapsed() < kSliceMs || now(); }
-    // The break the slices of a long pass are offered.
-    SliceBreak slices()
-    {
-        return [this] { return due(); };
-    }
-    bool stopped() const { return m_stopped; }
-
-private:
-    ConversionHost& m_host;
-    QElapsedTimer m_clock;
-    bool m_stopped = false;
-};
-
-// Writes the document's bytes as the cut makes them, a chunk or more at a time (the rest stays where it is
-// until `all`); without a writer (its path could not be opened) they are let go, and the write at the end
-// tells why.
-bool takeInto(DocumentWriter& writer, RowCutter& cutter, const SliceBreak& pause, bool all = false)
-{
-    const QByteArrayView bytes = cutter.output();
-    if (!writer.isOpen()) {
-        cutter.clearOutput();
-        return writer.failure().ok() && !writer.stopped();
-    }
-    if (!all && bytes.size() < DocumentWriter::kChunkBytes)
-        return true;
-    const bool taken = writer.write(bytes.data(), bytes.size(), pause);
-    cutter.clearOutput();
-    return taken;
-}
-
-// Appends the footer and the closing CR LF to the cut's output.
-void appendFooter(RowCutter& cutter)
-{
-    const QByteArray end = documentFooter() + QByteArrayLiteral("\r\n");
-    cutter.append(end.constData(), end.size());
-}
-
 QString notEnoughSpace(const QString& path, qint64 needed, qint64 free)
 {
     return QStringLiteral("Not enough disk space for %1: the document needs at least %2 bytes, and %3 are free")
         .arg(path)
         .arg(needed)
         .arg(free);
+}
+
+// Hands the document's bytes to the writer; without a writer (its path could not be opened) they are let go,
+// and the write at the end tells why.
+DocumentRows::Take into(DocumentWriter& writer, const SliceBreak& pause)
+{
+    return [&writer, pause](QByteArrayView bytes) {
+        if (!writer.isOpen())
+            return writer.failure().ok() && !writer.stopped();
+        return writer.write(bytes.data(), bytes.size(), pause);
+    };
 }
 
 // Cuts the source again into a writer for the path: the document the conversion made could not be kept for
@@ -97,21 +53,243 @@ Status writeAgain(SourcePasses& passes, const CutRules& rules, const QByteArray&
     DocumentWriter writer;
     if (const Status opened = writer.open(path, sourcePath); !opened)
         return opened;
-    RowCutter cutter(rules, passes.counts());
-    cutter.append(header.constData(), header.size());
-    const auto take = [&] { return takeInto(writer, cutter, pause); };
-    const Result<PassEnd> cut = passes.cut(cutter, {}, take, pause);
+    DocumentRows rows(rules, passes.counts(), header);
+    const Result<PassEnd> cut = rows.cut(passes, {}, into(writer, pause), pause);
     if (!cut)
         return Failure{cut.error()};
-    if (cut.value() == PassEnd::Complete) {
-        appendFooter(cutter);
-        if (takeInto(writer, cutter, pause, true))
-            return writer.commit(path, sourcePath, pause);
-    }
+    if (cut.value() == PassEnd::Complete && rows.end(into(writer, pause)))
+        return writer.commit(path, sourcePath, pause);
     if (!writer.failure().ok())
         return writer.failure();
     writer.cancel();
     return Failure{QStringLiteral("Cannot write %1: The write was stopped").arg(path)};
+}
+
+// One file's conversion, step by step: the header, the count, the start of the document, its rows, its end, the
+// output path, and the write.
+class Conversion
+{
+public:
+    Conversion(ConversionHost& host, const QString& sourcePath, const QString& delimiter,
+               WrittenDocuments* writtenInRun, DocumentBatch* batch)
+        : m_host(host), m_sourcePath(sourcePath), m_delimiter(delimiter), m_writtenInRun(writtenInRun), m_batch(batch),
+          m_op(batch ? batch->reporter() : static_cast<ErrorReporter&>(host), LocationTag::convertVantrel()),
+          m_turns(host)
+    {
+    }
+
+    std::optional<QString> run()
+    {
+        makeHeader();
+        if (!countSource() || !startDocument() || !cutRows())
+            return std::nullopt;
+        endDocument();
+        chooseOutputPath();
+        return save();
+    }
+
+private:
+    void makeHeader();
+    bool countSource();
+    bool startDocument();
+    bool cutRows();
+    void endDocument();
+    void chooseOutputPath();
+    std::optional<QString> save();
+    Status place(bool& batched);
+
+    ConversionHost& m_host;
+    const QString& m_sourcePath;
+    const QString& m_delimiter;
+    WrittenDocuments* m_writtenInRun;
+    DocumentBatch* m_batch;
+    GuardedOperation m_op;
+    EventTurns m_turns;
+    QByteArray m_header;
+    std::optional<CutRules> m_rules;
+    SourcePasses m_passes;
+    QString m_plannedPath;
+    std::optional<qint64> m_room;
+    bool m_smallSource = false;
+    DocumentWriter m_writer;
+    std::optional<DocumentRows> m_rows;
+    QString m_outputPath;
+    OutputMode m_mode = OutputMode::None;
+};
+
+void Conversion::makeHeader()
+{
+    m_op.step(112, [&] {
+        const qint64 textColor = m_host.textColor();
+        const QString borderWidth = m_host.borderWidth();
+        m_header = documentHeader(textColor, borderWidth, m_host.backgroundColor());
+    });
+}
+
+// Opens and counts the source. An unreadable source is reported and writes nothing: an earlier document at the
+// output path may be the last copy of that data. The count ends as soon as what it has seen cannot fit on the
+// disk.
+bool Conversion::countSource()
+{
+    // Where the document is meant to go is needed before the rows are cut: its temporary file is written as they
+    // are made, and the disk must have room for it. The output options are read again once the rows are done, as
+    // ever; a document meant for another place by then is moved there.
+    const OutputMode plannedMode = m_host.outputMode();
+    m_plannedPath = OutputPath(m_sourcePath, plannedMode,
+                               plannedMode == OutputMode::ChosenFolder ? m_host.outputFolder() : QString(),
+                               OutputFileName(m_sourcePath));
+    m_rules.emplace(m_delimiter.toUtf8(), m_host.documentFlags());
+    m_room = m_plannedPath.isEmpty() ? std::nullopt : freeSpaceFor(m_plannedPath);
+    bool noRoom = false;
+    const bool read = m_op.step(114, [&]() -> Status {
+        if (const Status opened = m_passes.open(m_sourcePath, m_turns.slices()); !opened)
+            return m_turns.stopped() ? Status::success() : opened;
+        // The documents of the batch are put in place before a large source is read: they do not wait for its
+        // conversion, nor keep their files open meanwhile, and whatever happens to their folders then leaves
+        // them be.
+        m_smallSource = m_batch && DocumentBatch::takes(m_passes.size());
+        if (m_batch && !m_smallSource)
+            m_batch->finish();
+        const Result<PassEnd> counted = m_passes.count(*m_rules, m_turns.slices(), m_room, m_header.size());
+        if (!counted)
+            return Failure{counted.error()};
+        noRoom = counted.value() == PassEnd::NoRoom;
+        return Status::success();
+    });
+    if (m_turns.stopped() || !read)
+        return false;
+    if (noRoom) {
+        m_op.fail(168, notEnoughSpace(m_plannedPath, m_passes.noRoomFor(), *m_room));
+        m_op.end();
+        return false;
+    }
+    return true;
+}
+
+// A document that cannot fit on the disk is reported at once, before any of it is written.
+bool Conversion::startDocument()
+{
+    const bool started = m_op.step(116, [&] {
+        if (!m_plannedPath.isEmpty()) {
+            const qint64 needed = m_passes.counts().documentLowerBound(m_header.size(), *m_rules);
+            // A small source is counted in moments, so the look at the free space before the count still holds.
+            const std::optional<qint64> free = m_smallSource ? m_room : freeSpaceFor(m_plannedPath);
+            if (free && *free < needed) {
+                m_op.fail(168, notEnoughSpace(m_plannedPath, needed, *free));
+                m_op.end();
+                return;
+            }
+        }
+        m_rows.emplace(*m_rules, m_passes.counts(), m_header);
+        // A path that cannot be written now is tried again, and reported, when the document is written.
+        m_writer.open(m_plannedPath, m_sourcePath);
+    });
+    return started && m_rows;
+}
+
+// Cuts the rows into the writer. A source that cannot be read is reported and writes nothing; a stop is no
+// failure to report.
+bool Conversion::cutRows()
+{
+    bool stopped = false;
+    QString readFailure;
+    m_op.step(120, [&]() -> Status {
+        const Result<PassEnd> cut = m_rows->cut(
+            m_passes,
+            [&](int percent) {
+                m_host.setProgressValue(percent);
+                return m_turns.now();
+            },
+            into(m_writer, m_turns.slices()), m_turns.slices());
+        if (!cut)
+            readFailure = cut.error();
+        else
+            stopped = cut.value() == PassEnd::Stopped || m_writer.stopped();
+        return Status::success();
+    });
+    if (!readFailure.isEmpty()) {
+        m_writer.cancel();
+        m_op.fail(114, readFailure);
+        m_op.end();
+        return false;
+    }
+    if (stopped || m_turns.stopped()) {
+        m_writer.cancel();
+        return false;
+    }
+    return true;
+}
+
+void Conversion::endDocument()
+{
+    m_op.step(142, [&] { m_rows->end(into(m_writer, m_turns.slices())); });
+}
+
+void Conversion::chooseOutputPath()
+{
+    QString outputName;
+    m_op.step(144, [&] { outputName = OutputFileName(m_sourcePath); });
+    m_op.step(160, [&] {
+        m_mode = m_host.outputMode();
+        const QString folder = m_mode == OutputMode::ChosenFolder ? m_host.outputFolder() : QString();
+        m_outputPath = OutputPath(m_sourcePath, m_mode, folder, outputName);
+    });
+}
+
+// Puts the document at the output path. A failed write ends the conversion; any earlier document at the path
+// stays as it was. So does a stop during the write, which is no failure to report.
+std::optional<QString> Conversion::save()
+{
+    bool stoppedWriting = false;
+    bool batched = false;
+    const bool written = m_op.step(168, [&]() -> Status {
+        const Status status = place(batched);
+        stoppedWriting = !status.ok() && m_turns.stopped();
+        return stoppedWriting ? Status::success() : status;
+    });
+    if (stoppedWriting)
+        return std::nullopt;
+    if (!written) {
+        m_op.end();
+        return std::nullopt;
+    }
+    if (batched)
+        return std::nullopt;
+    if (m_writtenInRun)
+        m_writtenInRun->add(m_outputPath);
+    return m_outputPath;
+}
+
+// A small document joins the batch; a large one, or one that goes where a document of the batch goes, is put in
+// place after the batch. A document written earlier in the run is never replaced.
+Status Conversion::place(bool& batched)
+{
+    if (m_outputPath.isEmpty()) {
+        m_writer.cancel();
+        return nowhereToWrite(m_mode);
+    }
+    const bool joins = m_batch && m_writer.isOpen() && DocumentBatch::takes(m_writer.size()) &&
+                       !m_batch->holds(m_outputPath, &m_writer);
+    if (m_batch && !joins)
+        m_batch->finish();
+    if (m_writtenInRun && (joins ? m_batch->writtenBefore(m_outputPath) : m_writtenInRun->contains(m_outputPath))) {
+        m_writer.cancel();
+        return Failure{SameOutputRefusal(m_outputPath)};
+    }
+    const SliceBreak pause = m_turns.slices();
+    if (joins) {
+        const Status prepared = m_writer.prepare(m_outputPath, m_sourcePath, pause);
+        if (prepared.ok()) {
+            m_batch->add(std::move(m_writer), m_sourcePath);
+            batched = true;
+        }
+        return prepared;
+    }
+    if (m_writer.isOpen())
+        return m_writer.commit(m_outputPath, m_sourcePath, pause);
+    if (!m_writer.failure().ok() && m_outputPath == m_plannedPath)
+        return m_writer.failure();
+    return writeAgain(m_passes, *m_rules, m_header, m_outputPath, m_sourcePath, pause);
 }
 
 } // namespace
@@ -119,166 +297,7 @@ Status writeAgain(SourcePasses& passes, const CutRules& rules, const QByteArray&
 std::optional<QString> ConvertVantrel(ConversionHost& host, const QString& sourcePath, const QString& delimiter,
                                       WrittenDocuments* writtenInRun, DocumentBatch* batch)
 {
-    GuardedOperation op(batch ? batch->reporter() : static_cast<ErrorReporter&>(host), LocationTag::convertVantrel());
-    EventTurns turns(host);
-
-    QByteArray header;
-    op.step(112, [&] {
-        const qint64 textColor = host.textColor();
-        const QString borderWidth = host.borderWidth();
-        header = documentHeader(textColor, borderWidth, host.backgroundColor());
-    });
-
-    // Where the document is meant to go is needed before the rows are cut: its temporary file is written as
-    // they are made, and the disk must have room for it. The output options are read again once the rows are
-    // done, as ever; a document meant for another place by then is moved there.
-    const OutputMode plannedMode = host.outputMode();
-    const QString plannedPath =
-        OutputPath(sourcePath, plannedMode, plannedMode == OutputMode::ChosenFolder ? host.outputFolder() : QString(),
-                   OutputFileName(sourcePath));
-
-    // An unreadable source is reported and writes nothing: an earlier document at the output path may be the
-    // last copy of that data.
-    const CutRules rules(delimiter.toUtf8(), host.documentFlags());
-    // The count ends as soon as what it has seen cannot fit on the disk.
-    SourcePasses passes;
-    const std::optional<qint64> room = plannedPath.isEmpty() ? std::nullopt : freeSpaceFor(plannedPath);
-    bool noRoom = false;
-    bool smallSource = false;
-    const bool read = op.step(114, [&]() -> Status {
-        if (const Status opened = passes.open(sourcePath, turns.slices()); !opened)
-            return turns.stopped() ? Status::success() : opened;
-        // The documents of the batch are put in place before a large source is read: they do not wait for its
-        // conversion, nor keep their files open meanwhile, and whatever happens to their folders then leaves
-        // them be.
-        smallSource = batch && DocumentBatch::takes(passes.size());
-        if (batch && !smallSource)
-            batch->finish();
-        const Result<PassEnd> counted = passes.count(rules, turns.slices(), room, header.size());
-        if (!counted)
-            return Failure{counted.error()};
-        noRoom = counted.value() == PassEnd::NoRoom;
-        return Status::success();
-    });
-    if (turns.stopped() || !read)
-        return std::nullopt;
-    if (noRoom) {
-        op.fail(168, notEnoughSpace(plannedPath, passes.noRoomFor(), *room));
-        op.end();
-        return std::nullopt;
-    }
-
-    // A document that cannot fit on the disk is reported at once, before any of it is written.
-    DocumentWriter writer;
-    std::optional<RowCutter> cutter;
-    const bool started = op.step(116, [&] {
-        if (!plannedPath.isEmpty()) {
-            const qint64 needed = passes.counts().documentLowerBound(header.size(), rules);
-            // A small source is counted in moments, so the look at the free space before the count still holds.
-            const std::optional<qint64> free = smallSource ? room : freeSpaceFor(plannedPath);
-            if (free && *free < needed) {
-                op.fail(168, notEnoughSpace(plannedPath, needed, *free));
-                op.end();
-                return;
-            }
-        }
-        cutter.emplace(rules, passes.counts());
-        cutter->append(header.constData(), header.size());
-        // A path that cannot be written now is tried again, and reported, when the document is written.
-        writer.open(plannedPath, sourcePath);
-    });
-    if (!started || !cutter)
-        return std::nullopt;
-
-    bool stopped = false;
-    QString readFailure;
-    op.step(120, [&]() -> Status {
-        const Result<PassEnd> cut = passes.cut(
-            *cutter,
-            [&](int percent) {
-                host.setProgressValue(percent);
-                return turns.now();
-            },
-            [&] { return takeInto(writer, *cutter, turns.slices()); }, turns.slices());
-        if (!cut)
-            readFailure = cut.error();
-        else
-            stopped = cut.value() == PassEnd::Stopped || writer.stopped();
-        return Status::success();
-    });
-    if (!readFailure.isEmpty()) {
-        writer.cancel();
-        op.fail(114, readFailure);
-        op.end();
-        return std::nullopt;
-    }
-    if (stopped || turns.stopped()) {
-        writer.cancel();
-        return std::nullopt;
-    }
-
-    op.step(142, [&] {
-        appendFooter(*cutter);
-        takeInto(writer, *cutter, turns.slices(), true);
-    });
-
-    QString outputName;
-    op.step(144, [&] { outputName = OutputFileName(sourcePath); });
-
-    QString outputPath;
-    OutputMode mode = OutputMode::None;
-    op.step(160, [&] {
-        mode = host.outputMode();
-        const QString folder = mode == OutputMode::ChosenFolder ? host.outputFolder() : QString();
-        outputPath = OutputPath(sourcePath, mode, folder, outputName);
-    });
-
-    // A failed write ends the conversion; any earlier document at the path stays as it was. So does a
-    // stop during the write, which is no failure to report.
-    bool stoppedWriting = false;
-    bool batched = false;
-    const bool written = op.step(168, [&]() -> Status {
-        if (outputPath.isEmpty()) {
-            writer.cancel();
-            return nowhereToWrite(mode);
-        }
-        // A small document joins the batch; a large one, or one that goes where a document of the batch goes,
-        // is put in place after the batch.
-        const bool joins =
-            batch && writer.isOpen() && DocumentBatch::takes(writer.size()) && !batch->holds(outputPath, &writer);
-        if (batch && !joins)
-            batch->finish();
-        if (writtenInRun && (joins ? batch->writtenBefore(outputPath) : writtenInRun->contains(outputPath))) {
-            writer.cancel();
-            return Failure{SameOutputRefusal(outputPath)};
-        }
-        Status status;
-        if (joins) {
-            status = writer.prepare(outputPath, sourcePath, turns.slices());
-            if (status.ok()) {
-                batch->add(std::move(writer), sourcePath);
-                batched = true;
-            }
-        } else if (writer.isOpen())
-            status = writer.commit(outputPath, sourcePath, turns.slices());
-        else if (!writer.failure().ok() && outputPath == plannedPath)
-            status = writer.failure();
-        else
-            status = writeAgain(passes, rules, header, outputPath, sourcePath, turns.slices());
-        stoppedWriting = !status.ok() && turns.stopped();
-        return stoppedWriting ? Status::success() : status;
-    });
-    if (stoppedWriting)
-        return std::nullopt;
-    if (!written) {
-        op.end();
-        return std::nullopt;
-    }
-    if (batched)
-        return std::nullopt;
-    if (writtenInRun)
-        writtenInRun->add(outputPath);
-    return outputPath;
+    return Conversion(host, sourcePath, delimiter, writtenInRun, batch).run();
 }
 
 } // namespace ostrand

@@ -6,7 +6,7 @@
 #include <QString>
 
 #include "core/convert/ConversionOptions.h"
-#include "core/convert/OutputFile.h"
+#include "core/convert/save/WrittenDocuments.h"
 
 namespace ostrand {
 class DocumentBatch;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/RunReports.h"
 
-#include "core/convert/OutputFile.h"
+#include "core/convert/save/OutputPath.h"
 
 namespace ostrand {
 

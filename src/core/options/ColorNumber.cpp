@@ -62,4 +62,11 @@ Result<qint64> parseColor(const QString& text)
     return number;
 }
 
+QString ColorToHTML(qint64 value)
+{
+    // A colour value is a 32-bit integer: a negative one shows as its two's complement.
+    const QString digits = QString::number(static_cast<quint32>(value), 16).toUpper().rightJustified(6, u'0');
+    return QLatin1Char('#') + digits.right(2) + digits.mid(2, 2) + digits.left(2);
+}
+
 } // namespace ostrand

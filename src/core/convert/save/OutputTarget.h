@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <optional>
+
+#include <QString>
+
+#include "core/common/Result.h"
+#include "core/convert/save/FileSystem.h"
+
+namespace ostrand {
+
+// The failure to write a document at a path, for a reason.
+inline Failure cannotWrite(const QString& path, const QString& reason)
+{
+    return Failure{QStringLiteral("Cannot write %1: %2").arg(path, reason)};
+}
+
+// What a look at the output path found: the file that receives the document (the path itself, or the final
+// target of the links at it) and what is there now.
+struct OutputTarget
+{
+    QString file;
+    bool exists = false;
+    bool folder = false;
+    int mode = -1;                        // the permission bits of an existing file
+    std::optional<FileIdentity> identity; // an existing file's
+    qint64 owner = -1;                    // an existing file's user and group
+    qint64 group = -1;
+};
+
+// Whether the document may be written at the path as it stands: a new name, an existing regular file, or a link
+// the kernel would follow to a regular file when links in shared sticky folders are protected (the link belongs
+// to the user or to the folder's owner, or the folder is not both sticky and writable by all). Each link of a
+// chain is judged in its own folder; a chain longer than the system follows is refused.
+Result<OutputTarget> lookAtTarget(const QString& path);
+
+} // namespace ostrand

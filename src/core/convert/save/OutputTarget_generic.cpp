@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: MIT
+#include "core/convert/save/OutputTarget.h"
+
+#include <QFileInfo>
+
+namespace ostrand {
+
+Result<OutputTarget> lookAtTarget(const QString& path)
+{
+    const QFileInfo info(path);
+    return OutputTarget{path, info.exists(), info.isDir(), -1, std::nullopt};
+}
+
+} // namespace ostrand

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#include "core/convert/save/OutputTarget.h"
+
+#include <cerrno>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "core/common/SystemText.h"
+
+namespace ostrand {
+
+Result<OutputTarget> lookAtTarget(const QString& path)
+{
+    QString at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QByteArray encoded = QFile::encodeName(at);
+        struct stat link;
+        if (::lstat(encoded.constData(), &link) != 0) {
+            if (hops == 0) // a new document; any other trouble shows when it is written
+                return OutputTarget{path, false, false, -1, std::nullopt};
+            return cannotWrite(path, QStringLiteral("It is a symbolic link that leads nowhere"));
+        }
+        if (S_ISREG(link.st_mode))
+            return OutputTarget{at,
+                                true,
+                                false,
+                                int(link.st_mode & 07777),
+                                FileIdentity{quint64(link.st_dev), quint64(link.st_ino)},
+                                qint64(link.st_uid),
+                                qint64(link.st_gid)};
+        if (hops == 0 && S_ISDIR(link.st_mode))
+            return OutputTarget{path, true, true, -1, std::nullopt};
+        if (!S_ISLNK(link.st_mode))
+            return cannotWrite(path, hops == 0 ? QStringLiteral("It is not a regular file")
+                                               : QStringLiteral("It is a symbolic link to something that is "
+                                                                "not a regular file"));
+        const QFileInfo info(at);
+        struct stat folder;
+        if (::stat(QFile::encodeName(info.absolutePath()).constData(), &folder) != 0)
+            return cannotWrite(path, systemErrorText(errno));
+        const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+        if (shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid)
+            return cannotWrite(path, QStringLiteral("It is a symbolic link in a shared folder, owned by another "
+                                                    "user; it is not followed"));
+        at = info.symLinkTarget();
+    }
+    return cannotWrite(path, systemErrorText(ELOOP));
+}
+
+} // namespace ostrand

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#include "core/convert/save/WrittenDocuments.h"
+
+namespace ostrand {
+
+bool WrittenDocuments::contains(const QString& path) const
+{
+    return contains(path, identityAt(path));
+}
+
+bool WrittenDocuments::contains(const QString& path, const std::optional<FileIdentity>& file) const
+{
+    return m_paths.contains(path) || (file && m_files.contains(*file));
+}
+
+void WrittenDocuments::add(const QString& path)
+{
+    add(path, identityAt(path));
+}
+
+void WrittenDocuments::add(const QString& path, const std::optional<FileIdentity>& file)
+{
+    m_paths.insert(path);
+    if (file)
+        m_files.insert(*file);
+}
+
+} // namespace ostrand

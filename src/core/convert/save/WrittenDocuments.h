@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <optional>
+
+#include <QSet>
+#include <QString>
+
+#include "core/convert/save/FileSystem.h"
+
+namespace ostrand {
+
+// The documents one conversion run has written, so that a later entry of the run never replaces one of them
+// (two x.csv from different folders into one chosen folder, or x.csv beside x.txt).
+class WrittenDocuments
+{
+public:
+    // True when the path names a document written earlier in the run, by its text or as the same file.
+    bool contains(const QString& path) const;
+    void add(const QString& path);
+    // The same, for a caller who has just looked at the file at the path: its identity, none for a new name.
+    bool contains(const QString& path, const std::optional<FileIdentity>& file) const;
+    void add(const QString& path, const std::optional<FileIdentity>& file);
+
+private:
+    QSet<QString> m_paths;
+    QSet<FileIdentity> m_files;
+};
+
+} // namespace ostrand

@@ -1,0 +1,213 @@
+// SPDX-License-Identifier: MIT
+#include "core/convert/source/SourcePasses.h"
+
+#include <utility>
+
+#include "core/convert/cut/Utf16Count.h"
+
+namespace ostrand {
+
+Status SourcePasses::open(const QString& path, const SliceBreak& pause)
+{
+    m_held = false;
+    m_readInPass = false;
+    return m_file.open(path, pause);
+}
+
+Status SourcePasses::openStream(int fd, const QString& name, const SliceBreak& pause)
+{
+    m_held = false;
+    m_readInPass = false;
+    return m_file.openStream(fd, name, pause);
+}
+
+Status SourcePasses::readSlice(qint64 offset, qsizetype size)
+{
+    // A source of one slice is read once: its second pass cuts the bytes the first one checked.
+    if (m_held && offset == m_heldOffset && size == m_heldSize)
+        return Status::success();
+    m_held = false;
+    m_readInPass = true;
+    // One more byte than the slice for the last one, which also looks past the end.
+    if (m_slice.size() < size + 1)
+        m_slice.resize(size + 1);
+    const bool last = offset + size == m_file.size();
+    const Status read =
+        last ? m_file.readToEnd(offset, m_slice.data(), size) : m_file.read(offset, m_slice.data(), size);
+    if (!read)
+        return read;
+    m_held = true;
+    m_heldOffset = offset;
+    m_heldSize = size;
+    return read;
+}
+
+Status SourcePasses::checkUnchanged()
+{
+    // Bytes held from an earlier pass were checked at its end.
+    if (!std::exchange(m_readInPass, false))
+        return Status::success();
+    return m_file.checkUnchanged();
+}
+
+template <class Each> Result<std::optional<PassEnd>> SourcePasses::eachSlice(const SliceBreak& pause, Each&& each)
+{
+    const qint64 size = m_file.size();
+    const qsizetype slice = streamSliceBytes();
+    for (qint64 offset = 0; offset < size; offset += slice) {
+        if (offset > 0 && !offerBreak(pause))
+            return std::optional<PassEnd>(PassEnd::Stopped);
+        const qsizetype length = qsizetype(qMin<qint64>(slice, size - offset));
+        if (const Status read = readSlice(offset, length); !read)
+            return Failure{read.error()};
+        if (const std::optional<PassEnd> end = each(m_slice.constData(), length))
+            return end;
+    }
+    return std::optional<PassEnd>();
+}
+
+bool SourcePasses::noRoom(qint64 lowerBound)
+{
+    if (!m_room)
+        return false;
+    m_noRoomFor = lowerBound;
+    return m_noRoomFor > *m_room;
+}
+
+Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pause, std::optional<qint64> room,
+                                    qsizetype headerSize)
+{
+    m_room = room;
+    m_headerSize = headerSize;
+    m_rules = &rules;
+    TextCounter counter(rules);
+    if (m_file.size() == 0) {
+        const QByteArray text = emptyFileText();
+        counter.add(text.constData(), text.size());
+        m_counts = counter.finish();
+        return PassEnd::Complete;
+    }
+    // The first slice tells the byte order mark, and is held for the pass.
+    if (const Status read =
+            readSlice(0, qsizetype(qMin<qint64>(qMax<qsizetype>(streamSliceBytes(), 2), m_file.size())));
+        !read)
+        return Failure{read.error()};
+    EncodingChoice choice(m_slice.constData(), qMin<qint64>(2, m_file.size()));
+    if (choice.needsPass()) {
+        const Result<PassEnd> utf8 = countUtf8(counter, pause);
+        if (!utf8 || utf8.value() != PassEnd::Complete || m_encoding == SourceEncoding::Utf8)
+            return utf8;
+        counter = TextCounter(rules);
+    } else {
+        m_encoding = choice.encoding();
+    }
+    // Without quoted fields the cut needs only the lines of UTF-16 text, which its code units tell.
+    if (m_encoding != SourceEncoding::Windows1252 && !rules.flags.rfc4180)
+        return countUtf16(pause);
+    return countDecoded(counter, pause);
+}
+
+// Valid UTF-8 is counted while it is checked; bytes that turn out not to be UTF-8 end the pass, and the encoding
+// is then Windows-1252, counted again by countDecoded.
+Result<PassEnd> SourcePasses::countUtf8(TextCounter& counter, const SliceBreak& pause)
+{
+    EncodingChoice choice(m_slice.constData(), qMin<qint64>(2, m_file.size()));
+    const Result<std::optional<PassEnd>> read =
+        eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+            const bool mayBeUtf8 = choice.add(data, length);
+            // Text that turns out to be Windows-1252 is at least as long as its bytes, so what is counted here is
+            // a lower bound either way.
+            counter.add(data, length);
+            if (noRoom(counter.documentLowerBoundSoFar(m_headerSize, *m_rules)))
+                return PassEnd::NoRoom;
+            return mayBeUtf8 ? std::nullopt : std::optional<PassEnd>(PassEnd::Complete);
+        });
+    if (!read)
+        return Failure{read.error()};
+    if (read.value() && *read.value() != PassEnd::Complete)
+        return *read.value();
+    m_encoding = choice.encoding();
+    if (m_encoding == SourceEncoding::Utf8) {
+        if (const Status same = checkUnchanged(); !same)
+            return Failure{same.error()};
+        m_counts = counter.finish();
+        return PassEnd::Complete;
+    }
+    return offerBreak(pause) ? PassEnd::Complete : PassEnd::Stopped;
+}
+
+Result<PassEnd> SourcePasses::countUtf16(const SliceBreak& pause)
+{
+    Utf16Count units(m_encoding == SourceEncoding::Utf16LittleEndian);
+    const Result<std::optional<PassEnd>> read =
+        eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+            units.add(data, length);
+            if (m_room && noRoom(units.counts(false).documentLowerBound(m_headerSize, *m_rules)))
+                return PassEnd::NoRoom;
+            return std::nullopt;
+        });
+    if (!read)
+        return Failure{read.error()};
+    if (read.value())
+        return *read.value();
+    if (const Status same = checkUnchanged(); !same)
+        return Failure{same.error()};
+    m_counts = units.counts(true);
+    return PassEnd::Complete;
+}
+
+Result<PassEnd> SourcePasses::countDecoded(TextCounter& counter, const SliceBreak& pause)
+{
+    SourceDecoder decoder(m_encoding);
+    const Result<std::optional<PassEnd>> read =
+        eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+            const QByteArrayView text = decoder.add(data, length);
+            counter.add(text.data(), text.size());
+            if (noRoom(counter.documentLowerBoundSoFar(m_headerSize, *m_rules)))
+                return PassEnd::NoRoom;
+            return std::nullopt;
+        });
+    if (!read)
+        return Failure{read.error()};
+    if (read.value())
+        return *read.value();
+    const QByteArrayView rest = decoder.finish();
+    counter.add(rest.data(), rest.size());
+    if (const Status same = checkUnchanged(); !same)
+        return Failure{same.error()};
+    m_counts = counter.finish();
+    return PassEnd::Complete;
+}
+
+Result<PassEnd> SourcePasses::cut(RowCutter& cutter, const LineProgress& progress, const std::function<bool()>& take,
+                                  const SliceBreak& pause)
+{
+    const qint64 size = m_file.size();
+    if (size == 0) {
+        const QByteArray text = emptyFileText();
+        if (!cutter.add(text.constData(), text.size(), progress))
+            return PassEnd::Stopped;
+    }
+    SourceDecoder decoder(m_encoding);
+    const Result<std::optional<PassEnd>> read =
+        eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+            const QByteArrayView text = decoder.add(data, length);
+            if (!cutter.add(text.data(), text.size(), progress))
+                return PassEnd::Stopped;
+            if (!take())
+                return PassEnd::Abandoned;
+            return std::nullopt;
+        });
+    if (!read)
+        return Failure{read.error()};
+    if (read.value())
+        return *read.value();
+    const QByteArrayView rest = decoder.finish();
+    if (!cutter.add(rest.data(), rest.size(), progress) || !cutter.finish(progress))
+        return PassEnd::Stopped;
+    if (const Status same = checkUnchanged(); !same)
+        return Failure{same.error()};
+    return take() ? PassEnd::Complete : PassEnd::Abandoned;
+}
+
+} // namespace ostrand
