@@ -3,6 +3,8 @@
 // two document options, all through the real program.
 #include <QtTest>
 
+#include <QProcess>
+
 #include "support/core/ProgramRun.h"
 #include "support/core/TempTree.h"
 
@@ -39,6 +41,72 @@ QByteArray utf16Le(const QString& text)
     return bytes;
 }
 
+// Whether the programs are built with AddressSanitizer, whose shadow memory no address-space limit can hold.
+constexpr bool kAddressSanitizer =
+#if defined(__SANITIZE_ADDRESS__)
+    true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    true;
+#else
+    false;
+#endif
+#else
+    false;
+#endif
+
+// The converter's address space while it waits for standard input, in KiB: read off the running program once
+// it has made the file that keeps the stream.
+qint64 idleAddressSpace()
+{
+    QProcess process;
+    process.start(test::programPath(kProgram), {QStringLiteral("-")});
+    if (!process.waitForStarted())
+        return -1;
+    const QString proc = QStringLiteral("/proc/%1/").arg(process.processId());
+    qint64 peak = -1;
+    for (int wait = 0; wait < 500 && peak < 0; ++wait) {
+        QThread::msleep(10);
+        const QStringList fds =
+            QDir(proc + QStringLiteral("fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        const bool keeping = std::any_of(fds.begin(), fds.end(), [&](const QString& fd) {
+            return QFile::symLinkTarget(proc + QStringLiteral("fd/") + fd).contains(QStringLiteral("(deleted)"));
+        });
+        QFile status(proc + QStringLiteral("status"));
+        if (keeping && status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                if (line.startsWith("VmPeak:"))
+                    peak = line.mid(7).trimmed().split(' ').value(0).toLongLong();
+            }
+        }
+    }
+    process.closeWriteChannel();
+    process.waitForFinished();
+    return peak;
+}
+
+// Runs the converter on standard input under an address-space limit (KiB).
+test::ProgramRun runLimited(qint64 limit, const QByteArray& input)
+{
+    QProcess process;
+    process.start(QStringLiteral("bash"),
+                  {QStringLiteral("-c"), QStringLiteral("ulimit -v %1 && exec \"$0\" -").arg(limit),
+                   test::programPath(kProgram)});
+    process.waitForStarted();
+    for (qsizetype at = 0; at < input.size(); at += 1 << 20) {
+        process.write(input.constData() + at, qMin<qsizetype>(1 << 20, input.size() - at));
+        while (process.bytesToWrite() > (4 << 20))
+            process.waitForBytesWritten(1000);
+    }
+    process.closeWriteChannel();
+    process.waitForFinished(120000);
+    test::ProgramRun run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
 } // namespace
 
 class tst_ConverterPipes : public QObject
@@ -49,6 +117,8 @@ private slots:
     void init();
     void standardInput_data();
     void standardInput();
+    void standardInputInBoundedMemory_data();
+    void standardInputInBoundedMemory();
     void documentOptions_data();
     void documentOptions();
     void documentOptionsOnFiles();
@@ -96,6 +166,46 @@ void tst_ConverterPipes::standardInput()
     QCOMPARE(run.out, document);
     // Nothing is written beside it: standard output carries the document, not a path list.
     QCOMPARE(QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+// Standard input is never held whole: a source several times larger than the room above the program's idle
+// size converts to the bytes a file gives, and with no room at all the program says so in one line and exits 1,
+// never aborts.
+void tst_ConverterPipes::standardInputInBoundedMemory_data()
+{
+    QTest::addColumn<qint64>("room");
+    QTest::addColumn<int>("status");
+    QTest::newRow("96 MiB for 160 MB") << qint64(96 * 1024) << 0;
+    QTest::newRow("none") << qint64(0) << 1;
+}
+
+void tst_ConverterPipes::standardInputInBoundedMemory()
+{
+    QFETCH(qint64, room);
+    QFETCH(int, status);
+    if (kAddressSanitizer)
+        QSKIP("the sanitizer's shadow memory does not fit under an address-space limit");
+    const qint64 idle = idleAddressSpace();
+    QVERIFY2(idle > 0, "the converter's idle size could not be read");
+    QByteArray input;
+    const QByteArray line = "alpha;\"b, \"\"c\"\"\";12345;<text & more text>\r\n";
+    input.reserve(160'000'000 + line.size());
+    while (input.size() < 160'000'000)
+        input += line;
+    test::TempTree tree;
+    const QString source = tree.writeFile(QStringLiteral("big.csv"), input);
+    const test::ProgramRun file = test::runProgram(kProgram, {QStringLiteral("--rfc4180"), source}, tree.root());
+    QCOMPARE(file.status, 0);
+
+    const test::ProgramRun run = runLimited(idle + room, input);
+    QCOMPARE(run.status, status);
+    if (status == 0) {
+        QCOMPARE(run.err, QByteArray());
+        QVERIFY(run.out == test::TempTree::readFile(tree.path(QStringLiteral("big.htm"))));
+    } else {
+        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY2(run.err.contains("standard input"), run.err.constData());
+    }
 }
 
 void tst_ConverterPipes::documentOptions_data()

@@ -8,6 +8,7 @@
 #include "core/convert/decode/WholeText.h"
 #include "core/convert/document/HtmlDocument.h"
 #include "core/convert/source/WorkSlices.h"
+#include "support/core/SliceSize.h"
 #include "support/core/RecordingRunHost.h"
 #include "support/core/TempTree.h"
 

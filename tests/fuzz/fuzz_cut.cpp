@@ -9,6 +9,7 @@
 #include "FuzzSupport.h"
 #include "core/convert/document/HtmlDocument.h"
 #include "core/convert/source/WorkSlices.h"
+#include "support/core/SliceSize.h"
 
 using namespace ostrand;
 

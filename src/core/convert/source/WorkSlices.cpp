@@ -17,6 +17,9 @@ qsizetype streamSliceBytes()
     return bytes > 0 ? bytes : kWorkSliceBytes;
 }
 
+// Declared for the tests alone, in their own support header.
+void setStreamSliceBytesForTests(qsizetype bytes);
+
 void setStreamSliceBytesForTests(qsizetype bytes)
 {
     g_streamSliceBytes.store(bytes, std::memory_order_relaxed);

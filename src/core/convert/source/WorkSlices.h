@@ -19,11 +19,8 @@ using SliceBreak = std::function<bool()>;
 constexpr qsizetype kWorkSliceBytes = 1024 * 1024;
 
 // The bytes a streamed conversion reads, decodes and cuts at a time: kWorkSliceBytes, unless a test has set a
-// tiny size so that slice boundaries fall everywhere.
+// tiny size so that slice boundaries fall everywhere (tests/support/core/SliceSize.h).
 qsizetype streamSliceBytes();
-
-// For tests only: the slice size of streamed conversions; 0 gives back the usual one.
-void setStreamSliceBytesForTests(qsizetype bytes);
 
 // Offers a break; true to go on.
 inline bool offerBreak(const SliceBreak& pause)
