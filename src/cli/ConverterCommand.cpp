@@ -53,18 +53,18 @@ struct PathKind
 PathKind lookAt(const QString& path)
 {
     if (path.isEmpty())
-        return {QString::fromLocal8Bit(std::strerror(ENOENT)), false};
+        return {systemErrorText(ENOENT), false};
 #ifdef Q_OS_UNIX
     struct stat info;
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         const int error = errno;
         const QString undecodable = error == ENOENT ? UndecodableNameReason(path) : QString();
-        return {undecodable.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : undecodable, false};
+        return {undecodable.isEmpty() ? systemErrorText(error) : undecodable, false};
     }
     return {QString(), S_ISDIR(info.st_mode)};
 #else
     if (!QFileInfo::exists(path))
-        return {QString::fromLocal8Bit(std::strerror(ENOENT)), false};
+        return {systemErrorText(ENOENT), false};
     return {QString(), IsFolder(path)};
 #endif
 }

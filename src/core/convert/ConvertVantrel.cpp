@@ -9,7 +9,7 @@
 #include "core/convert/document/Markup.h"
 #include "core/convert/pace/EventTurns.h"
 #include "core/convert/save/DocumentBatch.h"
-#include "core/convert/save/FreeSpace.h"
+#include "core/convert/save/DocumentPlacement.h"
 #include "core/convert/save/OutputPath.h"
 #include "core/convert/source/SourcePasses.h"
 
@@ -17,32 +17,10 @@ namespace ostrand {
 
 namespace {
 
-// Why a document has no output path: no output option is selected, or the chosen folder is empty.
-Status nowhereToWrite(OutputMode mode)
-{
-    if (mode == OutputMode::None)
-        return Failure{QStringLiteral("No output option is selected: choose \"Save results to this folder:\" or "
-                                      "\"Save results in folder of original file\"")};
-    return Failure{QStringLiteral("No output folder is chosen: the document has nowhere to go")};
-}
-
-QString notEnoughSpace(const QString& path, qint64 needed, qint64 free)
-{
-    return QStringLiteral("Not enough disk space for %1: the document needs at least %2 bytes, and %3 are free")
-        .arg(path)
-        .arg(needed)
-        .arg(free);
-}
-
-// Hands the document's bytes to the writer; without a writer (its path could not be opened) they are let go,
-// and the write at the end tells why.
+// Hands the document's bytes to a writer of its own.
 DocumentRows::Take into(DocumentWriter& writer, const SliceBreak& pause)
 {
-    return [&writer, pause](QByteArrayView bytes) {
-        if (!writer.isOpen())
-            return writer.failure().ok() && !writer.stopped();
-        return writer.write(bytes.data(), bytes.size(), pause);
-    };
+    return [&writer, pause](QByteArrayView bytes) { return writer.write(bytes.data(), bytes.size(), pause); };
 }
 
 // Cuts the source again into a writer for the path: the document the conversion made could not be kept for
@@ -72,9 +50,9 @@ class Conversion
 public:
     Conversion(ConversionHost& host, const QString& sourcePath, const QString& delimiter,
                WrittenDocuments* writtenInRun, DocumentBatch* batch)
-        : m_host(host), m_sourcePath(sourcePath), m_delimiter(delimiter), m_writtenInRun(writtenInRun), m_batch(batch),
+        : m_host(host), m_sourcePath(sourcePath), m_delimiter(delimiter), m_writtenInRun(writtenInRun),
           m_op(batch ? batch->reporter() : static_cast<ErrorReporter&>(host), LocationTag::convertVantrel()),
-          m_turns(host)
+          m_turns(host), m_placement(sourcePath, writtenInRun, batch)
     {
     }
 
@@ -96,22 +74,17 @@ private:
     void endDocument();
     void chooseOutputPath();
     std::optional<QString> save();
-    Status place(bool& batched);
 
     ConversionHost& m_host;
     const QString& m_sourcePath;
     const QString& m_delimiter;
     WrittenDocuments* m_writtenInRun;
-    DocumentBatch* m_batch;
     GuardedOperation m_op;
     EventTurns m_turns;
     QByteArray m_header;
     std::optional<CutRules> m_rules;
     SourcePasses m_passes;
-    QString m_plannedPath;
-    std::optional<qint64> m_room;
-    bool m_smallSource = false;
-    DocumentWriter m_writer;
+    DocumentPlacement m_placement;
     std::optional<DocumentRows> m_rows;
     QString m_outputPath;
     OutputMode m_mode = OutputMode::None;
@@ -135,22 +108,16 @@ bool Conversion::countSource()
     // are made, and the disk must have room for it. The output options are read again once the rows are done, as
     // ever; a document meant for another place by then is moved there.
     const OutputMode plannedMode = m_host.outputMode();
-    m_plannedPath = OutputPath(m_sourcePath, plannedMode,
-                               plannedMode == OutputMode::ChosenFolder ? m_host.outputFolder() : QString(),
-                               OutputFileName(m_sourcePath));
+    m_placement.plan(OutputPath(m_sourcePath, plannedMode,
+                                plannedMode == OutputMode::ChosenFolder ? m_host.outputFolder() : QString(),
+                                OutputFileName(m_sourcePath)));
     m_rules.emplace(m_delimiter.toUtf8(), m_host.documentFlags());
-    m_room = m_plannedPath.isEmpty() ? std::nullopt : freeSpaceFor(m_plannedPath);
     bool noRoom = false;
     const bool read = m_op.step(114, [&]() -> Status {
         if (const Status opened = m_passes.open(m_sourcePath, m_turns.slices()); !opened)
             return m_turns.stopped() ? Status::success() : opened;
-        // The documents of the batch are put in place before a large source is read: they do not wait for its
-        // conversion, nor keep their files open meanwhile, and whatever happens to their folders then leaves
-        // them be.
-        m_smallSource = m_batch && DocumentBatch::takes(m_passes.size());
-        if (m_batch && !m_smallSource)
-            m_batch->finish();
-        const Result<PassEnd> counted = m_passes.count(*m_rules, m_turns.slices(), m_room, m_header.size());
+        m_placement.sourceOpened(m_passes.size());
+        const Result<PassEnd> counted = m_passes.count(*m_rules, m_turns.slices(), m_placement.room(), m_header.size());
         if (!counted)
             return Failure{counted.error()};
         noRoom = counted.value() == PassEnd::NoRoom;
@@ -159,7 +126,8 @@ bool Conversion::countSource()
     if (m_turns.stopped() || !read)
         return false;
     if (noRoom) {
-        m_op.fail(168, notEnoughSpace(m_plannedPath, m_passes.noRoomFor(), *m_room));
+        m_op.fail(168, DocumentPlacement::notEnoughSpace(m_placement.plannedPath(), m_passes.noRoomFor(),
+                                                         *m_placement.room()));
         m_op.end();
         return false;
     }
@@ -170,19 +138,14 @@ bool Conversion::countSource()
 bool Conversion::startDocument()
 {
     const bool started = m_op.step(116, [&] {
-        if (!m_plannedPath.isEmpty()) {
-            const qint64 needed = m_passes.counts().documentLowerBound(m_header.size(), *m_rules);
-            // A small source is counted in moments, so the look at the free space before the count still holds.
-            const std::optional<qint64> free = m_smallSource ? m_room : freeSpaceFor(m_plannedPath);
-            if (free && *free < needed) {
-                m_op.fail(168, notEnoughSpace(m_plannedPath, needed, *free));
-                m_op.end();
-                return;
-            }
+        if (const Status room = m_placement.checkRoom(m_passes.counts().documentLowerBound(m_header.size(), *m_rules));
+            !room) {
+            m_op.fail(168, room.error());
+            m_op.end();
+            return;
         }
         m_rows.emplace(*m_rules, m_passes.counts(), m_header);
-        // A path that cannot be written now is tried again, and reported, when the document is written.
-        m_writer.open(m_plannedPath, m_sourcePath);
+        m_placement.open();
     });
     return started && m_rows;
 }
@@ -200,21 +163,21 @@ bool Conversion::cutRows()
                 m_host.setProgressValue(percent);
                 return m_turns.now();
             },
-            into(m_writer, m_turns.slices()), m_turns.slices());
+            m_placement.take(m_turns.slices()), m_turns.slices());
         if (!cut)
             readFailure = cut.error();
         else
-            stopped = cut.value() == PassEnd::Stopped || m_writer.stopped();
+            stopped = cut.value() == PassEnd::Stopped || m_placement.stopped();
         return Status::success();
     });
     if (!readFailure.isEmpty()) {
-        m_writer.cancel();
+        m_placement.cancel();
         m_op.fail(114, readFailure);
         m_op.end();
         return false;
     }
     if (stopped || m_turns.stopped()) {
-        m_writer.cancel();
+        m_placement.cancel();
         return false;
     }
     return true;
@@ -222,7 +185,7 @@ bool Conversion::cutRows()
 
 void Conversion::endDocument()
 {
-    m_op.step(142, [&] { m_rows->end(into(m_writer, m_turns.slices())); });
+    m_op.step(142, [&] { m_rows->end(m_placement.take(m_turns.slices())); });
 }
 
 void Conversion::chooseOutputPath()
@@ -243,7 +206,11 @@ std::optional<QString> Conversion::save()
     bool stoppedWriting = false;
     bool batched = false;
     const bool written = m_op.step(168, [&]() -> Status {
-        const Status status = place(batched);
+        const SliceBreak pause = m_turns.slices();
+        const auto again = [&](const QString& path) {
+            return writeAgain(m_passes, *m_rules, m_header, path, m_sourcePath, pause);
+        };
+        const Status status = m_placement.put(m_outputPath, m_mode, again, pause, batched);
         stoppedWriting = !status.ok() && m_turns.stopped();
         return stoppedWriting ? Status::success() : status;
     });
@@ -258,38 +225,6 @@ std::optional<QString> Conversion::save()
     if (m_writtenInRun)
         m_writtenInRun->add(m_outputPath);
     return m_outputPath;
-}
-
-// A small document joins the batch; a large one, or one that goes where a document of the batch goes, is put in
-// place after the batch. A document written earlier in the run is never replaced.
-Status Conversion::place(bool& batched)
-{
-    if (m_outputPath.isEmpty()) {
-        m_writer.cancel();
-        return nowhereToWrite(m_mode);
-    }
-    const bool joins = m_batch && m_writer.isOpen() && DocumentBatch::takes(m_writer.size()) &&
-                       !m_batch->holds(m_outputPath, &m_writer);
-    if (m_batch && !joins)
-        m_batch->finish();
-    if (m_writtenInRun && (joins ? m_batch->writtenBefore(m_outputPath) : m_writtenInRun->contains(m_outputPath))) {
-        m_writer.cancel();
-        return Failure{SameOutputRefusal(m_outputPath)};
-    }
-    const SliceBreak pause = m_turns.slices();
-    if (joins) {
-        const Status prepared = m_writer.prepare(m_outputPath, m_sourcePath, pause);
-        if (prepared.ok()) {
-            m_batch->add(std::move(m_writer), m_sourcePath);
-            batched = true;
-        }
-        return prepared;
-    }
-    if (m_writer.isOpen())
-        return m_writer.commit(m_outputPath, m_sourcePath, pause);
-    if (!m_writer.failure().ok() && m_outputPath == m_plannedPath)
-        return m_writer.failure();
-    return writeAgain(m_passes, *m_rules, m_header, m_outputPath, m_sourcePath, pause);
 }
 
 } // namespace

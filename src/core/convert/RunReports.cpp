@@ -2,15 +2,11 @@
 #include "core/convert/RunReports.h"
 
 #include "core/convert/save/OutputPath.h"
+#include "core/convert/save/WrittenDocuments.h"
 
 namespace ostrand {
 
 namespace {
-
-QString sameOutputReason()
-{
-    return QStringLiteral("A document of an earlier entry of this run was written there, and it is kept");
-}
 
 // The document of a source when it is saved beside it.
 QString besideSource(const QString& sourcePath)
@@ -28,17 +24,6 @@ QString namedFiles(const QStringList& named, qsizetype count)
 }
 
 } // namespace
-
-QString SameOutputRefusal(const QString& outputPath)
-{
-    return QStringLiteral("Cannot write %1: %2").arg(outputPath, sameOutputReason());
-}
-
-bool IsSameOutputRefusal(const QString& description)
-{
-    return description.startsWith(QStringLiteral("Cannot write ")) &&
-           description.endsWith(QStringLiteral(": ") + sameOutputReason());
-}
 
 RunReports::RunReports(RunHost& host) : m_host(host), m_gathers(host.gathersReports())
 {

@@ -9,10 +9,6 @@
 
 namespace ostrand {
 
-// A later entry's refusal to replace the document that an earlier entry of the run wrote at the output path.
-QString SameOutputRefusal(const QString& outputPath);
-bool IsSameOutputRefusal(const QString& description);
-
 // The host as a run's conversions see it: options, progress and turns go straight to the run's host, and so do
 // the reports, unless the host gathers them (RunHost::gathersReports; the window does, so that a run over
 // thousands of failing files never holds the user in thousands of boxes):

@@ -3,6 +3,26 @@
 
 namespace ostrand {
 
+namespace {
+
+QString sameOutputReason()
+{
+    return QStringLiteral("A document of an earlier entry of this run was written there, and it is kept");
+}
+
+} // namespace
+
+QString SameOutputRefusal(const QString& outputPath)
+{
+    return QStringLiteral("Cannot write %1: %2").arg(outputPath, sameOutputReason());
+}
+
+bool IsSameOutputRefusal(const QString& description)
+{
+    return description.startsWith(QStringLiteral("Cannot write ")) &&
+           description.endsWith(QStringLiteral(": ") + sameOutputReason());
+}
+
 bool WrittenDocuments::contains(const QString& path) const
 {
     return contains(path, identityAt(path));

@@ -27,4 +27,8 @@ private:
     QSet<FileIdentity> m_files;
 };
 
+// A later entry's refusal to replace the document that an earlier entry of the run wrote at the output path.
+QString SameOutputRefusal(const QString& outputPath);
+bool IsSameOutputRefusal(const QString& description);
+
 } // namespace ostrand
