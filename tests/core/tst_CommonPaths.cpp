@@ -27,12 +27,14 @@ void tst_CommonPaths::normalizePath_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("win doubled") << true << QStringLiteral(R"(C:\\Data\\a.csv)") << QStringLiteral(R"(C:\Data\a.csv)");
-    QTest::newRow("win three leading") << true << QStringLiteral(R"(\\\srv\\x.csv)") << QStringLiteral(R"(\\srv\x.csv)");
+    QTest::newRow("win three leading") << true << QStringLiteral(R"(\\\srv\\x.csv)")
+                                       << QStringLiteral(R"(\\srv\x.csv)");
     QTest::newRow("win one leading") << true << QStringLiteral(R"(\srv\x.csv)") << QStringLiteral(R"(\\srv\x.csv)");
     QTest::newRow("win run of three") << true << QStringLiteral(R"(D:\\x\\\y.csv)") << QStringLiteral(R"(D:\x\\y.csv)");
     QTest::newRow("win root join") << true << QStringLiteral(R"(C:\\a.csv)") << QStringLiteral(R"(C:\a.csv)");
     QTest::newRow("win empty") << true << QString() << QString();
-    QTest::newRow("win clean") << true << QStringLiteral(R"(C:\out\sales.htm)") << QStringLiteral(R"(C:\out\sales.htm)");
+    QTest::newRow("win clean") << true << QStringLiteral(R"(C:\out\sales.htm)")
+                               << QStringLiteral(R"(C:\out\sales.htm)");
     QTest::newRow("win forward slashes untouched") << true << QStringLiteral("C://a") << QStringLiteral("C://a");
     QTest::newRow("posix doubled") << false << QStringLiteral("/data//a.csv") << QStringLiteral("/data/a.csv");
     QTest::newRow("posix leading run") << false << QStringLiteral("///srv//x.csv") << QStringLiteral("/srv/x.csv");
@@ -57,9 +59,11 @@ void tst_CommonPaths::folderAndName_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("name");
 
-    QTest::newRow("win") << true << QStringLiteral(R"(C:\data\sales.csv)") << QStringLiteral(R"(C:\data\)") << QStringLiteral("sales.csv");
+    QTest::newRow("win") << true << QStringLiteral(R"(C:\data\sales.csv)") << QStringLiteral(R"(C:\data\)")
+                         << QStringLiteral("sales.csv");
     QTest::newRow("win bare") << true << QStringLiteral("sales.csv") << QString() << QStringLiteral("sales.csv");
-    QTest::newRow("posix") << false << QStringLiteral("/data/sales.csv") << QStringLiteral("/data/") << QStringLiteral("sales.csv");
+    QTest::newRow("posix") << false << QStringLiteral("/data/sales.csv") << QStringLiteral("/data/")
+                           << QStringLiteral("sales.csv");
     QTest::newRow("posix folder") << false << QStringLiteral("/data/") << QStringLiteral("/data/") << QString();
 }
 

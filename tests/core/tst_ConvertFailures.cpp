@@ -36,6 +36,10 @@ private slots:
     void sourceChangingWhileReadFails();
     void outputLinksAreFollowedOnlyWhereSafe_data();
     void outputLinksAreFollowedOnlyWhereSafe();
+    void linkRuleInSharedFolders_data();
+    void linkRuleInSharedFolders();
+    void linkChains_data();
+    void linkChains();
     void writeFailuresWriteNothing_data();
     void writeFailuresWriteNothing();
     void sourceIsNeverItsOwnOutput_data();
@@ -331,6 +335,109 @@ void tst_ConvertFailures::outputLinksAreFollowedOnlyWhereSafe()
     }
 #else
     QSKIP("symbolic links as POSIX has them");
+#endif
+}
+
+// The rule for a link at the output path, walked whole: who owns the link (the user, the folder's owner, a
+// stranger) against the folder's mode. Only a stranger's link in a folder both sticky and writable by all is
+// refused, as the kernel refuses to follow it when links in shared sticky folders are protected.
+void tst_ConvertFailures::linkRuleInSharedFolders_data()
+{
+    QTest::addColumn<QString>("owner"); // "user", "folder owner" or "stranger"
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("followed");
+    const QList<std::pair<const char*, int>> modes = {
+        {"sticky, writable by all", 01777}, {"sticky only", 01755}, {"writable by all", 0777}, {"plain", 0755}};
+    for (const char* owner : {"user", "folder owner", "stranger"}) {
+        for (const auto& [name, mode] : modes)
+            QTest::addRow("%s's link, %s", owner, name)
+                << QString::fromLatin1(owner) << mode << !(QByteArray(owner) == "stranger" && mode == 01777);
+    }
+}
+
+void tst_ConvertFailures::linkRuleInSharedFolders()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QString, owner);
+    QFETCH(int, folderMode);
+    QFETCH(bool, followed);
+    if (owner != QStringLiteral("user") && ::geteuid() != 0)
+        QSKIP("links and folders of other users can only be made by root");
+    constexpr uid_t folderOwner = 65534;
+    constexpr uid_t stranger = 65533;
+    test::TempTree tree;
+    const QString target = tree.writeFile(QStringLiteral("data/target.htm"), "the earlier document\n");
+    const QString folder = tree.makeFolder(QStringLiteral("out"));
+    const QString path = tree.path(QStringLiteral("out/a.htm"));
+    QVERIFY(QFile::link(target, path));
+    const uid_t linkOwner = owner == QStringLiteral("user")           ? ::geteuid()
+                            : owner == QStringLiteral("folder owner") ? folderOwner
+                                                                      : stranger;
+    if (linkOwner != ::geteuid())
+        QCOMPARE(::lchown(QFile::encodeName(path).constData(), linkOwner, linkOwner), 0);
+    if (::geteuid() == 0)
+        QCOMPARE(::chown(QFile::encodeName(folder).constData(), folderOwner, folderOwner), 0);
+    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)), 0);
+    const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a,b\n");
+    test::RecordingRunHost host;
+    host.options.OutputMode = OutputMode::ChosenFolder;
+    host.options.OutputFolder = folder;
+
+    const auto written = ConvertVantrel(host, source, QStringLiteral(","));
+
+    QCOMPARE(written.has_value(), followed);
+    QCOMPARE(test::TempTree::readFile(target), followed ? kDocument : QByteArray("the earlier document\n"));
+    QCOMPARE(host.reportLines(), followed ? QList<int>{} : QList<int>{168});
+    QVERIFY(QFileInfo(path).isSymLink());
+#else
+    QSKIP("symbolic links as POSIX has them");
+#endif
+}
+
+// A chain of links at the output path is followed as far as the system follows links in one path (Linux: 40),
+// and refused, changing nothing, one link beyond.
+void tst_ConvertFailures::linkChains_data()
+{
+    QTest::addColumn<int>("links");
+    QTest::addColumn<bool>("followed");
+    QTest::newRow("one link") << 1 << true;
+    QTest::newRow("39 links") << 39 << true;
+    QTest::newRow("40 links, the limit") << 40 << true;
+    QTest::newRow("41 links") << 41 << false;
+}
+
+void tst_ConvertFailures::linkChains()
+{
+#ifdef Q_OS_LINUX
+    QFETCH(int, links);
+    QFETCH(bool, followed);
+    test::TempTree tree;
+    const QString folder = tree.makeFolder(QStringLiteral("out"));
+    const QString target = tree.writeFile(QStringLiteral("out/target.htm"), "the earlier document\n");
+    QString previous = QStringLiteral("target.htm");
+    for (int i = 1; i < links; ++i) {
+        const QString name = QStringLiteral("link%1").arg(i);
+        QVERIFY(QFile::link(previous, tree.path(QStringLiteral("out/") + name)));
+        previous = name;
+    }
+    QVERIFY(QFile::link(previous, tree.path(QStringLiteral("out/a.htm"))));
+    // What the system itself does with the chain.
+    QCOMPARE(QFile(tree.path(QStringLiteral("out/a.htm"))).open(QIODevice::ReadOnly), followed);
+    const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a,b\n");
+    test::RecordingRunHost host;
+    host.options.OutputMode = OutputMode::ChosenFolder;
+    host.options.OutputFolder = folder;
+
+    const auto written = ConvertVantrel(host, source, QStringLiteral(","));
+
+    QCOMPARE(written.has_value(), followed);
+    QCOMPARE(test::TempTree::readFile(target), followed ? kDocument : QByteArray("the earlier document\n"));
+    if (!followed)
+        QCOMPARE(host.reports.value(0).description,
+                 QStringLiteral("Cannot write %1: %2")
+                     .arg(tree.path(QStringLiteral("out/a.htm")), QString::fromLocal8Bit(std::strerror(ELOOP))));
+#else
+    QSKIP("the limit of links in one path is Linux's");
 #endif
 }
 

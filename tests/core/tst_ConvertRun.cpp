@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <QtTest>
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "core/common/Paths.h"
@@ -41,6 +43,8 @@ private slots:
     void oneBadEntryDoesNotStopTheRun();
     void aDocumentOfTheRunIsNeverReplaced_data();
     void aDocumentOfTheRunIsNeverReplaced();
+    void sameDocumentByAnotherName_data();
+    void sameDocumentByAnotherName();
     void manyDocumentsKeepTheListOrder_data();
     void manyDocumentsKeepTheListOrder();
     void repeatedReportsAreGathered_data();
@@ -350,6 +354,57 @@ void tst_ConvertRun::aDocumentOfTheRunIsNeverReplaced()
     const QString next = FolderOf(tree.path(kept)) + QStringLiteral("next.htm");
     QCOMPARE(host.written, (QStringList{tree.path(kept), next}));
     QCOMPARE(host.messages, QStringList{kDone});
+}
+
+void tst_ConvertRun::sameDocumentByAnotherName_data()
+{
+    QTest::addColumn<QString>("alias"); // how the folder "also" names the folder "one"
+    QTest::addColumn<int>("between");   // entries between the two, each with a document of its own
+    for (const char* alias : {"relative link", "absolute link", "link to a link"}) {
+        // Next to each other, within one batch, a batch apart, and far beyond the largest batch.
+        for (const int between : {0, 20, 40, 300})
+            QTest::addRow("%s, %d between", alias, between) << QString::fromLatin1(alias) << between;
+    }
+}
+
+// A document is known by the file it is, not by the text of its path: a later entry whose document would land
+// on it through another name of its folder is refused, however far apart the two entries are in the list.
+void tst_ConvertRun::sameDocumentByAnotherName()
+{
+    QFETCH(QString, alias);
+    QFETCH(int, between);
+    test::TempTree tree;
+    const QString one = tree.makeFolder(QStringLiteral("one"));
+    const QString also = tree.path(QStringLiteral("also"));
+    if (alias == QStringLiteral("relative link"))
+        QCOMPARE(::symlink("one", QFile::encodeName(also).constData()), 0);
+    else if (alias == QStringLiteral("absolute link"))
+        QVERIFY(QFile::link(one, also));
+    else
+        QVERIFY(QFile::link(one, tree.path(QStringLiteral("middle"))) &&
+                QFile::link(tree.path(QStringLiteral("middle")), also));
+    test::RecordingRunHost host;
+    host.options.OutputMode = OutputMode::SourceFolder;
+    host.entries.append(tree.writeFile(QStringLiteral("one/x.csv"), "first\n"));
+    QStringList written{tree.path(QStringLiteral("one/x.htm"))};
+    for (int i = 0; i < between; ++i) {
+        host.entries.append(tree.writeFile(QStringLiteral("other/f%1.csv").arg(i), "f\n"));
+        written.append(tree.path(QStringLiteral("other/f%1.htm").arg(i)));
+    }
+    host.entries.append(tree.writeFile(QStringLiteral("one/x.txt"), "second\n").replace(one, also));
+    host.entries.append(tree.writeFile(QStringLiteral("one/next.csv"), "next\n"));
+    written.append(tree.path(QStringLiteral("one/next.htm")));
+    bool converting = false;
+
+    RunConversion(host, converting);
+
+    QCOMPARE(host.reportLines(), QList<int>{168});
+    QCOMPARE(host.reports.first().description,
+             QStringLiteral("Cannot write %1: A document of an earlier entry of this run was written there, and it "
+                            "is kept")
+                 .arg(tree.path(QStringLiteral("also/x.htm"))));
+    QVERIFY(test::TempTree::readFile(tree.path(QStringLiteral("one/x.htm"))).contains("<td>first</td>"));
+    QCOMPARE(host.written, written);
 }
 
 void tst_ConvertRun::manyDocumentsKeepTheListOrder_data()

@@ -4,12 +4,15 @@
 // source.
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include "core/convert/ConvertVantrel.h"
 #include "core/convert/decode/WholeText.h"
 #include "core/convert/document/HtmlDocument.h"
 #include "core/convert/source/WorkSlices.h"
-#include "support/core/SliceSize.h"
 #include "support/core/RecordingRunHost.h"
+#include "support/core/SliceSize.h"
 #include "support/core/TempTree.h"
 
 #ifdef Q_OS_LINUX
@@ -420,6 +423,10 @@ void tst_ConvertSlices::sourceChangedBetweenThePasses_data()
     QTest::newRow("grown") << QStringLiteral("grown");
     QTest::newRow("truncated") << QStringLiteral("truncated");
     QTest::newRow("rewritten, same size") << QStringLiteral("rewritten");
+    // Rewritten with its size kept and its time set back to within the precision the system keeps: a second
+    // later with the same nanoseconds, or the same second and one nanosecond later.
+    QTest::newRow("rewritten, one second on") << QStringLiteral("second");
+    QTest::newRow("rewritten, one nanosecond on") << QStringLiteral("nanosecond");
 }
 
 // A source that changes once it has been counted fails the read: nothing is written, the earlier document
@@ -432,6 +439,8 @@ void tst_ConvertSlices::sourceChangedBetweenThePasses()
     for (int i = 0; i < 100000; ++i)
         source += "a,b,c\r\n";
     const QString path = tree.writeFile(QStringLiteral("in/s.csv"), source);
+    struct stat made;
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &made), 0);
     const QString out = tree.makeFolder(QStringLiteral("out"));
     tree.writeFile(QStringLiteral("out/s.htm"), "earlier");
     setStreamSliceBytesForTests(4096);
@@ -450,6 +459,18 @@ void tst_ConvertSlices::sourceChangedBetweenThePasses()
             file.write("x,y\r\n");
         } else if (change == QLatin1String("truncated")) {
             QVERIFY(file.resize(100));
+        } else if (change == QLatin1String("second") || change == QLatin1String("nanosecond")) {
+            QVERIFY(file.seek(source.size() - 3));
+            file.write("Z");
+            file.close();
+            struct timespec times[2] = {made.st_atim, made.st_mtim};
+            if (change == QLatin1String("second"))
+                ++times[1].tv_sec;
+            else if (times[1].tv_nsec < 999999999)
+                ++times[1].tv_nsec;
+            else
+                --times[1].tv_nsec;
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
         } else {
             QVERIFY(file.seek(source.size() - 3));
             file.write("Z");

@@ -52,8 +52,7 @@ void tst_FileListReorder::exchange_data()
         << six << 1 << 4 << QStringList{u"a"_qs, u"e"_qs, u"c"_qs, u"d"_qs, u"b"_qs, u"f"_qs} << 4;
     QTest::newRow("first onto fourth leaves the rows between")
         << six << 0 << 3 << QStringList{u"d"_qs, u"b"_qs, u"c"_qs, u"a"_qs, u"e"_qs, u"f"_qs} << 3;
-    QTest::newRow("upwards") << six << 5 << 0 << QStringList{u"f"_qs, u"b"_qs, u"c"_qs, u"d"_qs, u"e"_qs, u"a"_qs}
-                             << 0;
+    QTest::newRow("upwards") << six << 5 << 0 << QStringList{u"f"_qs, u"b"_qs, u"c"_qs, u"d"_qs, u"e"_qs, u"a"_qs} << 0;
     QTest::newRow("same text never exchanged")
         << QStringList{u"x"_qs, u"a"_qs, u"x"_qs} << 0 << 2 << QStringList{u"x"_qs, u"a"_qs, u"x"_qs} << -1;
     QTest::newRow("texts differing in case are exchanged")
@@ -61,8 +60,8 @@ void tst_FileListReorder::exchange_data()
     QTest::newRow("onto itself") << six << 2 << 2 << six << -1;
     QTest::newRow("nothing under the pointer") << six << 2 << -1 << six << -1;
     QTest::newRow("nothing dragged") << six << -1 << 2 << six << -1;
-    QTest::newRow("dragged entry since removed") << QStringList{u"a"_qs, u"b"_qs} << 4 << 0
-                                                 << QStringList{u"a"_qs, u"b"_qs} << -1;
+    QTest::newRow("dragged entry since removed")
+        << QStringList{u"a"_qs, u"b"_qs} << 4 << 0 << QStringList{u"a"_qs, u"b"_qs} << -1;
     QTest::newRow("pointer past the last entry") << six << 1 << 6 << six << -1;
 }
 

@@ -95,26 +95,31 @@ void tst_FileListing::listingOrder_data()
 
     QTest::newRow("case does not part letters")
         << QStringList{u"b"_qs, u"C"_qs, u"a"_qs} << QStringList{u"a"_qs, u"b"_qs, u"C"_qs};
-    QTest::newRow("upper case first on a tie")
-        << QStringList{u"a.csv"_qs, u"A.csv"_qs, u"B.csv"_qs, u"b.csv"_qs}
-        << QStringList{u"A.csv"_qs, u"a.csv"_qs, u"B.csv"_qs, u"b.csv"_qs};
+    QTest::newRow("upper case first on a tie") << QStringList{u"a.csv"_qs, u"A.csv"_qs, u"B.csv"_qs, u"b.csv"_qs}
+                                               << QStringList{u"A.csv"_qs, u"a.csv"_qs, u"B.csv"_qs, u"b.csv"_qs};
     QTest::newRow("underscore after letters, digits before")
         << QStringList{u"_x"_qs, u"z"_qs, u"1"_qs, u"Y"_qs} << QStringList{u"1"_qs, u"Y"_qs, u"z"_qs, u"_x"_qs};
-    QTest::newRow("dot before letters, underscore after")
-        << QStringList{u"a_b.csv"_qs, u"ab.csv"_qs, u"a.csv"_qs} << QStringList{u"a.csv"_qs, u"ab.csv"_qs, u"a_b.csv"_qs};
+    QTest::newRow("dot before letters, underscore after") << QStringList{u"a_b.csv"_qs, u"ab.csv"_qs, u"a.csv"_qs}
+                                                          << QStringList{u"a.csv"_qs, u"ab.csv"_qs, u"a_b.csv"_qs};
     QTest::newRow("prefix first") << QStringList{u"data2"_qs, u"data"_qs, u"DATA10"_qs}
                                   << QStringList{u"data"_qs, u"DATA10"_qs, u"data2"_qs};
     QTest::newRow("long shared beginnings")
-        << QStringList{u"report-2021-b.csv"_qs, u"report-2021.csv"_qs, u"report-2021-a.csv"_qs,
-                       u"REPORT-2021-A.csv"_qs}
+        << QStringList{u"report-2021-b.csv"_qs, u"report-2021.csv"_qs, u"report-2021-a.csv"_qs, u"REPORT-2021-A.csv"_qs}
         << QStringList{u"REPORT-2021-A.csv"_qs, u"report-2021-a.csv"_qs, u"report-2021-b.csv"_qs,
                        u"report-2021.csv"_qs};
     // Upper case as QString::toUpper gives it beyond ASCII: "ß" becomes "SS", and "Ä" sorts after "Z".
-    QTest::newRow("letters beyond ASCII")
-        << QStringList{QString::fromUtf16(u"stra\u00DFe"), QString::fromUtf16(u"\u00C4rger"), u"zebra"_qs,
-                       u"STRASSE"_qs, u"apfel"_qs, QString::fromUtf16(u"\u00E4rger")}
-        << QStringList{u"apfel"_qs, u"STRASSE"_qs, QString::fromUtf16(u"stra\u00DFe"), u"zebra"_qs,
-                       QString::fromUtf16(u"\u00C4rger"), QString::fromUtf16(u"\u00E4rger")};
+    QTest::newRow("letters beyond ASCII") << QStringList{QString::fromUtf16(u"stra\u00DFe"),
+                                                         QString::fromUtf16(u"\u00C4rger"),
+                                                         u"zebra"_qs,
+                                                         u"STRASSE"_qs,
+                                                         u"apfel"_qs,
+                                                         QString::fromUtf16(u"\u00E4rger")}
+                                          << QStringList{u"apfel"_qs,
+                                                         u"STRASSE"_qs,
+                                                         QString::fromUtf16(u"stra\u00DFe"),
+                                                         u"zebra"_qs,
+                                                         QString::fromUtf16(u"\u00C4rger"),
+                                                         QString::fromUtf16(u"\u00E4rger")};
     QTest::newRow("empty") << QStringList() << QStringList();
 }
 
@@ -232,7 +237,8 @@ void tst_FileListing::filesInFolder_data()
     QTest::newRow("csv, folder with separator") << true << u"*.csv"_qs << csv;
     QTest::newRow("every file") << false << u"*.*"_qs << all;
     QTest::newRow("every file, folder with separator") << true << u"*.*"_qs << all;
-    QTest::newRow("one character") << false << u"?.*"_qs << QStringList{u"a.csv"_qs, u"B.CSV"_qs, u"c.csv"_qs, u"x.txt"_qs};
+    QTest::newRow("one character") << false << u"?.*"_qs
+                                   << QStringList{u"a.csv"_qs, u"B.CSV"_qs, u"c.csv"_qs, u"x.txt"_qs};
     QTest::newRow("no match") << false << u"*.doc"_qs << QStringList();
     QTest::newRow("leading-dot answer") << false << u"*..csv"_qs << QStringList();
 }
@@ -309,7 +315,8 @@ void tst_FileListing::folderThatMayBeReadButNotSearched()
 void tst_FileListing::filesInFolderInListingOrder()
 {
     test::TempTree tree;
-    const QStringList expected{u"1.csv"_qs, u"A.csv"_qs, u"a.csv"_qs, u"B.csv"_qs, u"b.csv"_qs, u"Z.csv"_qs, u"_x.csv"_qs};
+    const QStringList expected{u"1.csv"_qs, u"A.csv"_qs, u"a.csv"_qs, u"B.csv"_qs,
+                               u"b.csv"_qs, u"Z.csv"_qs, u"_x.csv"_qs};
     QStringList created = expected;
     std::reverse(created.begin(), created.end());
     for (const QString& name : std::as_const(created))

@@ -349,7 +349,7 @@ void tst_FolderExpansion::namesNotValidUtf8AreCountedNeverListed()
     tree.writeFile(u"T/sub/c.csv"_qs, "c\n");
     const QByteArray root = QFile::encodeName(tree.root());
     for (const QByteArray& name : {QByteArray("/T/b\xFF.csv"), QByteArray("/T/sub/\xFE\xFE.csv"),
-                                  QByteArray("/T/sub/d\xE9.csv"), QByteArray("/T/sub/e\xFF.txt")}) {
+                                   QByteArray("/T/sub/d\xE9.csv"), QByteArray("/T/sub/e\xFF.txt")}) {
         const int fd = ::open((root + name).constData(), O_WRONLY | O_CREAT, 0600);
         QVERIFY(fd >= 0);
         ::close(fd);

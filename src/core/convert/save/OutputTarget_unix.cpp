@@ -16,7 +16,8 @@ namespace ostrand {
 Result<OutputTarget> lookAtTarget(const QString& path)
 {
     QString at = path;
-    for (int hops = 0; hops < 40; ++hops) {
+    // As many links as the system follows in one path (Linux: 40), and not one more.
+    for (int hops = 0; hops <= 40; ++hops) {
         const QByteArray encoded = QFile::encodeName(at);
         struct stat link;
         if (::lstat(encoded.constData(), &link) != 0) {
