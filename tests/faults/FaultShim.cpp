@@ -11,6 +11,10 @@
 //                                 name ending ".htm") adds
 //                                 a line "NAME synced", or "NAME UNSYNCED" when bytes written to it through a
 //                                 descriptor still open were not synced (fsync, fdatasync or syncfs) before
+//   OSTRAND_FAULT_LOG_FOLDERS=1   with OSTRAND_FAULT_LOG, each successful fsync of a folder adds a line
+//                                 "FOLDER folder synced" (the folder's whole path), in order with the others
+//   OSTRAND_FAULT_SYNC_HOLD=MS    every fsync, fdatasync or syncfs of a regular file waits MS milliseconds first,
+//                                 as a slow disk does: a sync on a worker thread is then still running for sure
 //   OSTRAND_FAULT_AT=read:N       once N bytes have been read from regular files (or write:N, written to
 //   OSTRAND_FAULT_RUN=COMMAND     them), COMMAND runs once through /bin/sh; $OSTRAND_FAULT_PID is this program
 //   OSTRAND_FAULT_FREE=N          statvfs tells every file system has N bytes free
@@ -125,6 +129,36 @@ void logPlaced(const char* name, bool synced)
         std::fprintf(file, "%s %s\n", name, synced ? "synced" : "UNSYNCED");
         std::fclose(file);
     }
+}
+
+// A folder's sync, for the log.
+void logFolderSynced(int fd)
+{
+    const char* log = std::getenv("OSTRAND_FAULT_LOG");
+    if (!log || !std::getenv("OSTRAND_FAULT_LOG_FOLDERS"))
+        return;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode))
+        return;
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char folder[4096];
+    const ssize_t size = readlink(link, folder, sizeof folder - 1);
+    if (size <= 0)
+        return;
+    folder[size] = 0;
+    if (FILE* file = std::fopen(log, "a")) {
+        std::fprintf(file, "%s folder synced\n", folder);
+        std::fclose(file);
+    }
+}
+
+// A slow disk: the sync of a regular file waits first.
+void holdSync(int fd)
+{
+    const char* hold = std::getenv("OSTRAND_FAULT_SYNC_HOLD");
+    if (hold && (fd < 0 || isRegularFile(fd)))
+        usleep(static_cast<useconds_t>(std::atoll(hold) * 1000));
 }
 
 std::atomic<long long> g_read{0};
@@ -260,19 +294,23 @@ ssize_t write(int fd, const void* buffer, size_t count)
 int fsync(int fd)
 {
     static const SyncCall real = next<SyncCall>("fsync");
+    holdSync(fd);
     if (syncFails(fd)) {
         errno = ENOSPC;
         return -1;
     }
     const int result = real(fd);
-    if (result == 0)
+    if (result == 0) {
         setUnsynced(fd, false);
+        logFolderSynced(fd);
+    }
     return result;
 }
 
 int fdatasync(int fd)
 {
     static const SyncCall real = next<SyncCall>("fdatasync");
+    holdSync(fd);
     if (syncFails(fd)) {
         errno = ENOSPC;
         return -1;
@@ -288,6 +326,7 @@ int fdatasync(int fd)
 int syncfs(int fd)
 {
     static const SyncCall real = next<SyncCall>("syncfs");
+    holdSync(-1);
     const char* sync = std::getenv("OSTRAND_FAULT_SYNC");
     if (sync && std::strcmp(sync, "enospc") == 0) {
         errno = ENOSPC;

@@ -684,7 +684,9 @@ void tst_ConverterFaults::failedSyncInABatch()
     const Outcome outcome =
         convert(scene, many.arguments,
                 {{QStringLiteral("OSTRAND_FAULT_SYNC"), QStringLiteral("enospc")},
-                 {QStringLiteral("OSTRAND_FAULT_SYNC_SIZE"), QString::number(failingDocument.size())}});
+                 {QStringLiteral("OSTRAND_FAULT_SYNC_SIZE"), QString::number(failingDocument.size())},
+                 // A slow disk: each batch is still being synced while the next documents are converted.
+                 {QStringLiteral("OSTRAND_FAULT_SYNC_HOLD"), QStringLiteral("150")}});
 
     QCOMPARE(outcome.status, 1);
     QCOMPARE(outcome.err,

@@ -5,7 +5,9 @@
 
 #include <cstring>
 
+#include "core/convert/ConversionRun.h"
 #include "core/convert/save/DocumentWriter.h"
+#include "support/core/RecordingRunHost.h"
 #include "support/core/TempTree.h"
 
 #include <csignal>
@@ -82,6 +84,8 @@ private slots:
     void thePathIsCheckedRightBeforePlacement();
     void placedOnlyAfterItsBytesAreSynced_data();
     void placedOnlyAfterItsBytesAreSynced();
+    void foldersSyncedAfterPlacement_data();
+    void foldersSyncedAfterPlacement();
 };
 
 void tst_DocumentSave::initTestCase()
@@ -381,6 +385,67 @@ void tst_DocumentSave::placedOnlyAfterItsBytesAreSynced()
 
     QCOMPARE(placed.error(), QString());
     QCOMPARE(test::TempTree::readFile(log), QFile::encodeName(path) + ' ' + logged + '\n');
+}
+
+void tst_DocumentSave::foldersSyncedAfterPlacement_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<int>("small");   // small documents, made durable in batches
+    QTest::addColumn<int>("large");   // large documents among them, each synced by itself
+    QTest::addColumn<int>("folders"); // folders the sources, and so the documents, are spread over
+    addRows("one small document", 1, 0, 1);
+    addRows("small documents over several batches", 100, 0, 1);
+    addRows("small documents in three folders", 30, 0, 3);
+    addRows("one large document", 0, 1, 1);
+    addRows("large and small mixed, two folders", 20, 2, 2);
+}
+
+// Once a document is in place, the folder that holds its name is synced, so that the name is as durable as the
+// bytes: for every way a run puts documents in place.
+void tst_DocumentSave::foldersSyncedAfterPlacement()
+{
+    QFETCH(bool, named);
+    QFETCH(int, small);
+    QFETCH(int, large);
+    QFETCH(int, folders);
+    const TemporaryFiles files(named);
+    test::TempTree tree;
+    test::RecordingRunHost host;
+    host.options.OutputMode = OutputMode::SourceFolder;
+    QByteArray big;
+    while (large > 0 && big.size() < 3 * 1024 * 1024)
+        big += "a large,document\n";
+    for (int i = 0; i < small + large; ++i) {
+        const QString folder = QStringLiteral("in%1/").arg(i % folders);
+        const bool isLarge = i % 10 == 5 && large-- > 0;
+        host.entries.append(tree.writeFile(folder + QStringLiteral("s%1.csv").arg(i), isLarge ? big : "a,b\n"));
+    }
+    const QString log = tree.path(QStringLiteral("placed.log"));
+    qputenv("OSTRAND_FAULT_LOG", QFile::encodeName(log));
+    qputenv("OSTRAND_FAULT_LOG_FOLDERS", "1");
+    bool converting = false;
+
+    RunConversion(host, converting);
+    qunsetenv("OSTRAND_FAULT_LOG");
+    qunsetenv("OSTRAND_FAULT_LOG_FOLDERS");
+
+    QCOMPARE(host.reportLines(), QList<int>{});
+    QCOMPARE(host.written.size(), host.entries.size());
+    // Each document, then (at once or with a later batch) its folder.
+    QByteArrayList lines = test::TempTree::readFile(log).split('\n');
+    lines.removeAll(QByteArray());
+    int placed = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines.at(i).endsWith(" folder synced"))
+            continue;
+        QVERIFY2(lines.at(i).endsWith(".htm synced"), lines.at(i).constData());
+        ++placed;
+        const QByteArray folder = lines.at(i).left(lines.at(i).lastIndexOf('/'));
+        const bool synced = std::any_of(lines.begin() + i + 1, lines.end(),
+                                        [&](const QByteArray& line) { return line == folder + " folder synced"; });
+        QVERIFY2(synced, ("the folder of " + lines.at(i) + " is never synced after it").constData());
+    }
+    QCOMPARE(placed, host.entries.size());
 }
 
 QTEST_GUILESS_MAIN(tst_DocumentSave)
