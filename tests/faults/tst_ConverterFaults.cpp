@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "faults/FaultScene.h"
+#include "support/core/Unprivileged.h"
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -528,8 +529,6 @@ void tst_ConverterFaults::brokenSettingsFiles()
 {
     QFETCH(QString, kind);
     QFETCH(QByteArray, message);
-    if (kind == QLatin1String("unreadable") && FaultScene::isRoot())
-        QSKIP("root reads every file");
     FaultScene scene(1024);
     const QString config = scene.tree.makeFolder(QStringLiteral("config"));
     const QString file = config + QStringLiteral("/Kelvadine.conf");
@@ -552,11 +551,21 @@ void tst_ConverterFaults::brokenSettingsFiles()
     if (kind == QLatin1String("read-only"))
         QFile::setPermissions(file, QFileDevice::ReadOwner);
     const QMap<QString, QString> faults = {{QStringLiteral("XDG_CONFIG_HOME"), config}};
+    // Permission bits stop an ordinary user, not root: where the tests run as root, the converter meets those
+    // files as the user "nobody", who is handed the scene.
+    QProcess program;
+    if (kind == QLatin1String("unreadable") || kind == QLatin1String("read-only")) {
+        QString why;
+        if (!startAsNobody(program, &why))
+            QSKIP(qPrintable(why));
+        QVERIFY(handToNobody(scene.tree.root()));
+    }
 
-    const Outcome outcome = convert(scene,
-                                    {QStringLiteral("--saved-settings"), QStringLiteral("--output-dir"),
-                                     QStringLiteral("out"), QStringLiteral("in/a.csv"), QStringLiteral("in/c.csv")},
-                                    faults);
+    start(program, scene,
+          {QStringLiteral("--saved-settings"), QStringLiteral("--output-dir"), QStringLiteral("out"),
+           QStringLiteral("in/a.csv"), QStringLiteral("in/c.csv")},
+          faults);
+    const Outcome outcome = finish(program);
 
     QCOMPARE(outcome.status, 0);
     QCOMPARE(outcome.out, QByteArray("out/a.htm\nout/c.htm\n"));
@@ -566,8 +575,11 @@ void tst_ConverterFaults::brokenSettingsFiles()
         QCOMPARE(outcome.err,
                  "ostrand-convert: cannot read the saved settings " + QFile::encodeName(file) + ": " + message + '\n');
     QCOMPARE(FaultScene::checksums(scene.out), scene.expectedOut(true, false, true));
-    if (kind != QLatin1String("folder"))
-        QCOMPARE(TempTree::readFile(file).size(), kind == QLatin1String("unreadable") ? 0 : bytes.size());
+    // The settings file is left as it was.
+    if (kind != QLatin1String("folder")) {
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QVERIFY(TempTree::readFile(file) == bytes);
+    }
 }
 
 // A FIFO put in a source's place between the look at its kind and the opening must not make the converter

@@ -5,7 +5,9 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QDirIterator>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 
 #include <grp.h>
@@ -109,6 +111,91 @@ private:
     QByteArray m_path;
     mode_t m_old = 0;
     bool m_changed = false;
+};
+
+// The user "nobody" that tests running as root act as; none when there is no such user.
+inline const passwd* nobodyUser()
+{
+    return ::getpwnam("nobody");
+}
+
+// Hands a file, or a folder and all it holds, to the user "nobody" where the tests run as root, so that work done
+// as that user can reach them; does nothing for any other user. False when it could not.
+inline bool handToNobody(const QString& path)
+{
+    const passwd* nobody = nobodyUser();
+    if (::geteuid() != 0)
+        return true;
+    if (!nobody)
+        return false;
+    const auto give = [&](const QString& at) {
+        return ::lchown(QFile::encodeName(at).constData(), nobody->pw_uid, nobody->pw_gid) == 0;
+    };
+    bool given = give(path);
+    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        given = give(it.next()) && given;
+    return given;
+}
+
+// Makes a program started by the process run as the user "nobody" where the tests run as root (Qt refuses to run
+// a program whose effective user differs from its real one, so the child gives up root whole before it starts
+// it). Does nothing for any other user. False, with the reason in `why`, when there is no such user.
+inline bool startAsNobody(QProcess& process, QString* why)
+{
+    if (::geteuid() != 0)
+        return true;
+    const passwd* nobody = nobodyUser();
+    if (!nobody) {
+        *why = QStringLiteral("the tests run as root and there is no user \"nobody\" to run as");
+        return false;
+    }
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    process.setChildProcessModifier([uid, gid] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(77);
+    });
+    return true;
+}
+
+// While it lives, the process acts as the user "nobody" where the tests run as root (its effective user and group,
+// which the file system checks), so permission bits stop it as they stop any user; the old ones come back at the
+// end. Does nothing for any other user. active() is false, with the reason in why(), when root cannot act as
+// "nobody": the caller then skips, saying so.
+class ActingAsNobody
+{
+public:
+    ActingAsNobody()
+    {
+        if (::geteuid() != 0)
+            return;
+        const passwd* nobody = nobodyUser();
+        if (!nobody) {
+            m_why = QStringLiteral("the tests run as root and there is no user \"nobody\" to act as");
+            return;
+        }
+        if (::setegid(nobody->pw_gid) != 0 || ::seteuid(nobody->pw_uid) != 0) {
+            ::setegid(0);
+            m_why = QStringLiteral("the tests run as root and could not act as the user \"nobody\"");
+            return;
+        }
+        m_switched = true;
+    }
+    ~ActingAsNobody()
+    {
+        if (m_switched && (::seteuid(0) != 0 || ::setegid(0) != 0))
+            ::abort(); // the rest of the tests would run as the wrong user
+    }
+    ActingAsNobody(const ActingAsNobody&) = delete;
+    ActingAsNobody& operator=(const ActingAsNobody&) = delete;
+    bool active() const { return m_why.isEmpty(); }
+    const QString& why() const { return m_why; }
+
+private:
+    bool m_switched = false;
+    QString m_why;
 };
 
 } // namespace ostrand::test
