@@ -285,6 +285,8 @@ private slots:
     void sourceLargerThanTheMemoryLimit();
     void brokenSettingsFiles_data();
     void brokenSettingsFiles();
+    void everyFailureOfAConversion_data();
+    void everyFailureOfAConversion();
     void fifoSlippedInNeverHangs();
     void sigtermAtRandomPoints();
     void failedSyncInABatch_data();
@@ -580,6 +582,146 @@ void tst_ConverterFaults::brokenSettingsFiles()
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QVERIFY(TempTree::readFile(file) == bytes);
     }
+}
+
+void tst_ConverterFaults::everyFailureOfAConversion_data()
+{
+    QTest::addColumn<QString>("setup"); // a shell command run in the scene first
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("when"); // OSTRAND_FAULT_AT: when `command` runs, "" for never
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("faults"); // more of the fault library's variables, "NAME=VALUE" each, ";" between
+    QTest::addColumn<bool>("asUser");    // met as an ordinary user (the user "nobody" where the tests run as root)
+    QTest::addColumn<QByteArray>("subject");
+    QTest::addColumn<QByteArray>("description");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("listed"); // documents written and listed
+    const QStringList run = {QStringLiteral("-o"), QStringLiteral("out"), QStringLiteral("in/a.csv"),
+                             QStringLiteral("in/c.csv")};
+    const QString afterA = QStringLiteral("write:1"); // once a.htm is being written
+    const auto row = [&](const char* name, const QString& setup, const QString& when, const QString& command,
+                         const QString& faults, bool asUser, const QByteArray& description, int line) {
+        QTest::newRow(name) << setup << run << when << command << faults << asUser << QByteArray("in/c.csv")
+                            << description << line << 1;
+    };
+    // The same with c.csv alone, for a failure that would come for any document.
+    const auto alone = [&](const char* name, const QString& faults, const QByteArray& description) {
+        QTest::newRow(name) << QString()
+                            << QStringList{QStringLiteral("-o"), QStringLiteral("out"), QStringLiteral("in/c.csv")}
+                            << QString() << QString() << faults << false << QByteArray("in/c.csv") << description << 168
+                            << 0;
+    };
+    // Reading the source.
+    row("the source is gone by its turn", {}, afterA, QStringLiteral("rm in/c.csv"), {}, false,
+        "Cannot read in/c.csv: File not found", 114);
+    row("the source became a folder", {}, afterA, QStringLiteral("rm in/c.csv && mkdir in/c.csv"), {}, false,
+        "Cannot read in/c.csv: It is a folder, not a file", 114);
+    row("the source became a FIFO", {}, afterA, QStringLiteral("rm in/c.csv && mkfifo in/c.csv"), {}, false,
+        "Cannot read in/c.csv: It is not a regular file", 114);
+    row("the source cannot be read", QStringLiteral("chmod 000 in/c.csv"), {}, {}, {}, true,
+        "Cannot read in/c.csv: Permission denied", 114);
+    QTest::newRow("the source changed while it was read")
+        << QString() << QStringList{QStringLiteral("-o"), QStringLiteral("out"), QStringLiteral("in/big.csv")}
+        << QStringLiteral("read:1048576") << QStringLiteral("echo x >> in/big.csv") << QString() << false
+        << QByteArray("in/big.csv") << QByteArray("Cannot read in/big.csv: The file changed while it was read") << 114
+        << 0;
+    // What stands at the output path.
+    row("a link to nowhere", QStringLiteral("ln -s nowhere.htm out/c.htm"), {}, {}, {}, false,
+        "Cannot write out/c.htm: It is a symbolic link that leads nowhere", 168);
+    row("a link to a folder", QStringLiteral("mkdir out/d && ln -s d out/c.htm"), {}, {}, {}, false,
+        "Cannot write out/c.htm: It is a symbolic link to something that is not a regular file", 168);
+    row("a link to a FIFO in another folder", QStringLiteral("mkfifo in/f && ln -s ../in/f out/c.htm"), {}, {}, {},
+        false, "Cannot write out/c.htm: It is a symbolic link to something that is not a regular file", 168);
+    row("a chain of 41 links",
+        QStringLiteral("cd out && echo old > t.htm && p=t.htm && for i in $(seq 40); do ln -s $p l$i; p=l$i; done "
+                       "&& ln -s $p c.htm"),
+        {}, {}, {}, false, "Cannot write out/c.htm: Too many levels of symbolic links", 168);
+    row("a FIFO", QStringLiteral("mkfifo out/c.htm"), {}, {}, {}, false,
+        "Cannot write out/c.htm: It is not a regular file", 168);
+    row("a folder", QStringLiteral("mkdir out/c.htm"), {}, {}, {}, false,
+        "Cannot write out/c.htm: Filename refers to a directory", 168);
+    row("a document the user may not write", QStringLiteral("echo old > out/c.htm && chmod 444 out/c.htm"), {}, {}, {},
+        true, "Cannot write out/c.htm: Existing file out/c.htm is not writable", 168);
+    QTest::newRow("a folder the user may not write")
+        << QStringLiteral("mkdir ro && cp in/c.csv ro/c.csv && chmod 555 ro")
+        << QStringList{QStringLiteral("--next-to-source"), QStringLiteral("in/a.csv"), QStringLiteral("ro/c.csv")}
+        << QString() << QString() << QString() << true << QByteArray("ro/c.csv")
+        << QByteArray("Cannot write ro/c.htm: Permission denied") << 168 << 1;
+    QTest::newRow("the source itself")
+        << QStringLiteral("cp in/c.csv in/x.htm")
+        << QStringList{QStringLiteral("--next-to-source"), QStringLiteral("in/a.csv"), QStringLiteral("in/x.htm")}
+        << QString() << QString() << QString() << false << QByteArray("in/x.htm")
+        << QByteArray("Cannot write in/x.htm: It is the source file itself, which is never overwritten") << 168 << 1;
+    QTest::newRow("a document of an earlier entry")
+        << QStringLiteral("mkdir in/two && cp in/c.csv in/two/a.csv")
+        << QStringList{QStringLiteral("-o"), QStringLiteral("out"), QStringLiteral("in/a.csv"),
+                       QStringLiteral("in/two/a.csv")}
+        << QString() << QString() << QString() << false << QByteArray("in/two/a.csv")
+        << QByteArray("Cannot write out/a.htm: A document of an earlier entry of this run was written there, and it "
+                      "is kept")
+        << 168 << 1;
+    // The disk.
+    alone("no room from the start", QStringLiteral("OSTRAND_FAULT_FREE=0"),
+          "Not enough disk space for out/c.htm: the document needs at least 126 bytes, and 0 are free");
+    alone("the disk fills during the write", QStringLiteral("OSTRAND_FAULT_SPACE=100"),
+          "Cannot write out/c.htm: No space left on device");
+    alone("the disk refuses the sync", QStringLiteral("OSTRAND_FAULT_SYNC=enospc"),
+          "Cannot write out/c.htm: No space left on device");
+}
+
+// Every failure a conversion can report, met through the program: one line on stderr naming the source, the
+// failure in the system's words where it has them, exit status 1; the other source still converts, no
+// source changes and no earlier document is touched.
+void tst_ConverterFaults::everyFailureOfAConversion()
+{
+    QFETCH(QString, setup);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, when);
+    QFETCH(QString, command);
+    QFETCH(QString, faults);
+    QFETCH(bool, asUser);
+    QFETCH(QByteArray, subject);
+    QFETCH(QByteArray, description);
+    QFETCH(int, line);
+    QFETCH(int, listed);
+    FaultScene scene;
+    if (!setup.isEmpty()) {
+        QProcess shell;
+        shell.setWorkingDirectory(scene.tree.root());
+        shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), setup});
+        QVERIFY(shell.waitForFinished() && shell.exitCode() == 0);
+    }
+    const auto earlier = FaultScene::checksums(scene.out);
+    QMap<QString, QString> variables;
+    if (!when.isEmpty())
+        variables = {{QStringLiteral("OSTRAND_FAULT_AT"), when}, {QStringLiteral("OSTRAND_FAULT_RUN"), command}};
+    for (const QString& variable : faults.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        variables.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+    QProcess program;
+    if (asUser) {
+        QString why;
+        if (!startAsNobody(program, &why))
+            QSKIP(qPrintable(why));
+        QVERIFY(handToNobody(scene.tree.root()));
+    }
+
+    start(program, scene, arguments, variables);
+    const Outcome outcome = finish(program);
+
+    QCOMPARE(outcome.status, 1);
+    QCOMPARE(outcome.err, report(subject, description, line));
+    QCOMPARE(reportCount(outcome.out), 0);
+    QCOMPARE(outcome.out.count('\n'), listed); // the document of the other source
+    // No earlier document changed; the one document written is the other source's.
+    auto now = FaultScene::checksums(scene.out);
+    const QString written =
+        listed ? QFileInfo(scene.tree.path(QString::fromUtf8(outcome.out.trimmed()))).fileName() : QString();
+    if (now.value(written) != earlier.value(written))
+        now.remove(written);
+    auto before = earlier;
+    before.remove(written);
+    for (auto it = before.begin(); it != before.end(); ++it)
+        QVERIFY2(now.value(it.key()) == it.value(), qPrintable(it.key()));
 }
 
 // A FIFO put in a source's place between the look at its kind and the opening must not make the converter

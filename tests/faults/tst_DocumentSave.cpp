@@ -173,11 +173,23 @@ void tst_DocumentSave::ownerAndGroupKeptByRoot()
 void tst_DocumentSave::linksAreWrittenThrough_data()
 {
     QTest::addColumn<bool>("named");
-    QTest::addColumn<QString>("link");   // what out/a.htm points to
-    QTest::addColumn<QString>("second"); // a link out/b.htm to make first, "" for none
-    addRows("absolute link", QStringLiteral("@/data/target.htm"), QString());
-    addRows("relative link", QStringLiteral("../data/target.htm"), QString());
-    addRows("link to a link", QStringLiteral("b.htm"), QStringLiteral("@/data/target.htm"));
+    QTest::addColumn<QString>("link");      // what out/a.htm points to
+    QTest::addColumn<QString>("second");    // a link out/b.htm to make first, "" for none
+    QTest::addColumn<bool>("relativePath"); // the document's path is given relative to the working folder
+    for (const bool relative : {false, true}) {
+        const char* path = relative ? ", relative path" : "";
+        addRows(qPrintable(QStringLiteral("absolute link%1").arg(QLatin1String(path))),
+                QStringLiteral("@/data/target.htm"), QString(), relative);
+        addRows(qPrintable(QStringLiteral("relative link%1").arg(QLatin1String(path))),
+                QStringLiteral("../data/target.htm"), QString(), relative);
+        addRows(qPrintable(QStringLiteral("link to a link%1").arg(QLatin1String(path))), QStringLiteral("b.htm"),
+                QStringLiteral("@/data/target.htm"), relative);
+        addRows(qPrintable(QStringLiteral("relative link to a relative link%1").arg(QLatin1String(path))),
+                QStringLiteral("b.htm"), QStringLiteral("../data/target.htm"), relative);
+        // out/inner is a link to the folder data.
+        addRows(qPrintable(QStringLiteral("relative link into a linked folder%1").arg(QLatin1String(path))),
+                QStringLiteral("inner/target.htm"), QString(), relative);
+    }
 }
 
 // The document goes to the link's final target, in that file's folder; the links stay as they were.
@@ -186,6 +198,7 @@ void tst_DocumentSave::linksAreWrittenThrough()
     QFETCH(bool, named);
     QFETCH(QString, link);
     QFETCH(QString, second);
+    QFETCH(bool, relativePath);
     const TemporaryFiles files(named);
     test::TempTree tree;
     const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a\n");
@@ -198,18 +211,28 @@ void tst_DocumentSave::linksAreWrittenThrough()
     };
     if (!second.isEmpty())
         makeLink(second, QStringLiteral("out/b.htm"));
+    if (link.startsWith(QLatin1String("inner/")))
+        makeLink(QStringLiteral("@/data"), QStringLiteral("out/inner"));
     makeLink(link, QStringLiteral("out/a.htm"));
     const QString path = tree.path(QStringLiteral("out/a.htm"));
     const QString linkText = QFile::symLinkTarget(path);
 
-    QCOMPARE(writeDocument(path, "<table>\r\n", source).error(), QString());
+    const QString previous = QDir::currentPath();
+    if (relativePath)
+        QVERIFY(QDir::setCurrent(tree.root()));
+    const QString given = relativePath ? QStringLiteral("out/a.htm") : path;
 
+    const Status written = writeDocument(given, "<table>\r\n", source);
+    QDir::setCurrent(previous);
+
+    QCOMPARE(written.error(), QString());
     QCOMPARE(test::TempTree::readFile(target), QByteArray("<table>\r\n"));
     QCOMPARE(modeOf(target), 0640);
     QVERIFY(QFileInfo(path).isSymLink());
     QCOMPARE(QFile::symLinkTarget(path), linkText);
     QCOMPARE(entriesOf(tree.path(QStringLiteral("data"))), QStringList{QStringLiteral("target.htm")});
-    QCOMPARE(entriesOf(tree.path(QStringLiteral("out"))).size(), second.isEmpty() ? 1 : 2);
+    QCOMPARE(entriesOf(tree.path(QStringLiteral("out"))).size(),
+             second.isEmpty() && !link.startsWith(QLatin1String("inner/")) ? 1 : 2);
 }
 
 void tst_DocumentSave::failuresLeaveTheEarlierFileAndNoTemporaryFile_data()

@@ -13,6 +13,24 @@
 
 namespace ostrand {
 
+namespace {
+
+// The text of the symbolic link at the path; empty, with errno set, when it cannot be read.
+QByteArray linkText(const QByteArray& path)
+{
+    QByteArray text(4096, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t size = ::readlink(path.constData(), text.data(), size_t(text.size()));
+        if (size < 0)
+            return QByteArray();
+        if (size < text.size())
+            return text.left(size);
+        text.resize(text.size() * 2);
+    }
+}
+
+} // namespace
+
 Result<OutputTarget> lookAtTarget(const QString& path)
 {
     QString at = path;
@@ -47,7 +65,13 @@ Result<OutputTarget> lookAtTarget(const QString& path)
         if (shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid)
             return cannotWrite(path, QStringLiteral("It is a symbolic link in a shared folder, owned by another "
                                                     "user; it is not followed"));
-        at = info.symLinkTarget();
+        // The link's own text, taken from its folder when relative (the kernel's way, which
+        // QFileInfo::symLinkTarget does not follow for a relative path).
+        const QByteArray target = linkText(encoded);
+        if (target.isEmpty())
+            return cannotWrite(path, systemErrorText(errno));
+        at = target.startsWith('/') ? QFile::decodeName(target)
+                                    : info.absolutePath() + QLatin1Char('/') + QFile::decodeName(target);
     }
     return cannotWrite(path, systemErrorText(ELOOP));
 }
