@@ -149,17 +149,19 @@ Result<std::optional<QString>> singleValue(const QCommandLineParser& parser, con
     return std::optional<QString>(values.constFirst());
 }
 
+// A colour option's one colour: given twice, both must name the same colour, however each is spelled.
 Result<std::optional<qint64>> colorValue(const QCommandLineParser& parser, const QString& name)
 {
-    const Result<std::optional<QString>> text = singleValue(parser, name);
-    if (!text)
-        return Failure{text.error()};
-    if (!text.value())
-        return std::optional<qint64>();
-    const Result<qint64> color = parseColor(*text.value());
-    if (!color)
-        return Failure{QStringLiteral("option '--%1': %2").arg(name, color.error())};
-    return std::optional<qint64>(color.value());
+    std::optional<qint64> chosen;
+    for (const QString& text : parser.values(name)) {
+        const Result<qint64> color = parseColor(text);
+        if (!color)
+            return Failure{QStringLiteral("option '--%1': %2").arg(name, color.error())};
+        if (chosen && *chosen != color.value())
+            return Failure{QStringLiteral("option '--%1' is given twice with different values").arg(name)};
+        chosen = color.value();
+    }
+    return chosen;
 }
 
 // The delimiter, from at most one of the delimiter options.

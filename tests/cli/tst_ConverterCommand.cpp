@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <QtTest>
 
+#include <unistd.h>
+
 #include <memory>
 
 #include <QSettings>
@@ -57,6 +59,8 @@ private slots:
     void badUsage();
     void badUsageThroughTheProgram();
     void helpAndVersion();
+    void pathsThatAreLinks_data();
+    void pathsThatAreLinks();
     void options_data();
     void options();
     void failuresAreReportedAndCounted_data();
@@ -291,6 +295,55 @@ Examples:
     }
 }
 
+void tst_ConverterCommand::pathsThatAreLinks_data()
+{
+    QTest::addColumn<QString>("path");          // a PATH in links/
+    QTest::addColumn<QStringList>("documents"); // written, as listed
+    QTest::addColumn<QString>("failure");       // the one line on stderr, "" for none
+    QTest::newRow("a link to a file") << QStringLiteral("links/file.csv")
+                                      << QStringList{QStringLiteral("links/file.htm")} << QString();
+    QTest::newRow("a link to a link to a file")
+        << QStringLiteral("links/again.csv") << QStringList{QStringLiteral("links/again.htm")} << QString();
+    // The folder's own files are taken, as for any folder given; a link to a folder is never entered by the
+    // scan, so the folder's subfolders are not.
+    QTest::newRow("a link to a folder") << QStringLiteral("links/folder")
+                                        << QStringList{QStringLiteral("links/folder/x.htm")} << QString();
+    QTest::newRow("a link to nothing") << QStringLiteral("links/dangling.csv") << QStringList()
+                                       << QStringLiteral("links/dangling.csv: No such file or directory");
+}
+
+// A PATH that is a symbolic link stands for what it leads to; the documents go beside the link, named after it.
+void tst_ConverterCommand::pathsThatAreLinks()
+{
+    QFETCH(QString, path);
+    QFETCH(QStringList, documents);
+    QFETCH(QString, failure);
+    test::TempTree tree;
+    tree.writeFile(QStringLiteral("data/x.csv"), "a,b\n");
+    tree.writeFile(QStringLiteral("data/sub/y.csv"), "c\n");
+    tree.makeFolder(QStringLiteral("links"));
+    for (const auto& [link, target] : {std::pair{"file.csv", "../data/x.csv"},
+                                       {"again.csv", "file.csv"},
+                                       {"folder", "../data"},
+                                       {"dangling.csv", "../nothing.csv"}})
+        QCOMPARE(
+            ::symlink(target, QFile::encodeName(tree.path(QStringLiteral("links/") + QLatin1String(link))).constData()),
+            0);
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(tree.root()));
+
+    const Outcome outcome = convert({path});
+    QDir::setCurrent(previous);
+
+    QCOMPARE(outcome.status, failure.isEmpty() ? 0 : 1);
+    QCOMPARE(outcome.out, documents.isEmpty() ? QString() : documents.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    QCOMPARE(outcome.err,
+             failure.isEmpty() ? QString() : QStringLiteral("ostrand-convert: ") + failure + QLatin1Char('\n'));
+    for (const QString& document : documents)
+        QVERIFY(test::TempTree::readFile(tree.path(document)).contains("<td>a</td><td>b</td>"));
+    QVERIFY(!QFileInfo::exists(tree.path(QStringLiteral("data/sub/y.htm"))));
+}
+
 void tst_ConverterCommand::options_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -319,6 +372,22 @@ void tst_ConverterCommand::options_data()
                                     << QByteArray("style='color:#00FF00' border='1' bgcolor='#C0C0C0'");
     QTest::newRow("colour #RRGGBB") << QStringList{QStringLiteral("--text-color=#FF0000")}
                                     << QByteArray("style='color:#FF0000'");
+    // An option given twice with the same value, however it is spelled, is given once.
+    QTest::newRow("--other twice, two spellings")
+        << QStringList{QStringLiteral("--other=::"), QStringLiteral("-d"), QStringLiteral("::")}
+        << QByteArray("<td>a,b;c, d</td><td>e\td</td>");
+    QTest::newRow("--border twice") << QStringList{QStringLiteral("--border"), QStringLiteral("12"),
+                                                   QStringLiteral("--border=12")}
+                                    << QByteArray("border='12'");
+    QTest::newRow("one colour as a number and as #RRGGBB")
+        << QStringList{QStringLiteral("--text-color=#FF0000"), QStringLiteral("--text-color=255")}
+        << QByteArray("style='color:#FF0000'");
+    QTest::newRow("--escape-html twice") << QStringList{QStringLiteral("--escape-html"),
+                                                        QStringLiteral("--escape-html"), QStringLiteral("--semicolon")}
+                                         << QByteArray("<td>a,b</td><td>c, d::e\td</td>");
+    QTest::newRow("--next-to-source twice")
+        << QStringList{QStringLiteral("--next-to-source"), QStringLiteral("--next-to-source")}
+        << QByteArray("<td>a</td><td>b;c</td><td> d::e\td</td>");
 }
 
 void tst_ConverterCommand::options()
@@ -356,8 +425,9 @@ void tst_ConverterCommand::failuresAreReportedAndCounted()
     const QString description =
         QStringLiteral("Cannot write %1: It is the source file itself, which is never overwritten").arg(page);
     const QString expected =
-        fullReports ? description + QStringLiteral("\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
-                                                   "Please email screenshot of this message to ") +
+        fullReports ? description +
+                          QStringLiteral("\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
+                                         "Please email screenshot of this message to ") +
                           supportAddress() + QLatin1Char('\n')
                     : QStringLiteral("ostrand-convert: %1: %2 (Vantrel2021/08/31.modCSV.ConvertVantrel, line 168)\n")
                           .arg(page, description);
@@ -473,10 +543,10 @@ void tst_ConverterCommand::edgesOfTheShell_data()
     QTest::newRow("standard output closed")
         << R"("$0" -o out a.csv >&-)"
         << QByteArray("ostrand-convert: cannot write the list of documents to standard output: it was closed\n");
-    QTest::newRow("standard input closed, -") << R"("$0" - <&-)"
-                                              << QByteArray("ostrand-convert: -: standard input was closed\n");
-    QTest::newRow("standard output closed, -") << R"(printf 'x\n' | "$0" - >&-)"
-                                               << QByteArray("ostrand-convert: -: standard output was closed\n");
+    QTest::newRow("standard input closed, -")
+        << R"("$0" - <&-)" << QByteArray("ostrand-convert: -: standard input was closed\n");
+    QTest::newRow("standard output closed, -")
+        << R"(printf 'x\n' | "$0" - >&-)" << QByteArray("ostrand-convert: -: standard output was closed\n");
     // The shell passes the name's bytes; the program cannot reach a file by a name that is not valid UTF-8.
     QTest::newRow("a name that is not valid UTF-8")
         << R"(name=$(printf 'bad\377.csv'); printf 'x\n' >"$name"; "$0" -o out "$name"; s=$?; rm "$name"; exit $s)"

@@ -137,20 +137,26 @@ void tst_AppearanceOptions::colourPick_data()
     QTest::addColumn<qint64>("initial");
     QTest::addColumn<qint64>("answer"); // -1: the dialog is cancelled
     QTest::addColumn<qint64>("result");
+    QTest::addColumn<QColor>("shown"); // the swatch's colour on the screen
 
     QTest::newRow("background pure blue")
         << "PushButton8"
         << "Picture2"
-        << "Background Color" << qint64(16777215) << qint64(16711680) << qint64(16711680);
+        << "Background Color" << qint64(16777215) << qint64(16711680) << qint64(16711680) << QColor(0, 0, 255);
     QTest::newRow("text green") << "PushButton6"
                                 << "Picture1"
-                                << "Text Color" << qint64(0) << qint64(65280) << qint64(65280);
+                                << "Text Color" << qint64(0) << qint64(65280) << qint64(65280) << QColor(0, 255, 0);
+    QTest::newRow("text dark red, a little green and blue")
+        << "PushButton6"
+        << "Picture1"
+        << "Text Color" << qint64(0) << qint64(0x030280) << qint64(0x030280) << QColor(0x80, 0x02, 0x03);
     QTest::newRow("text cancelled") << "PushButton6"
                                     << "Picture1"
-                                    << "Text Color" << qint64(0) << qint64(-1) << qint64(0);
-    QTest::newRow("background cancelled") << "PushButton8"
-                                          << "Picture2"
-                                          << "Background Color" << qint64(16777215) << qint64(-1) << qint64(16777215);
+                                    << "Text Color" << qint64(0) << qint64(-1) << qint64(0) << QColor(0, 0, 0);
+    QTest::newRow("background cancelled")
+        << "PushButton8"
+        << "Picture2"
+        << "Background Color" << qint64(16777215) << qint64(-1) << qint64(16777215) << QColor(255, 255, 255);
 }
 
 void tst_AppearanceOptions::colourPick()
@@ -161,6 +167,7 @@ void tst_AppearanceOptions::colourPick()
     QFETCH(qint64, initial);
     QFETCH(qint64, answer);
     QFETCH(qint64, result);
+    QFETCH(QColor, shown);
 
     WindowFixture fixture;
     Form1& form = fixture.openShown();
@@ -177,7 +184,7 @@ void tst_AppearanceOptions::colourPick()
     QCOMPARE(fixture.dialogs.calls.first().detail, QString::number(initial));
     QWidget* picture = form.findChild<QWidget*>(swatch);
     QCOMPARE(swatchColor(picture), result);
-    QCOMPARE(picture->palette().color(QPalette::Window), colorOfNumber(result));
+    QCOMPARE(picture->palette().color(QPalette::Window), shown);
     // A cancel writes the colour the swatch already had.
     QCOMPARE(fixture.stored(key), QString::number(result));
 }
