@@ -117,6 +117,8 @@ private slots:
     void init();
     void standardInput_data();
     void standardInput();
+    void standardInputAndItsTemporaryFolder_data();
+    void standardInputAndItsTemporaryFolder();
     void standardInputInBoundedMemory_data();
     void standardInputInBoundedMemory();
     void documentOptions_data();
@@ -166,6 +168,53 @@ void tst_ConverterPipes::standardInput()
     QCOMPARE(run.out, document);
     // Nothing is written beside it: standard output carries the document, not a path list.
     QCOMPARE(QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void tst_ConverterPipes::standardInputAndItsTemporaryFolder_data()
+{
+    QTest::addColumn<bool>("fromFile");  // standard input is a file rather than a pipe
+    QTest::addColumn<QString>("folder"); // $TMPDIR, in the test's tree
+    QTest::addColumn<bool>("converts");
+    QTest::newRow("a pipe, the temporary folder there") << false << QStringLiteral("tmp") << true;
+    QTest::newRow("a pipe, no temporary folder") << false << QStringLiteral("none") << false;
+    QTest::newRow("a file, no temporary folder") << true << QStringLiteral("none") << true;
+}
+
+// A pipe is kept in an unnamed file in the temporary folder ($TMPDIR), which holds nothing afterwards; when it
+// cannot be kept there, one line says why and where. A file given as standard input needs no temporary file.
+void tst_ConverterPipes::standardInputAndItsTemporaryFolder()
+{
+    QFETCH(bool, fromFile);
+    QFETCH(QString, folder);
+    QFETCH(bool, converts);
+    test::TempTree tree;
+    tree.makeFolder(QStringLiteral("tmp"));
+    const QString source = tree.writeFile(QStringLiteral("s.csv"), "a,b\r\nc,d\r\n");
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), tree.path(folder));
+    process.setProcessEnvironment(environment);
+    if (fromFile)
+        process.setStandardInputFile(source);
+    process.start(test::programPath(kProgram), {QStringLiteral("-")});
+    QVERIFY(process.waitForStarted());
+    if (!fromFile) {
+        process.write(test::TempTree::readFile(source));
+        process.closeWriteChannel();
+    }
+    QVERIFY(process.waitForFinished());
+
+    QCOMPARE(process.exitCode(), converts ? 0 : 1);
+    const QByteArray err = process.readAllStandardError();
+    if (converts) {
+        QCOMPARE(err, QByteArray());
+        QCOMPARE(process.readAllStandardOutput(), documentOf({{"a", "b"}, {"c", "d"}}));
+    } else {
+        QCOMPARE(err, "ostrand-convert: -: Cannot read standard input: cannot keep it in a temporary file in " +
+                          QFile::encodeName(tree.path(folder)) + ": No such file or directory\n");
+    }
+    QCOMPARE(QDir(tree.path(QStringLiteral("tmp"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 // Standard input is never held whole: a source several times larger than the room above the program's idle

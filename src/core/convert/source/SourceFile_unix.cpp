@@ -78,7 +78,9 @@ Status SourceFile::openStream(int fd, const QString& name, const SliceBreak& pau
     }
     // A pipe or a terminal can be read once only: its bytes are kept in a file of their own, which has no name,
     // so nothing is left behind whatever happens.
-    const QString folder = QDir::tempPath();
+    // The temporary folder as the user named it ($TMPDIR), so that a report names it even when it is missing.
+    const QString named = qEnvironmentVariable("TMPDIR");
+    const QString folder = named.isEmpty() ? QStringLiteral("/tmp") : QDir::cleanPath(named);
     m_fd = unnamedTemporaryFile(QFile::encodeName(folder));
     if (m_fd < 0)
         return Failure{readFailure(
