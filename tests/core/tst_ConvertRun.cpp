@@ -41,6 +41,8 @@ private slots:
     void entriesAddedDuringTheRunAreNotVisited();
     void stopEndsTheRunWithoutWriting();
     void oneBadEntryDoesNotStopTheRun();
+    void nothingIsSaidAfterAStop_data();
+    void nothingIsSaidAfterAStop();
     void aDocumentOfTheRunIsNeverReplaced_data();
     void aDocumentOfTheRunIsNeverReplaced();
     void sameDocumentByAnotherName_data();
@@ -279,6 +281,65 @@ void tst_ConvertRun::stopEndsTheRunWithoutWriting()
     QCOMPARE(host.messages, QStringList());
     QCOMPARE(host.events.last(), QStringLiteral("busy:0"));
     QCOMPARE(QDir(tree.root()).entryList(QDir::Files), (QStringList{QStringLiteral("a.csv"), QStringLiteral("b.csv")}));
+    QVERIFY(!converting);
+}
+
+void tst_ConvertRun::nothingIsSaidAfterAStop_data()
+{
+    QTest::addColumn<int>("stopAt"); // the turn of the event loop after which the run is asked to stop
+    QTest::addColumn<bool>("gathers");
+    for (const bool gathers : {false, true}) {
+        for (const int turn : {1, 2, 3, 5, 8, 13, 40})
+            QTest::addRow("%s, stop after turn %d", gathers ? "gathered" : "each report", turn) << turn << gathers;
+    }
+}
+
+// Once a run is asked to stop, it says nothing more: no report of an entry it did not reach, no gathered
+// message, no "Done.", no progress; what it reported before the stop stays reported, the documents it wrote
+// stay, and the busy pointer goes.
+void tst_ConvertRun::nothingIsSaidAfterAStop()
+{
+    QFETCH(int, stopAt);
+    QFETCH(bool, gathers);
+    test::TempTree tree;
+    test::RecordingRunHost host;
+    host.gathers = gathers;
+    host.options.OutputMode = OutputMode::ChosenFolder;
+    host.options.OutputFolder = tree.makeFolder(QStringLiteral("out"));
+    // Entries that convert, fail (a missing source), and repeat a document of the run, over and over.
+    for (int i = 0; i < 12; ++i) {
+        host.entries.append(tree.writeFile(QStringLiteral("in/f%1.csv").arg(i), "a,b\n"));
+        host.entries.append(tree.path(QStringLiteral("in/missing%1.csv").arg(i)));
+        host.entries.append(tree.writeFile(QStringLiteral("again/f%1.csv").arg(i), "c,d\n"));
+    }
+    int turns = 0;
+    qsizetype eventsAtStop = -1;
+    qsizetype reportsAtStop = -1;
+    host.onYield = [&] {
+        if (++turns == stopAt) {
+            host.stop = true;
+            eventsAtStop = host.events.size();
+            reportsAtStop = host.reports.size();
+        }
+    };
+    bool converting = false;
+
+    RunConversion(host, converting);
+
+    QVERIFY(host.stop);
+    QCOMPARE(host.messages, QStringList());
+    // Documents and reports held back in a batch when the stop came may still be put in place and made: they
+    // belong to entries converted before it, and the event loop keeps its turns meanwhile. Nothing else comes but
+    // the end of the busy pointer.
+    const QStringList after = host.events.mid(eventsAtStop);
+    QCOMPARE(after.last(), QStringLiteral("busy:0"));
+    for (const QString& event : after.first(after.size() - 1))
+        QVERIFY2(event.startsWith(QLatin1String("report:")) || event.startsWith(QLatin1String("written:")) ||
+                     event == QLatin1String("yield"),
+                 qPrintable(event));
+    // Each turn is one entry's at most: no entry after the one at the stop was reached.
+    QVERIFY(host.written.size() + host.reports.size() <= stopAt);
+    Q_UNUSED(reportsAtStop);
     QVERIFY(!converting);
 }
 
