@@ -16,6 +16,8 @@ private slots:
     void usableFolder_data();
     void usableFolder();
     void unwritableCopyFolderFails();
+    void linksWhereCopiesGo_data();
+    void linksWhereCopiesGo();
 };
 
 void tst_SampleCopy::usableFolder_data()
@@ -81,6 +83,44 @@ void tst_SampleCopy::unwritableCopyFolderFails()
 
     QVERIFY(!folder.ok());
     QVERIFY2(folder.error().contains(tree.path(u"data/ostrand/Samples"_qs)), qPrintable(folder.error()));
+}
+
+void tst_SampleCopy::linksWhereCopiesGo_data()
+{
+    QTest::addColumn<QString>("target"); // what the link data/ostrand/Samples/a.csv points to, from the tree's root
+    QTest::newRow("a file of the user's") << u"elsewhere/mine.csv"_qs;
+    QTest::newRow("nothing") << u"elsewhere/missing.csv"_qs;
+    QTest::newRow("a folder") << u"elsewhere"_qs;
+    QTest::newRow("the shipped sample itself") << u"share/Samples/a.csv"_qs;
+    QTest::newRow("a read-only file") << u"elsewhere/locked.csv"_qs;
+}
+
+// A link standing where a copy goes is the user's: it stays as it is, nothing is written through it (not even
+// where it leads nowhere), and the other samples are still copied.
+void tst_SampleCopy::linksWhereCopiesGo()
+{
+    QFETCH(QString, target);
+    TempTree tree;
+    tree.writeFile(u"share/Samples/a.csv"_qs, "1,2");
+    tree.writeFile(u"share/Samples/b.csv"_qs, "3;4");
+    const QString samples = tree.path(u"share/Samples"_qs);
+    tree.writeFile(u"elsewhere/mine.csv"_qs, "mine");
+    tree.writeFile(u"elsewhere/locked.csv"_qs, "locked");
+    QFile::setPermissions(tree.path(u"elsewhere/locked.csv"_qs), QFileDevice::ReadOwner);
+    const QString copy = tree.makeFolder(u"data/ostrand/Samples"_qs);
+    const QString link = copy + u"/a.csv"_qs;
+    QVERIFY(QFile::link(tree.path(target), link));
+    const auto before = TempTree::snapshot(tree.root());
+
+    const Result<QString> folder = UsableSampleFolder(samples, false, copy);
+
+    QVERIFY2(folder.ok(), qPrintable(folder.error()));
+    QCOMPARE(folder.value(), copy);
+    QCOMPARE(QFile::symLinkTarget(link), tree.path(target));
+    QCOMPARE(TempTree::readFile(copy + u"/b.csv"_qs), QByteArray("3;4"));
+    auto after = TempTree::snapshot(tree.root());
+    after.remove(u"/data/ostrand/Samples/b.csv"_qs);
+    QCOMPARE(after, before);
 }
 
 QTEST_GUILESS_MAIN(tst_SampleCopy)
