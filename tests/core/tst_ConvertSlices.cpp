@@ -10,6 +10,7 @@
 #include "core/convert/ConvertVantrel.h"
 #include "core/convert/decode/WholeText.h"
 #include "core/convert/document/HtmlDocument.h"
+#include "core/convert/source/SourcePasses.h"
 #include "core/convert/source/WorkSlices.h"
 #include "support/core/RecordingRunHost.h"
 #include "support/core/SliceSize.h"
@@ -247,6 +248,8 @@ class tst_ConvertSlices : public QObject
 
 private slots:
     void cleanup() { setStreamSliceBytesForTests(0); }
+    void breaksComeBetweenSlicesOnly_data();
+    void breaksComeBetweenSlicesOnly();
     void piecesGiveTheWholeDocument_data();
     void piecesGiveTheWholeDocument();
     void randomTextsAsAReaderCutsThem_data();
@@ -570,6 +573,66 @@ void tst_ConvertSlices::sourceManyTimesTheMemoryLimit()
     expected += "</tr>\r\n</body></html>\r\n";
     QVERIFY(test::TempTree::readFile(out + QStringLiteral("/big.htm")) == expected);
 #endif
+}
+
+void tst_ConvertSlices::breaksComeBetweenSlicesOnly_data()
+{
+    QTest::addColumn<int>("size");     // of the source, in bytes
+    QTest::addColumn<QString>("kind"); // how it is read: "utf8", "latin" (not UTF-8) or "utf16"
+    constexpr int slice = 4096;
+    for (const char* kind : {"utf8", "latin", "utf16"}) {
+        for (const int size : {0, 2, slice - 1, slice, slice + 1, 3 * slice, 3 * slice + 1})
+            QTest::addRow("%s, %d bytes", kind, size) << size << QString::fromLatin1(kind);
+    }
+}
+
+// The passes over a source offer a break between two slices, never before the first or after the last: a source of
+// one slice is read without a break, however long the work, and a stop asked for before the first slice is seen
+// at the first break. A pass a break stops ends there, without failing.
+void tst_ConvertSlices::breaksComeBetweenSlicesOnly()
+{
+    QFETCH(int, size);
+    QFETCH(QString, kind);
+    constexpr int slice = 4096;
+    setStreamSliceBytesForTests(slice);
+    QByteArray bytes;
+    if (kind == QLatin1String("utf16"))
+        bytes = QByteArray("\xFF\xFE", 2);
+    while (bytes.size() < size)
+        bytes += kind == QLatin1String("utf16") ? QByteArray("a\0,\0b\0\n\0", 8) : QByteArray("a,b\n");
+    bytes.truncate(size);
+    if (kind == QLatin1String("latin") && size > 0)
+        bytes[size - 1] = '\xE9'; // a byte that is not UTF-8, found at the very end
+    test::TempTree tree;
+    const QString path = tree.writeFile(QStringLiteral("s.csv"), bytes);
+    const int slices = (size + slice - 1) / slice;
+    const int between = qMax(slices - 1, 0);
+    const CutRules rules(",", {});
+
+    // Every break allowed: the count (twice over the bytes that turn out not to be UTF-8) and the cut.
+    int breaks = 0;
+    const SliceBreak counting = [&] { return ++breaks > 0; };
+    SourcePasses passes;
+    QVERIFY(passes.open(path, counting).ok());
+    const Result<PassEnd> counted = passes.count(rules, counting);
+    QVERIFY(counted.ok() && counted.value() == PassEnd::Complete);
+    // Bytes that are not UTF-8 are counted again, after one more break.
+    const bool again = kind == QLatin1String("latin") && size > 0;
+    QCOMPARE(breaks, again ? 2 * between + 1 : between);
+    breaks = 0;
+    RowCutter cutter(rules, passes.counts());
+    const Result<PassEnd> cut = passes.cut(
+        cutter, {}, [] { return true; }, counting);
+    QVERIFY(cut.ok() && cut.value() == PassEnd::Complete);
+    QCOMPARE(breaks, between);
+
+    // A stop asked for before the first slice.
+    SourcePasses stopped;
+    const SliceBreak stop = [] { return false; };
+    QVERIFY(stopped.open(path, stop).ok());
+    const Result<PassEnd> counting2 = stopped.count(rules, stop);
+    QVERIFY(counting2.ok());
+    QCOMPARE(counting2.value(), slices > 1 || again ? PassEnd::Stopped : PassEnd::Complete);
 }
 
 QTEST_GUILESS_MAIN(tst_ConvertSlices)
