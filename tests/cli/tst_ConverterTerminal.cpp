@@ -3,6 +3,8 @@
 // display, quoting of names, the hint for a terminal on stdin, and interrupts in the middle of a large file.
 #include <QtTest>
 
+#include "cli/TerminalText.h"
+
 #include <csignal>
 
 #include "support/core/ProgramRun.h"
@@ -141,6 +143,8 @@ class tst_ConverterTerminal : public QObject
 private slots:
     void init();
     void progressDisplay();
+    void linesAreCutToTheTerminal_data();
+    void linesAreCutToTheTerminal();
     void namesAreQuotedOnTheTerminal();
     void terminalOnStandardInput();
     void interruptInTheMiddleOfALargeFile_data();
@@ -305,6 +309,33 @@ void tst_ConverterTerminal::interruptInTheMiddleOfALargeFile()
 }
 
 #endif
+
+void tst_ConverterTerminal::linesAreCutToTheTerminal_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("width"); // of the whole text
+    QTest::addColumn<QString>("cut");
+    QTest::newRow("shorter") << QStringLiteral("abc") << 4 << 3 << QStringLiteral("abc");
+    QTest::newRow("exactly as wide") << QStringLiteral("abcd") << 4 << 4 << QStringLiteral("abcd");
+    QTest::newRow("one column more") << QStringLiteral("abcde") << 4 << 5 << QStringLiteral("abcd");
+    QTest::newRow("a wide character that fits") << QStringLiteral(u"ab\u4e2d") << 4 << 4 << QStringLiteral(u"ab\u4e2d");
+    QTest::newRow("a wide character over the edge") << QStringLiteral(u"ab\u4e2d") << 3 << 4 << QStringLiteral("ab");
+    QTest::newRow("a combining mark takes no column")
+        << QStringLiteral(u"abce\u0301") << 4 << 4 << QStringLiteral(u"abce\u0301");
+    QTest::newRow("no columns") << QStringLiteral("abc") << 0 << 3 << QString();
+}
+
+// The progress line never wraps: it is cut to the terminal's columns, wide characters taking two.
+void tst_ConverterTerminal::linesAreCutToTheTerminal()
+{
+    QFETCH(QString, text);
+    QFETCH(int, columns);
+    QFETCH(int, width);
+    QFETCH(QString, cut);
+    QCOMPARE(terminalWidth(text), width);
+    QCOMPARE(cutToWidth(text, columns), cut);
+}
 
 QTEST_GUILESS_MAIN(tst_ConverterTerminal)
 #include "tst_ConverterTerminal.moc"

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "FuzzSupport.h"
+#include "core/convert/cut/ByteScan.h"
 #include "core/convert/decode/Utf8Check.h"
 #include "core/convert/decode/WholeText.h"
 #include "core/convert/source/WorkSlices.h"
