@@ -9,6 +9,7 @@
 #include "core/convert/save/DocumentWriter.h"
 #include "support/core/RecordingRunHost.h"
 #include "support/core/TempTree.h"
+#include "support/core/Unprivileged.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -76,6 +77,8 @@ private slots:
     void permissionsOfTheDocument();
     void ownerAndGroupKeptByRoot_data();
     void ownerAndGroupKeptByRoot();
+    void ownerAndGroupAsAnOrdinaryUser_data();
+    void ownerAndGroupAsAnOrdinaryUser();
     void linksAreWrittenThrough_data();
     void linksAreWrittenThrough();
     void failuresLeaveTheEarlierFileAndNoTemporaryFile_data();
@@ -167,6 +170,59 @@ void tst_DocumentSave::ownerAndGroupKeptByRoot()
     QCOMPARE(int(info.st_uid), owner);
     QCOMPARE(int(info.st_gid), group);
     QCOMPARE(int(info.st_mode & 07777), 0640);
+    QCOMPARE(test::TempTree::readFile(path), QByteArray("<table>\r\n"));
+}
+
+void tst_DocumentSave::ownerAndGroupAsAnOrdinaryUser_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<bool>("othersDocument"); // the earlier document belongs to root, not to the user
+    QTest::addColumn<bool>("member");         // the user belongs to the earlier document's group
+    addRows("another user's document, a group of the user's", true, true);
+    addRows("another user's document, a group the user is not in", true, false);
+    addRows("the user's own document, another group of the user's", false, true);
+}
+
+// An ordinary user replacing a document may not give the new one away: it becomes the user's, and keeps the
+// earlier document's group where the user belongs to it, as editors do; else it takes the user's own group.
+void tst_DocumentSave::ownerAndGroupAsAnOrdinaryUser()
+{
+    QFETCH(bool, named);
+    QFETCH(bool, othersDocument);
+    QFETCH(bool, member);
+    if (::geteuid() != 0)
+        QSKIP("the tests make an ordinary user a member of a group, which only root can");
+    const passwd* nobody = test::nobodyUser();
+    if (!nobody)
+        QSKIP("there is no user \"nobody\" to run as");
+    constexpr gid_t shared = 100; // a group the user is made a member of
+    const gid_t group = member ? shared : gid_t(0);
+    const TemporaryFiles files(named);
+    test::TempTree tree;
+    const QString source = tree.writeFile(QStringLiteral("in/a.csv"), "a\n");
+    const QString path = tree.writeFile(QStringLiteral("out/a.htm"), kOld);
+    const QByteArray encoded = QFile::encodeName(path);
+    QCOMPARE(::chmod(QFile::encodeName(tree.root()).constData(), 0755), 0);
+    QCOMPARE(::chmod(QFile::encodeName(tree.path(QStringLiteral("out"))).constData(), 0777), 0);
+    QCOMPARE(::chown(encoded.constData(), othersDocument ? 0 : nobody->pw_uid, group), 0);
+    QCOMPARE(::chmod(encoded.constData(), 0666), 0);
+
+    QString why;
+    const std::optional<QByteArray> answer = test::runUnprivileged(
+        [&] {
+            const Status written = writeDocument(path, "<table>\r\n", source);
+            struct stat info;
+            if (!written.ok() || ::stat(encoded.constData(), &info) != 0)
+                return written.error().toUtf8();
+            return QByteArray::number(info.st_uid) + ':' + QByteArray::number(info.st_gid) + ':' +
+                   QByteArray::number(info.st_mode & 07777, 8);
+        },
+        &why, shared);
+    if (!answer)
+        QSKIP(qPrintable(why));
+
+    const gid_t expectedGroup = member ? shared : nobody->pw_gid;
+    QCOMPARE(*answer, QByteArray::number(nobody->pw_uid) + ':' + QByteArray::number(expectedGroup) + ":666");
     QCOMPARE(test::TempTree::readFile(path), QByteArray("<table>\r\n"));
 }
 

@@ -21,8 +21,10 @@ namespace ostrand::test {
 // Runs work the way an ordinary user would meet the file system. Permission bits do not stop root, and
 // tests run as root here and in CI: then the work runs in a child process that has given up root for the
 // user "nobody", and its answer comes back through a pipe. Run by anyone else, the work runs in the test's
-// own process. No answer (std::nullopt, with the reason in `why`) when root cannot become "nobody".
-inline std::optional<QByteArray> runUnprivileged(const std::function<QByteArray()>& work, QString* why)
+// own process. No answer (std::nullopt, with the reason in `why`) when root cannot become "nobody". With
+// `alsoInGroup`, "nobody" is also a member of that group (root only).
+inline std::optional<QByteArray> runUnprivileged(const std::function<QByteArray()>& work, QString* why,
+                                                 std::optional<gid_t> alsoInGroup = std::nullopt)
 {
     if (::geteuid() != 0)
         return work();
@@ -41,7 +43,9 @@ inline std::optional<QByteArray> runUnprivileged(const std::function<QByteArray(
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(channel[0]);
-        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0 || ::geteuid() == 0)
+        const gid_t groups[1] = {alsoInGroup.value_or(gid)};
+        if (::setgroups(alsoInGroup ? 1 : 0, groups) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0 ||
+            ::geteuid() == 0)
             ::_exit(77);
         const QByteArray answer = work();
         qsizetype written = 0;
