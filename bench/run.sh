@@ -122,7 +122,7 @@ for w in csv100 utf16 longlines nonascii small; do wanted "$w" && needed+=("$w")
 { wanted options || wanted gui || wanted text; } && ! wanted csv100 && needed+=(csv100)
 wanted text && ! wanted nonascii && needed+=(nonascii)
 if wanted pairs; then
-    for w in csv100 utf16 longlines nonascii; do [[ " ${needed[*]} " == *" $w "* ]] || needed+=("$w"); done
+    for w in csv100 utf16 longlines nonascii small; do [[ " ${needed[*]} " == *" $w "* ]] || needed+=("$w"); done
 fi
 { wanted scan || wanted append; } && needed+=(tree)
 wanted window && needed+=(files3k files20k)

@@ -310,27 +310,16 @@ Status ConverterCommand::convertStream(ConverterHost& host, QTextStream& out)
         return opened.error().isEmpty() ? Status::success() : opened;
     host.appendEntries({standardStreamPath()});
     host.entry(1);
-    // Without a descriptor (a test's text stream), the document is gathered and written at the end.
-    QByteArray gathered;
+    // The document goes straight to standard output as it is made, past the text stream (flushed first).
     Status written;
     const DocumentRows::Take put = [&](QByteArrayView bytes) {
-        if (!out.device()) {
-            gathered.append(bytes);
-            return true;
-        }
         written = writeWholeStream(kStdoutDescriptor, bytes, s_stopRequested);
         return written.ok() && !s_stopRequested;
     };
     out.flush();
     const Status converted =
         ConvertStream(host, passes, ResolveDelimiter(host.delimiterOption(), host.otherDelimiterText()), put);
-    if (!converted)
-        return converted;
-    if (!out.device() && !s_stopRequested) {
-        out << QString::fromUtf8(gathered);
-        out.flush();
-    }
-    return written;
+    return converted.ok() ? written : converted;
 }
 
 } // namespace ostrand
