@@ -1,23 +1,27 @@
 // SPDX-License-Identifier: MIT
-// The cut's block marks: the vector version must mark exactly the bytes the plain one marks, whatever byte stands
-// at whatever offset of a block, with and without escaping.
+// The cut's scans of its text against plain loops: the block marks (the vector version must mark exactly the bytes
+// the plain one marks, whatever byte stands at whatever offset of a block, with and without escaping) and the
+// byte counts (vectors of 16 bytes and the bytes left over).
 #include <QRandomGenerator>
 #include <QtTest>
 
 #include "core/convert/cut/BlockMarks.h"
+#include "core/convert/cut/ByteScan.h"
 
 using namespace ostrand;
 
-class tst_BlockMarks : public QObject
+class tst_CutScans : public QObject
 {
     Q_OBJECT
 
 private slots:
     void vectorAgreesWithPlain_data();
     void vectorAgreesWithPlain();
+    void countsAgreeWithAPlainLoop_data();
+    void countsAgreeWithAPlainLoop();
 };
 
-void tst_BlockMarks::vectorAgreesWithPlain_data()
+void tst_CutScans::vectorAgreesWithPlain_data()
 {
     QTest::addColumn<char>("delimiter");
     QTest::addColumn<char>("filler");
@@ -29,7 +33,7 @@ void tst_BlockMarks::vectorAgreesWithPlain_data()
     }
 }
 
-void tst_BlockMarks::vectorAgreesWithPlain()
+void tst_CutScans::vectorAgreesWithPlain()
 {
 #if defined(__SSE2__)
     QFETCH(char, delimiter);
@@ -59,5 +63,38 @@ void tst_BlockMarks::vectorAgreesWithPlain()
 #endif
 }
 
-QTEST_APPLESS_MAIN(tst_BlockMarks)
-#include "tst_BlockMarks.moc"
+void tst_CutScans::countsAgreeWithAPlainLoop_data()
+{
+    QTest::addColumn<QByteArray>("bytes"); // the three counted, in order
+    QTest::newRow("line feed, carriage return, line feed") << QByteArray("\n\r\n");
+    QTest::newRow("three different") << QByteArray(",;\t");
+    QTest::newRow("bytes above 7F") << QByteArray("\x80\xFF\xE9");
+}
+
+// Every length from none to a few vectors and a remainder, every mix of the counted bytes and others.
+void tst_CutScans::countsAgreeWithAPlainLoop()
+{
+    QFETCH(QByteArray, bytes);
+    QRandomGenerator random{quint32(uchar(bytes[0])) * 65536 + uchar(bytes[1]) * 256u + uchar(bytes[2])};
+    const QByteArray alphabet = bytes + "ab\0";
+    for (int size = 0; size <= 80; ++size) {
+        for (int round = 0; round < 20; ++round) {
+            QByteArray text(size, Qt::Uninitialized);
+            for (char& c : text)
+                c = alphabet[random.bounded(int(alphabet.size()))];
+            qsizetype first = 0, second = 0, third = 0;
+            for (const char c : text) {
+                first += c == bytes[0];
+                second += c == bytes[1];
+                third += c == bytes[2];
+            }
+            const ByteCounts counts = countBytes(text.constData(), text.size(), bytes[0], bytes[1], bytes[2]);
+            QCOMPARE(counts.first, first);
+            QCOMPARE(counts.second, second);
+            QCOMPARE(counts.third, third);
+        }
+    }
+}
+
+QTEST_APPLESS_MAIN(tst_CutScans)
+#include "tst_CutScans.moc"
