@@ -50,20 +50,25 @@ Status SourcePasses::checkUnchanged()
     return m_file.checkUnchanged();
 }
 
-template <class Each> Result<std::optional<PassEnd>> SourcePasses::eachSlice(const SliceBreak& pause, Each&& each)
+template <class Each, class Finish>
+Result<PassEnd> SourcePasses::eachSlice(const SliceBreak& pause, Each&& each, Finish&& finish)
 {
     const qint64 size = m_file.size();
     const qsizetype slice = streamSliceBytes();
     for (qint64 offset = 0; offset < size; offset += slice) {
         if (offset > 0 && !offerBreak(pause))
-            return std::optional<PassEnd>(PassEnd::Stopped);
+            return PassEnd::Stopped;
         const qsizetype length = qsizetype(qMin<qint64>(slice, size - offset));
         if (const Status read = readSlice(offset, length); !read)
             return Failure{read.error()};
         if (const std::optional<PassEnd> end = each(m_slice.constData(), length))
-            return end;
+            return *end;
     }
-    return std::optional<PassEnd>();
+    if (const std::optional<PassEnd> end = finish())
+        return *end;
+    if (const Status same = checkUnchanged(); !same)
+        return Failure{same.error()};
+    return PassEnd::Complete;
 }
 
 bool SourcePasses::noRoom(qint64 lowerBound)
@@ -112,24 +117,23 @@ Result<PassEnd> SourcePasses::count(const CutRules& rules, const SliceBreak& pau
 Result<PassEnd> SourcePasses::countUtf8(TextCounter& counter, const SliceBreak& pause)
 {
     EncodingChoice choice(m_slice.constData(), qMin<qint64>(2, m_file.size()));
-    const Result<std::optional<PassEnd>> read =
-        eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+    const Result<PassEnd> end = eachSlice(
+        pause,
+        [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
             const bool mayBeUtf8 = choice.add(data, length);
             // Text that turns out to be Windows-1252 is at least as long as its bytes, so what is counted here is
             // a lower bound either way.
             counter.add(data, length);
             if (noRoom(counter.documentLowerBoundSoFar(m_headerSize, *m_rules)))
                 return PassEnd::NoRoom;
+            // Bytes that are not UTF-8 end the reading here.
             return mayBeUtf8 ? std::nullopt : std::optional<PassEnd>(PassEnd::Complete);
-        });
-    if (!read)
-        return Failure{read.error()};
-    if (read.value() && *read.value() != PassEnd::Complete)
-        return *read.value();
+        },
+        [] { return std::optional<PassEnd>(); });
+    if (!end || end.value() != PassEnd::Complete)
+        return end;
     m_encoding = choice.encoding();
     if (m_encoding == SourceEncoding::Utf8) {
-        if (const Status same = checkUnchanged(); !same)
-            return Failure{same.error()};
         m_counts = counter.finish();
         return PassEnd::Complete;
     }
@@ -139,74 +143,69 @@ Result<PassEnd> SourcePasses::countUtf8(TextCounter& counter, const SliceBreak& 
 Result<PassEnd> SourcePasses::countUtf16(const SliceBreak& pause)
 {
     Utf16Count units(m_encoding == SourceEncoding::Utf16LittleEndian);
-    const Result<std::optional<PassEnd>> read =
-        eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+    const Result<PassEnd> end = eachSlice(
+        pause,
+        [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
             units.add(data, length);
             if (m_room && noRoom(units.counts(false).documentLowerBound(m_headerSize, *m_rules)))
                 return PassEnd::NoRoom;
             return std::nullopt;
-        });
-    if (!read)
-        return Failure{read.error()};
-    if (read.value())
-        return *read.value();
-    if (const Status same = checkUnchanged(); !same)
-        return Failure{same.error()};
-    m_counts = units.counts(true);
-    return PassEnd::Complete;
+        },
+        [] { return std::optional<PassEnd>(); });
+    if (end && end.value() == PassEnd::Complete)
+        m_counts = units.counts(true);
+    return end;
 }
 
 Result<PassEnd> SourcePasses::countDecoded(TextCounter& counter, const SliceBreak& pause)
 {
     SourceDecoder decoder(m_encoding);
-    const Result<std::optional<PassEnd>> read =
-        eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+    const Result<PassEnd> end = eachSlice(
+        pause,
+        [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
             const QByteArrayView text = decoder.add(data, length);
             counter.add(text.data(), text.size());
             if (noRoom(counter.documentLowerBoundSoFar(m_headerSize, *m_rules)))
                 return PassEnd::NoRoom;
             return std::nullopt;
+        },
+        [&] {
+            const QByteArrayView rest = decoder.finish();
+            counter.add(rest.data(), rest.size());
+            return std::optional<PassEnd>();
         });
-    if (!read)
-        return Failure{read.error()};
-    if (read.value())
-        return *read.value();
-    const QByteArrayView rest = decoder.finish();
-    counter.add(rest.data(), rest.size());
-    if (const Status same = checkUnchanged(); !same)
-        return Failure{same.error()};
-    m_counts = counter.finish();
-    return PassEnd::Complete;
+    if (end && end.value() == PassEnd::Complete)
+        m_counts = counter.finish();
+    return end;
 }
 
 Result<PassEnd> SourcePasses::cut(RowCutter& cutter, const LineProgress& progress, const std::function<bool()>& take,
                                   const SliceBreak& pause)
 {
-    const qint64 size = m_file.size();
-    if (size == 0) {
+    if (m_file.size() == 0) {
         const QByteArray text = emptyFileText();
         if (!cutter.add(text.constData(), text.size(), progress))
             return PassEnd::Stopped;
     }
     SourceDecoder decoder(m_encoding);
-    const Result<std::optional<PassEnd>> read =
-        eachSlice(pause, [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
+    const Result<PassEnd> end = eachSlice(
+        pause,
+        [&](const char* data, qsizetype length) -> std::optional<PassEnd> {
             const QByteArrayView text = decoder.add(data, length);
             if (!cutter.add(text.data(), text.size(), progress))
                 return PassEnd::Stopped;
             if (!take())
                 return PassEnd::Abandoned;
             return std::nullopt;
+        },
+        [&] {
+            const QByteArrayView rest = decoder.finish();
+            if (!cutter.add(rest.data(), rest.size(), progress) || !cutter.finish(progress))
+                return std::optional<PassEnd>(PassEnd::Stopped);
+            return std::optional<PassEnd>();
         });
-    if (!read)
-        return Failure{read.error()};
-    if (read.value())
-        return *read.value();
-    const QByteArrayView rest = decoder.finish();
-    if (!cutter.add(rest.data(), rest.size(), progress) || !cutter.finish(progress))
-        return PassEnd::Stopped;
-    if (const Status same = checkUnchanged(); !same)
-        return Failure{same.error()};
+    if (!end || end.value() != PassEnd::Complete)
+        return end;
     return take() ? PassEnd::Complete : PassEnd::Abandoned;
 }
 

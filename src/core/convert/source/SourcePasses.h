@@ -57,10 +57,12 @@ private:
     Status readSlice(qint64 offset, qsizetype size);
     // Fails when the source changed during the pass, as SourceFile::checkUnchanged.
     Status checkUnchanged();
-    // Reads the source slice by slice, offering a break between two slices, and hands each to
-    // each(data, size), which returns a pass end to stop reading there, or nothing to go on. What stopped the
-    // reading: nothing when every slice was handed over.
-    template <class Each> Result<std::optional<PassEnd>> eachSlice(const SliceBreak& pause, Each&& each);
+    // Reads the source slice by slice, offering a break between two slices, and hands each to each(data, size),
+    // which returns a pass end to stop reading there, or nothing to go on; once every slice was handed over,
+    // finish() may still end the pass, and the source is checked to be unchanged. How the pass ended: Complete
+    // when every slice was read and the source is as it was, or the end each() or finish() gave.
+    template <class Each, class Finish>
+    Result<PassEnd> eachSlice(const SliceBreak& pause, Each&& each, Finish&& finish);
 
     SourceFile m_file;
     SourceEncoding m_encoding = SourceEncoding::Utf8;
