@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/ConvertVantrel.h"
 
-#include <QFileInfo>
-
 #include "core/app/GuardedOperation.h"
 #include "core/convert/DocumentRows.h"
-#include "core/convert/RunReports.h"
 #include "core/convert/document/Markup.h"
 #include "core/convert/pace/EventTurns.h"
 #include "core/convert/save/DocumentBatch.h"
