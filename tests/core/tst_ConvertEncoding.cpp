@@ -56,6 +56,13 @@ void tst_ConvertEncoding::decode_data()
                                                               6)
                                                 << bom + replacement + "a";
     QTest::newRow("UTF-16 lone low surrogate") << QByteArray("\xFF\xFE\x00\xDC", 4) << bom + replacement;
+    // The edges of the surrogate ranges: D800 DC00 is U+10000, DBFF DFFF is U+10FFFF, the last code point.
+    QTest::newRow("UTF-16 first surrogate pair")
+        << QByteArray("\xFF\xFE\x00\xD8\x00\xDC", 6) << bom + "\xF0\x90\x80\x80";
+    QTest::newRow("UTF-16 last surrogate pair")
+        << QByteArray("\xFF\xFE\xFF\xDB\xFF\xDF", 6) << bom + "\xF4\x8F\xBF\xBF";
+    QTest::newRow("UTF-16 last unit before the surrogates")
+        << QByteArray("\xFF\xFE\xFF\xD7", 4) << bom + "\xED\x9F\xBF";
     QTest::newRow("UTF-16 high surrogate at the end") << QByteArray("\xFF\xFE\x3D\xD8", 4) << bom + replacement;
     QTest::newRow("UTF-16 long ASCII runs around a non-ASCII unit")
         << QByteArray("\xFF\xFE"

@@ -94,6 +94,13 @@ void tst_CutScans::countsAgreeWithAPlainLoop()
             QCOMPARE(counts.third, third);
         }
     }
+    // Long runs of one counted byte, past the blocks a vector's byte counters can hold before they are summed.
+    for (const qsizetype size : {qsizetype(255 * 16), qsizetype(256 * 16), qsizetype(5000)}) {
+        const ByteCounts counts =
+            countBytes(QByteArray(size, bytes[2]).constData(), size, bytes[0], bytes[1], bytes[2]);
+        QCOMPARE(counts.third, size);
+        QCOMPARE(counts.first, bytes[0] == bytes[2] ? size : 0);
+    }
 }
 
 QTEST_APPLESS_MAIN(tst_CutScans)
