@@ -248,6 +248,8 @@ class tst_ConvertSlices : public QObject
 
 private slots:
     void cleanup() { setStreamSliceBytesForTests(0); }
+    void quotedLinesLongerThanASlice_data();
+    void quotedLinesLongerThanASlice();
     void breaksComeBetweenSlicesOnly_data();
     void breaksComeBetweenSlicesOnly();
     void piecesGiveTheWholeDocument_data();
@@ -573,6 +575,46 @@ void tst_ConvertSlices::sourceManyTimesTheMemoryLimit()
     expected += "</tr>\r\n</body></html>\r\n";
     QVERIFY(test::TempTree::readFile(out + QStringLiteral("/big.htm")) == expected);
 #endif
+}
+
+void tst_ConvertSlices::quotedLinesLongerThanASlice_data()
+{
+    QTest::addColumn<int>("length");   // of the second line, which begins with a quote
+    QTest::addColumn<bool>("closing"); // a lone quote on a later line closes it
+    constexpr int slice = 64;
+    for (const bool closing : {false, true}) {
+        for (const int length : {slice - 1, slice, slice + 1, 2 * slice, 3 * slice + 1})
+            QTest::addRow("%d bytes, %s", length, closing ? "closed later" : "never closed") << length << closing;
+    }
+}
+
+// A line too long to be held whole, which begins with a quote: the count tells whether the quote opens a quoted
+// field (closed on a later line: the field runs to it, and what follows the closing quote stays as it is) or is
+// text (nothing closes it: the field runs to the end of its line).
+void tst_ConvertSlices::quotedLinesLongerThanASlice()
+{
+    QFETCH(int, length);
+    QFETCH(bool, closing);
+    setStreamSliceBytesForTests(64);
+    const QByteArray quoted = '"' + QByteArray(length - 1, 'x');
+    const QByteArray source = "p,q\n" + quoted + "\na,b\n" + (closing ? "c\"d\n" : "c,d\n");
+    test::TempTree tree;
+    const QString path = tree.writeFile(QStringLiteral("s.csv"), source);
+    FlagsHost host;
+    host.flags.rfc4180 = true;
+    host.options.OutputMode = OutputMode::SourceFolder;
+
+    const std::optional<QString> written = ConvertVantrel(host, path, QStringLiteral(","));
+
+    QVERIFY(written.has_value());
+    const QByteArray rows = closing ? "<tr>\r\n<td>" + quoted.mid(1) + "\na,b\ncd</td></tr>\r\n"
+                                    : "<tr>\r\n<td>" + quoted +
+                                          "</td></tr>\r\n<tr>\r\n<td>a</td><td>b</td></tr>\r\n"
+                                          "<tr>\r\n<td>c</td><td>d</td></tr>\r\n";
+    QCOMPARE(test::TempTree::readFile(*written),
+             "<html><title></title><body><table width='100%' style='color:#000000' border='1' "
+             "bgcolor='#FFFFFF'><tbody>\r\n<tr>\r\n<td>p</td><td>q</td></tr>\r\n" +
+                 rows + "</body></html>\r\n");
 }
 
 void tst_ConvertSlices::breaksComeBetweenSlicesOnly_data()
