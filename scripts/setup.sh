@@ -9,6 +9,7 @@ packages=(
     clang-14 libclang-rt-14-dev     # clang, and its libFuzzer and sanitizer runtimes
     qt6-base-dev qt6-qpa-plugins libgl-dev
     xvfb xauth xdotool x11-utils imagemagick fonts-liberation python3
+    acl attr                        # setfacl, getfattr: documents that keep their access rules
     chromium                        # the documents read back in a real browser
     time coreutils
     help2man desktop-file-utils appstream librsvg2-bin qt6-translations-l10n

@@ -282,6 +282,11 @@ int ConverterCommand::convertStandardInput(ConverterHost& host, QTextStream& out
             return kFailures;
         }
     }
+    // As cat does: a document appended to, or written over, the file it is made from would grow or destroy it.
+    if (sameRegularFile(kStdinDescriptor, kStdoutDescriptor)) {
+        host.reportFailure(path, QStringLiteral("input file is output file"));
+        return kFailures;
+    }
     if (m_terminal.stdinIsTerminal)
         host.say(QStringLiteral("reading CSV from the terminal; end it with Ctrl-D on a line of its own"));
     // The stream is read once into a file of its own, then converted through the same passes as a file; the
@@ -305,9 +310,18 @@ int ConverterCommand::convertStandardInput(ConverterHost& host, QTextStream& out
 Status ConverterCommand::convertStream(ConverterHost& host, QTextStream& out)
 {
     SourcePasses passes;
-    const SliceBreak stop = [] { return !s_stopRequested; };
-    if (const Status opened = passes.openStream(kStdinDescriptor, QStringLiteral("standard input"), stop); !opened)
+    // While the input is kept, nothing is written yet: a reader of the document that has gone is looked for
+    // between slices, so that an endless input is not kept for nobody.
+    bool readerLeft = false;
+    const SliceBreak stop = [&readerLeft] {
+        readerLeft = !s_stopRequested && readerGone(kStdoutDescriptor);
+        return !s_stopRequested && !readerLeft;
+    };
+    if (const Status opened = passes.openStream(kStdinDescriptor, QStringLiteral("standard input"), stop); !opened) {
+        if (readerLeft)
+            return endForGoneReader();
         return opened.error().isEmpty() ? Status::success() : opened;
+    }
     host.appendEntries({standardStreamPath()});
     host.entry(1);
     // The document goes straight to standard output as it is made, past the text stream (flushed first).

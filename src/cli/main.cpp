@@ -33,6 +33,9 @@ void installStopHandlers()
     action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A file-size limit makes a write fail with EFBIG, reported like any failed write, instead of ending the
+    // program with a temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
 #else
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);

@@ -52,7 +52,12 @@ void RunConversion(RunHost& host, bool& Converting)
 
     op.step(108, [&] { host.setBusyPointer(true); });
     qsizetype count = 0;
-    op.step(110, [&] { count = host.entryCount(); });
+    op.step(110, [&] {
+        count = host.entryCount();
+        // The run's sources, as the list holds them now: no document of the run ever replaces one of them.
+        for (qsizetype i = 1; i <= count; ++i)
+            writtenInRun.addSource(host.entry(i));
+    });
 
     for (qsizetype i = 1; i <= count; ++i) {
         op.step(112, [&]() -> Status {
