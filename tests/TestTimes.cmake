@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: MIT
 # How long the slower tests take: seconds with `ctest -j2` in the gcc build (build/) on 2 cores shared with other
-# builds. Every test's time limit is three times its time here, and at least 60 s (a first start of Chromium or of
-# the fonts' cache alone can take tens of seconds on a loaded machine); the sanitizers' build, which runs several times slower, gets three times
-# that. So a hang is reported within a few minutes instead of ten. A test not listed takes under 20 s.
+# builds. Every test's time limit is three times its time here, and at least 60 s (a first start of Chromium or
+# of the fonts' cache alone can take tens of seconds on a loaded machine); the sanitizers' build, which runs
+# several times slower, gets three times that. So a hang is reported within minutes instead of ten. A test not
+# listed takes under 20 s.
 set(OSTRAND_TEST_SECONDS
     e2e_documents_in_browser=20
     tst_AddFilesInFolder=37
