@@ -25,8 +25,8 @@ public:
 private:
     QSet<quint64> m_waiting;
     qsizetype m_count = 0;
-    qsizetype m_from = 1;  // no waiting entry lies above this index while the list's order stays as it was
-    quint64 m_moves = 0;   // the host's entryMoves() when m_from was set
+    qsizetype m_from = 1; // no waiting entry lies above this index while the list's order stays as it was
+    quint64 m_moves = 0;  // the host's entryMoves() when m_from was set
 };
 
 } // namespace ostrand

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "core/common/NameBytes.h"
 #include "core/common/SystemText.h"
 
 namespace ostrand {
@@ -31,6 +32,16 @@ int unnamedTemporaryFile(const QByteArray& folder)
     if (named >= 0)
         ::unlink(name.constData());
     return named;
+}
+
+// The temporary folder ($TMPDIR, /tmp without it) by the bytes of its name, which need not be valid UTF-8, and as
+// a report names it: as the user named it, so that a report names it even when it is missing.
+std::pair<QByteArray, QString> temporaryFolder()
+{
+    const QByteArray named = qgetenv("TMPDIR");
+    if (named.isEmpty())
+        return {QByteArrayLiteral("/tmp"), QStringLiteral("/tmp")};
+    return {named, IsValidUtf8Name(named) ? QDir::cleanPath(QFile::decodeName(named)) : ShownName(named)};
 }
 
 // Writes all the bytes to the file; 0, or the error.
@@ -78,10 +89,8 @@ Status SourceFile::openStream(int fd, const QString& name, const SliceBreak& pau
     }
     // A pipe or a terminal can be read once only: its bytes are kept in a file of their own, which has no name,
     // so nothing is left behind whatever happens.
-    // The temporary folder as the user named it ($TMPDIR), so that a report names it even when it is missing.
-    const QString named = qEnvironmentVariable("TMPDIR");
-    const QString folder = named.isEmpty() ? QStringLiteral("/tmp") : QDir::cleanPath(named);
-    m_fd = unnamedTemporaryFile(QFile::encodeName(folder));
+    const auto [folderBytes, folder] = temporaryFolder();
+    m_fd = unnamedTemporaryFile(folderBytes);
     if (m_fd < 0)
         return Failure{readFailure(
             name, QStringLiteral("cannot keep it in a temporary file in %1: %2").arg(folder, systemErrorText(errno)))};
