@@ -99,6 +99,13 @@ int main(int argc, char* argv[])
     ostrand::installQtTranslations(application, QLocale::system());
 
     const std::unique_ptr<QSettings> settings = ostrand::SettingsStore::openUserSettings();
+    // Where the user's settings folder cannot be reached by its name, the store keeps nothing (and says so once);
+    // the toolkit's own settings (the file dialog's history, the colour dialog's custom colours) would go under that
+    // other name, so they go nowhere instead: no file can be made below /dev/null.
+    if (ostrand::SettingsStore::folderNameNotValidUtf8(settings->fileName())) {
+        for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+    }
     ostrand::QtDialogs dialogs;
     ostrand::Form1 window(*settings, dialogs, ostrand::LocateProgramFolder(QApplication::applicationDirPath()));
     dialogs.setOwner(&window);

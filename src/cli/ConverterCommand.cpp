@@ -11,6 +11,7 @@
 #include "cli/ConverterArguments.h"
 #include "cli/StandardStreams.h"
 #include "cli/TerminalText.h"
+#include "core/common/NameBytes.h"
 #include "core/common/Paths.h"
 #include "core/common/SystemText.h"
 #include "core/convert/ConversionRun.h"
@@ -110,7 +111,7 @@ ConverterHost::Choices savedChoices(QTextStream& err)
     const SettingsStore store(*settings);
     if (const QString reason = store.unreadableReason(); !reason.isEmpty())
         say(err, QStringLiteral("cannot read the saved settings %1: %2; using the defaults")
-                     .arg(settings->fileName(), reason));
+                     .arg(store.shownFileName(), reason));
     const auto yesNo = [&](const QString& key) {
         const SettingDefault* entry = findSettingDefault(key);
         const bool fallback = entry && entry->defaultText == QLatin1String("1");
@@ -220,6 +221,14 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
         choices.options.OutputMode = OutputMode::SourceFolder; // the document goes to stdout, never to a folder
     if (choices.options.OutputMode != OutputMode::SourceFolder && !IsFolder(choices.options.OutputFolder)) {
         const QString folder = choices.options.OutputFolder;
+        // A name read from bytes that are not valid UTF-8 (given with -o, or the home folder's) names no folder.
+        if (const QByteArray bytes = UndecodedBytesOf(folder, m_argumentBytes + QList<QByteArray>{qgetenv("HOME")});
+            !bytes.isEmpty()) {
+            say(err,
+                ShownName(bytes) + QStringLiteral(": The folder's name is not valid UTF-8, so the folder cannot be "
+                                                  "reached by it. Please select another folder."));
+            return kBadUsage;
+        }
         say(err, (m_terminal.stderrIsTerminal ? quotedForTerminal(folder) : folder) +
                      QStringLiteral(": Folder does not exist. Please select another folder."));
         return kBadUsage;

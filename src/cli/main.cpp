@@ -84,11 +84,15 @@ ostrand::ConverterTerminal terminal()
 int main(int argc, char* argv[])
 {
     const ostrand::ConverterTerminal streams = terminal();
+    QList<QByteArray> argumentBytes;
+    for (int i = 1; i < argc; ++i)
+        argumentBytes.append(QByteArray(argv[i]));
     QCoreApplication app(argc, argv);
     installStopHandlers();
 
     QTextStream out(stdout);
     QTextStream err(stderr);
     ostrand::ConverterCommand command(streams);
+    command.setArgumentBytes(argumentBytes);
     return command.run(app.arguments().mid(1), out, err);
 }

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLocale>
 
+#include "core/common/NameBytes.h"
 #include "core/common/SystemText.h"
 #include "core/convert/source/KernelFiles.h"
 
@@ -58,6 +59,16 @@ qint64 diskReserve(const QByteArray& folder, qint64 more)
     const qint64 free = qint64(root ? info.f_bfree : info.f_bavail) * qint64(info.f_frsize);
     const qint64 reserve = qMin<qint64>(qint64(1) << 30, qint64(info.f_blocks) * qint64(info.f_frsize) / 20);
     return free - more < reserve ? reserve : 0;
+}
+
+// The temporary folder ($TMPDIR, /tmp without it) by the bytes of its name, which need not be valid UTF-8, and as
+// a report names it: as the user named it, so that a report names it even when it is missing.
+std::pair<QByteArray, QString> temporaryFolder()
+{
+    const QByteArray named = qgetenv("TMPDIR");
+    if (named.isEmpty())
+        return {QByteArrayLiteral("/tmp"), QStringLiteral("/tmp")};
+    return {named, IsValidUtf8Name(named) ? QDir::cleanPath(QFile::decodeName(named)) : ShownName(named)};
 }
 
 // Writes all the bytes to the file; 0, or the error.
@@ -111,10 +122,9 @@ Status SourceFile::openStream(int fd, const QString& name, const SliceBreak& pau
 // disk of the temporary folder is nearly full, so that an endless stream never fills it.
 Status SourceFile::keep(int fd, const SliceBreak& pause)
 {
-    // The temporary folder as the user named it ($TMPDIR), so that a report names it even when it is missing.
-    const QString named = qEnvironmentVariable("TMPDIR");
-    const QString folder = named.isEmpty() ? QStringLiteral("/tmp") : QDir::cleanPath(named);
-    const QByteArray encodedFolder = QFile::encodeName(folder);
+    const std::pair<QByteArray, QString> folders = temporaryFolder();
+    const QByteArray& encodedFolder = folders.first;
+    const QString& folder = folders.second;
     const auto cannotKeep = [&](const QString& reason) {
         return Failure{
             readFailure(m_path, QStringLiteral("cannot keep it in a temporary file in %1: %2").arg(folder, reason))};
