@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include <QSet>
+#include <QHash>
 #include <QString>
 
 #include "core/convert/save/FileSystem.h"
@@ -11,24 +11,29 @@
 namespace ostrand {
 
 // The documents one conversion run has written, so that a later entry of the run never replaces one of them
-// (two x.csv from different folders into one chosen folder, or x.csv beside x.txt).
+// (two x.csv from different folders into one chosen folder, or x.csv beside x.txt), and the source each was
+// converted from.
 class WrittenDocuments
 {
 public:
     // True when the path names a document written earlier in the run, by its text or as the same file.
     bool contains(const QString& path) const;
-    void add(const QString& path);
+    void add(const QString& path, const QString& sourcePath);
     // The same, for a caller who has just looked at the file at the path: its identity, none for a new name.
     bool contains(const QString& path, const std::optional<FileIdentity>& file) const;
-    void add(const QString& path, const std::optional<FileIdentity>& file);
+    void add(const QString& path, const QString& sourcePath, const std::optional<FileIdentity>& file);
+    // The source of the document the run wrote at the path (by its text or as the same file); empty when none.
+    QString sourceOf(const QString& path) const;
 
 private:
-    QSet<QString> m_paths;
-    QSet<FileIdentity> m_files;
+    QHash<QString, QString> m_paths;      // document path: source
+    QHash<FileIdentity, QString> m_files; // document file: source
 };
 
 // A later entry's refusal to replace the document that an earlier entry of the run wrote at the output path.
 QString SameOutputRefusal(const QString& outputPath);
 bool IsSameOutputRefusal(const QString& description);
+// The output path a refusal names; empty for any other description.
+QString SameOutputRefusalPath(const QString& description);
 
 } // namespace ostrand
