@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick fonts-liberation python3
     chromium                        # the documents read back in a real browser
     time coreutils
+    openbox xclip                   # a window manager and the clipboard under Xvfb, for the report boxes' end-to-end test
     help2man desktop-file-utils appstream librsvg2-bin qt6-translations-l10n
     mmdebstrap dpkg-dev file
     debhelper lintian devscripts    # the source package, its checks (lintian, hardening-check)

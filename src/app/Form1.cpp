@@ -13,6 +13,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/AccessibleControls.h"
 #include "app/AppIcon.h"
@@ -96,6 +100,9 @@ constexpr ControlSpec kControls[] = {
 constexpr int kClientWidth = 8040;
 constexpr int kClientHeight = 8310;
 constexpr int kColumnWidth = 7200;
+// Room for the window manager's frame around the window, in pixels a side (four for the title bar), until the
+// window is shown and its frame is known.
+constexpr int kFrameAllowance = 8;
 
 const char* const kListToolTip = "Drag and drop files here. Double-click item to remove it. Move | line to right "
                                  "and out of window to reveal full names.";
@@ -255,11 +262,26 @@ void Form1::createControls()
     setFont(arialBold(9));
     setWhiteBackground(this);
     setAutoFillBackground(true);
-    setFixedSize(twips(kClientWidth), twips(kClientHeight));
+
+    // The controls sit on a surface of the designed size, in a scroll area that shows all of it wherever the screen
+    // has room for it: no scroll bar, no frame, nothing moved. On a screen too small for it (a large scale factor)
+    // the window takes the room there is and the surface scrolls, so every control can still be reached.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("FormScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    m_surface = new QWidget;
+    m_surface->setObjectName(QStringLiteral("FormSurface"));
+    m_surface->setAutoFillBackground(true);
+    m_surface->setFixedSize(twips(kClientWidth), twips(kClientHeight));
+    scroll->setWidget(m_surface);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    fitToScreen();
     placeOnItsScreen(*this);
 
     for (const ControlSpec& row : kControls) {
-        QWidget* container = *row.container ? control<QWidget>(row.container) : this;
+        QWidget* container = *row.container ? control<QWidget>(row.container) : m_surface;
         createControl(row, container);
     }
 
@@ -304,7 +326,7 @@ void Form1::createControls()
 void Form1::connectHandlers()
 {
     m_pointer = new PointerScheme(*this);
-    for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
+    for (QWidget* widget : {static_cast<QWidget*>(this), m_surface, static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
                             static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Frame5), static_cast<QWidget*>(Text3)})
         m_pointer->resetOnMouseMove(widget);
     for (QPushButton* button :
@@ -602,6 +624,42 @@ void Form1::Text2_Change()
 void Form1::Text3_Change()
 {
     m_settings.WriteSetting(SettingKey::outputFolder(), Text3->text());
+}
+
+void Form1::fitToScreen()
+{
+    const QSize designed = m_surface->size();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        setFixedSize(designed);
+        return;
+    }
+    // The window's frame, once it is known; before, room for a title bar and borders.
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(kFrameAllowance, kFrameAllowance * 4);
+    const QSize room = screen->availableGeometry().size() - frame;
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    QSize fitted = designed;
+    if (fitted.height() > room.height())
+        fitted = QSize(fitted.width() + bar, room.height());
+    if (fitted.width() > room.width()) {
+        const bool scrollsDown = fitted.height() < designed.height();
+        fitted = QSize(room.width(), scrollsDown ? fitted.height() : qMin(fitted.height() + bar, room.height()));
+    }
+    setFixedSize(fitted.expandedTo(QSize(1, 1)));
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_screenWatched && windowHandle()) {
+        m_screenWatched = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { fitToScreen(); });
+    }
+    // The frame is known now: the window is fitted again, and placed again when it had to shrink.
+    const QSize before = size();
+    fitToScreen();
+    if (size() != before)
+        placeOnItsScreen(*this);
 }
 
 void Form1::closeEvent(QCloseEvent* event)
