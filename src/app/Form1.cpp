@@ -100,9 +100,8 @@ constexpr ControlSpec kControls[] = {
 constexpr int kClientWidth = 8040;
 constexpr int kClientHeight = 8310;
 constexpr int kColumnWidth = 7200;
-// Room for the window manager's frame around the window, in pixels a side (four for the title bar), until the
-// window is shown and its frame is known.
-constexpr int kFrameAllowance = 8;
+// The room the window manager's frame around the window takes at least: borders and a title bar.
+constexpr QSize kFrameAllowance(16, 40);
 
 const char* const kListToolTip = "Drag and drop files here. Double-click item to remove it. Move | line to right "
                                  "and out of window to reveal full names.";
@@ -634,8 +633,8 @@ void Form1::fitToScreen()
         setFixedSize(designed);
         return;
     }
-    // The window's frame, once it is known; before, room for a title bar and borders.
-    const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(kFrameAllowance, kFrameAllowance * 4);
+    // The window's frame: room for a title bar and borders at least, more where the frame is known to take more.
+    const QSize frame = (frameGeometry().size() - size()).expandedTo(kFrameAllowance);
     const QSize room = screen->availableGeometry().size() - frame;
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     QSize fitted = designed;
