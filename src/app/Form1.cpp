@@ -4,6 +4,7 @@
 #include <limits>
 
 #include <QCloseEvent>
+#include <QResizeEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -155,7 +156,7 @@ QWidget* createControl(const ControlSpec& row, QWidget* container)
         break;
     case ControlKind::Swatch: {
         auto* swatch = new QFrame(container);
-        swatch->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        swatch->setFrameStyle(QFrame::Box | QFrame::Sunken);
         widget = swatch;
         break;
     }
@@ -259,6 +260,7 @@ void Form1::createControls()
 {
     setObjectName(QStringLiteral("Form1"));
     setFont(arialBold(9));
+    setPalette(designedPalette());
     setWhiteBackground(this);
     setAutoFillBackground(true);
 
@@ -268,6 +270,7 @@ void Form1::createControls()
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("FormScroll"));
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // the controls take the focus, and a Tab to them shows them
     m_surface = new QWidget;
     m_surface->setObjectName(QStringLiteral("FormSurface"));
     m_surface->setAutoFillBackground(true);
@@ -277,6 +280,11 @@ void Form1::createControls()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
     fitToScreen();
+    // The controls are where they belong before the window is first shown: the scroll area places its view when
+    // it is resized, which a hidden window otherwise leaves until it is shown.
+    layout->activate();
+    QResizeEvent resized(scroll->size(), QSize());
+    QCoreApplication::sendEvent(scroll, &resized);
     placeOnItsScreen(*this);
 
     for (const ControlSpec& row : kControls) {

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/QtDialogs.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
@@ -11,6 +9,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
@@ -37,12 +36,17 @@ constexpr char16_t kWordJoiner = 0x2060;
 
 QString QtDialogs::breakableText(const QString& text)
 {
-    // Text is broken at spaces and after path separators; a hyphen inside a name or a word holds it together.
+    // Text is broken at spaces and after path separators, but not after the separator that begins a path; a
+    // hyphen inside a name or a word holds it together.
     QString breakable;
     breakable.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        breakable += text.at(i);
-        if (text.at(i) == QLatin1Char('-') && i + 1 < text.size() && !text.at(i + 1).isSpace())
+        const QChar c = text.at(i);
+        breakable += c;
+        const bool beforeText = i + 1 < text.size() && !text.at(i + 1).isSpace();
+        const bool startsPath = (c == QLatin1Char('/') || c == QLatin1Char('\\')) &&
+                                (i == 0 || text.at(i - 1).isSpace() || text.at(i - 1) == QLatin1Char('('));
+        if (beforeText && (c == QLatin1Char('-') || startsPath))
             breakable += QChar(kWordJoiner);
     }
     return breakable;
@@ -102,6 +106,14 @@ public:
           m_text(QtDialogs::displayText(text))
     {
         setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        // The box is never narrower than its title needs: a row of that width below everything else.
+        if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+            QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+            titleFont.setBold(true);
+            const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(title) + kTitleBarExtras;
+            grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), grid->rowCount(), 0,
+                          1, grid->columnCount());
+        }
     }
 
     // What Ctrl+C puts on the clipboard.
@@ -121,15 +133,11 @@ protected:
     {
         QMessageBox::showEvent(event);
         // A line is never broken inside a word, however long it is; the box grows instead, as far as the screen
-        // allows, and it is wide enough for its title.
+        // allows.
         if (auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
             label->setWordWrap(true);
         const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(0, 0, 1 << 20, 1 << 20);
-        QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
-        titleFont.setBold(true);
-        const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + kTitleBarExtras;
-        const int wanted =
-            qMin(std::max({width(), titleWidth, layout()->totalMinimumSize().width()}), screen.width());
+        const int wanted = qMin(qMax(width(), layout()->totalMinimumSize().width()), screen.width());
         if (wanted != width()) {
             const int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(wanted) : this->height();
             setFixedSize(wanted, qMin(height, screen.height()));
