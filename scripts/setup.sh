@@ -12,6 +12,7 @@ packages=(
     acl attr                        # setfacl, getfattr: documents that keep their access rules
     chromium                        # the documents read back in a real browser
     time coreutils
+    openbox xclip                   # a window manager and the clipboard under Xvfb, for the report boxes' end-to-end test
     help2man desktop-file-utils appstream librsvg2-bin qt6-translations-l10n
     mmdebstrap dpkg-dev file
     debhelper lintian devscripts    # the source package, its checks (lintian, hardening-check)

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include <QCloseEvent>
+#include <QResizeEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -13,6 +14,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/AccessibleControls.h"
 #include "app/AppIcon.h"
@@ -96,6 +101,8 @@ constexpr ControlSpec kControls[] = {
 constexpr int kClientWidth = 8040;
 constexpr int kClientHeight = 8310;
 constexpr int kColumnWidth = 7200;
+// The room the window manager's frame around the window takes at least: borders and a title bar.
+constexpr QSize kFrameAllowance(16, 40);
 
 const char* const kListToolTip = "Drag and drop files here. Double-click item to remove it. Move | line to right "
                                  "and out of window to reveal full names.";
@@ -149,7 +156,7 @@ QWidget* createControl(const ControlSpec& row, QWidget* container)
         break;
     case ControlKind::Swatch: {
         auto* swatch = new QFrame(container);
-        swatch->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        swatch->setFrameStyle(QFrame::Box | QFrame::Sunken);
         widget = swatch;
         break;
     }
@@ -253,13 +260,35 @@ void Form1::createControls()
 {
     setObjectName(QStringLiteral("Form1"));
     setFont(arialBold(9));
+    setPalette(designedPalette());
     setWhiteBackground(this);
     setAutoFillBackground(true);
-    setFixedSize(twips(kClientWidth), twips(kClientHeight));
+
+    // The controls sit on a surface of the designed size, in a scroll area that shows all of it wherever the screen
+    // has room for it: no scroll bar, no frame, nothing moved. On a screen too small for it (a large scale factor)
+    // the window takes the room there is and the surface scrolls, so every control can still be reached.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("FormScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // the controls take the focus, and a Tab to them shows them
+    m_surface = new QWidget;
+    m_surface->setObjectName(QStringLiteral("FormSurface"));
+    m_surface->setAutoFillBackground(true);
+    m_surface->setFixedSize(twips(kClientWidth), twips(kClientHeight));
+    scroll->setWidget(m_surface);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    fitToScreen();
+    // The controls are where they belong before the window is first shown: the scroll area places its view when
+    // it is resized, which a hidden window otherwise leaves until it is shown.
+    layout->activate();
+    QResizeEvent resized(scroll->size(), QSize());
+    QCoreApplication::sendEvent(scroll, &resized);
     placeOnItsScreen(*this);
 
     for (const ControlSpec& row : kControls) {
-        QWidget* container = *row.container ? control<QWidget>(row.container) : this;
+        QWidget* container = *row.container ? control<QWidget>(row.container) : m_surface;
         createControl(row, container);
     }
 
@@ -304,7 +333,7 @@ void Form1::createControls()
 void Form1::connectHandlers()
 {
     m_pointer = new PointerScheme(*this);
-    for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
+    for (QWidget* widget : {static_cast<QWidget*>(this), m_surface, static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
                             static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Frame5), static_cast<QWidget*>(Text3)})
         m_pointer->resetOnMouseMove(widget);
     for (QPushButton* button :
@@ -612,6 +641,42 @@ void Form1::Text2_Change()
 void Form1::Text3_Change()
 {
     m_settings.WriteSetting(SettingKey::outputFolder(), Text3->text());
+}
+
+void Form1::fitToScreen()
+{
+    const QSize designed = m_surface->size();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        setFixedSize(designed);
+        return;
+    }
+    // The window's frame: room for a title bar and borders at least, more where the frame is known to take more.
+    const QSize frame = (frameGeometry().size() - size()).expandedTo(kFrameAllowance);
+    const QSize room = screen->availableGeometry().size() - frame;
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    QSize fitted = designed;
+    if (fitted.height() > room.height())
+        fitted = QSize(fitted.width() + bar, room.height());
+    if (fitted.width() > room.width()) {
+        const bool scrollsDown = fitted.height() < designed.height();
+        fitted = QSize(room.width(), scrollsDown ? fitted.height() : qMin(fitted.height() + bar, room.height()));
+    }
+    setFixedSize(fitted.expandedTo(QSize(1, 1)));
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_screenWatched && windowHandle()) {
+        m_screenWatched = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { fitToScreen(); });
+    }
+    // The frame is known now: the window is fitted again, and placed again when it had to shrink.
+    const QSize before = size();
+    fitToScreen();
+    if (size() != before)
+        placeOnItsScreen(*this);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

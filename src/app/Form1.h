@@ -130,6 +130,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private slots:
     void DelimiterOption_Click(); // the click of any of Option1 to Option5
@@ -140,6 +141,8 @@ private slots:
 
 private:
     void createControls();
+    // The designed size where the screen has room for it, otherwise as much as there is (the controls scroll).
+    void fitToScreen();
     void connectHandlers();
     void Form_Load();
 
@@ -157,6 +160,8 @@ private:
     bool m_Converting = false; // a run is on: a second "Start Converting" does nothing
     bool m_started = false;    // the start-up is over
     bool m_closing = false;
+    QWidget* m_surface = nullptr; // holds the controls at their designed places
+    bool m_screenWatched = false;
 };
 
 } // namespace ostrand

@@ -3,9 +3,20 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QStyle>
 #include <QWidget>
 
 namespace ostrand {
+
+QPalette designedPalette()
+{
+    QPalette palette = QApplication::style()->standardPalette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Window, Qt::white);
+        palette.setColor(group, QPalette::WindowText, Qt::black);
+    }
+    return palette;
+}
 
 void forceLightColours(QWidget* widget)
 {

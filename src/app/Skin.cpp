@@ -35,6 +35,8 @@ bool skinFileExists(const QString& path)
 
 Status applySkin(QWidget& window, const QString& path)
 {
+    // A skinned window follows the desktop's palette, every control of it.
+    window.setPalette(QApplication::palette());
     const QColor buttonFace = QApplication::palette().color(QPalette::Button);
     setBackground(&window, buttonFace);
     const QList<QWidget*> children = window.findChildren<QWidget*>();

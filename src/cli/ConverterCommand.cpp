@@ -11,6 +11,7 @@
 #include "cli/ConverterArguments.h"
 #include "cli/StandardStreams.h"
 #include "cli/TerminalText.h"
+#include "core/common/CountedText.h"
 #include "core/common/NameBytes.h"
 #include "core/common/Paths.h"
 #include "core/common/SystemText.h"
@@ -91,7 +92,7 @@ public:
     bool stopRequested() const override { return m_stop; }
     void namesNotValidUtf8(const QString& folder, int count) override
     {
-        m_host.reportFailure(folder, QStringLiteral("%1 file(s) left out: the name is not valid UTF-8").arg(count));
+        m_host.reportFailure(folder, CountedFiles(count) + QStringLiteral(" left out: the name is not valid UTF-8"));
         m_skipped += count;
     }
     // The files the scan left out, for the summary.
@@ -275,8 +276,8 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
     if (!host.refusal().isEmpty())
         return kBadUsage;
     if (scanHost.skipped() > 0)
-        host.say(QStringLiteral("%1 file(s) of the given folders skipped: the name is not valid UTF-8")
-                     .arg(scanHost.skipped()));
+        host.say(CountedFiles(scanHost.skipped()) +
+                 QStringLiteral(" of the given folders skipped: the name is not valid UTF-8"));
     return host.failures() == 0 ? kAllWritten : kFailures;
 }
 

@@ -37,6 +37,7 @@ void AddDroppedPaths(FileListHost& host, const QStringList& paths)
     FileListView& list = host.fileList();
     SkippedNamesCount scan(host);
     QStringList files; // dropped files since the last folder, appended together
+    int folders = 0;
     const auto appendFiles = [&] {
         drop.step(DropStep::AppendFiles, [&] { list.AppendEntries(files); });
         files.clear();
@@ -49,6 +50,7 @@ void AddDroppedPaths(FileListHost& host, const QStringList& paths)
             continue;
         }
         appendFiles();
+        ++folders;
         // The scan reports its own failures; a folder whose files cannot be listed is reported here.
         drop.step(DropStep::AppendFolder, [&] {
             CollectFilesInTree(path, EveryFilePattern(), scan, [&](const QString&, const Result<QStringList>& found) {
@@ -60,7 +62,14 @@ void AddDroppedPaths(FileListHost& host, const QStringList& paths)
         });
     }
     appendFiles();
-    drop.step(DropStep::TellSkipped, [&] { scan.tell(QStringLiteral("in the added folder(s) and their subfolders")); });
+    drop.step(DropStep::TellSkipped, [&] {
+        if (folders == 1)
+            scan.tell(QStringLiteral("in the added folder or its subfolders"),
+                      QStringLiteral("in the added folder and its subfolders"));
+        else
+            scan.tell(QStringLiteral("in the added folders or their subfolders"),
+                      QStringLiteral("in the added folders and their subfolders"));
+    });
 }
 
 } // namespace ostrand

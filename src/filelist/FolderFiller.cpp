@@ -85,7 +85,8 @@ void AddAllFilesInFolder(FileListHost& host)
         });
     }
     // Files the scan could not take by name are told of once, after the scan.
-    add.step(124, [&] { scan.tell(QStringLiteral("in the chosen folder and its subfolders")); });
+    add.step(124, [&] { scan.tell(QStringLiteral("in the chosen folder or its subfolders"),
+                                QStringLiteral("in the chosen folder and its subfolders")); });
 }
 
 } // namespace ostrand

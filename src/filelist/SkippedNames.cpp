@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "filelist/SkippedNames.h"
 
+#include "core/common/CountedText.h"
 #include "filelist/FileListHost.h"
 
 namespace ostrand {
@@ -35,14 +36,18 @@ void SkippedNamesCount::namesNotValidUtf8(const QString& folder, int count)
     m_host.namesNotValidUtf8(folder, count);
 }
 
-void SkippedNamesCount::tell(const QString& where) const
+void SkippedNamesCount::tell(const QString& one, const QString& many) const
 {
     if (m_count == 0 || m_host.stopRequested())
         return;
-    m_host.showMessage(QStringLiteral("%1 file(s) %2 were skipped: their names, or the names of their folders, are not "
-                                      "valid UTF-8.")
-                           .arg(m_count)
-                           .arg(where));
+    if (m_count == 1)
+        m_host.showMessage(QStringLiteral("1 file %1 was skipped: its name, or the name of a folder it is in, is not "
+                                          "valid UTF-8.")
+                               .arg(one));
+    else
+        m_host.showMessage(QStringLiteral("%1 %2 were skipped: their names, or the names of their folders, are not "
+                                          "valid UTF-8.")
+                               .arg(CountedFiles(m_count), many));
 }
 
 } // namespace ostrand

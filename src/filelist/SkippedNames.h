@@ -24,8 +24,9 @@ public:
     void namesNotValidUtf8(const QString& folder, int count) override;
 
     // Tells the user in a plain message how many files were left out, when any were and the window is not
-    // being closed; `where` names what was scanned ("in the chosen folder and its subfolders").
-    void tell(const QString& where) const;
+    // being closed; `one` and `many` name what was scanned for one file and for several ("in the chosen folder
+    // or its subfolders", "in the chosen folder and its subfolders").
+    void tell(const QString& one, const QString& many) const;
 
 private:
     FileListHost& m_host;

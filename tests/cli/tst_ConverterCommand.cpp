@@ -522,8 +522,8 @@ void tst_ConverterCommand::scanCountsNamesThatAreNotUtf8()
     QCOMPARE(outcome.status, 1);
     QCOMPARE(outcome.out, out + QStringLiteral("/a.htm\n"));
     QCOMPARE(outcome.err,
-             QStringLiteral("ostrand-convert: %1: 1 file(s) left out: the name is not valid UTF-8\n"
-                            "ostrand-convert: 1 file(s) of the given folders skipped: the name is not valid UTF-8\n")
+             QStringLiteral("ostrand-convert: %1: 1 file left out: the name is not valid UTF-8\n"
+                            "ostrand-convert: 1 file of the given folders skipped: the name is not valid UTF-8\n")
                  .arg(tree.path(QStringLiteral("d"))));
     QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("a.htm")});
 #else

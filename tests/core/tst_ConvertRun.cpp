@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/app/ErrorReport.h"
 #include "core/common/Paths.h"
 #include "core/convert/ConversionRun.h"
 #include "support/core/RecordingRunHost.h"
@@ -523,67 +524,74 @@ void tst_ConvertRun::repeatedReportsAreGathered_data()
     QTest::addColumn<QStringList>("sources"); // "-" before a name: listed, never written (a missing file)
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("gathers");
-    QTest::addColumn<QList<int>>("shown");    // the lines of the reports shown one by one
-    QTest::addColumn<QStringList>("closing"); // the messages before "Done.", with {IN} for the sources' folder
+    QTest::addColumn<QList<int>>("shown");  // the lines of the reports shown one by one
+    QTest::addColumn<QString>("summary");   // the summary's description, {IN} for the sources' folder; "" for none
+    QTest::addColumn<int>("summaryLine");
 
-    // The closing messages: the files named one a line under {IN}, then how many more there are.
+    // The files named one a line under {IN}, then how many more there are.
     const auto named = [](const QStringList& names, int more) {
         QString text = QStringLiteral("{IN}/") + names.join(QStringLiteral("\r\n{IN}/"));
         return more > 0 ? text + QStringLiteral("\r\nand %1 more").arg(more) : text;
     };
-    const auto refused = [&](int count, const QStringList& names, int more, bool allApart) {
-        return QStringLiteral("%1 file(s) were not converted because an earlier file of the list wrote the same "
-                              "document, which is kept:\r\n")
-                   .arg(count) +
-               named(names, more) +
-               (allApart ? QStringLiteral("\r\n\r\n\"Save results in folder of original file\" converts them all, "
-                                          "each beside its own source.")
-                         : QString());
+    const auto keptFor = [](const QStringList& refused, const QString& kept) {
+        QStringList lines;
+        for (const QString& name : refused)
+            lines.append(QStringLiteral("%1 (the document of {IN}/%2 is kept)").arg(name, kept));
+        return lines;
     };
-    const auto held = [&](int count, const QStringList& names, int more) {
-        return QStringLiteral("The same failure came for %1 more file(s), whose reports were not shown one by one. The "
-                              "first of them:\r\nCannot read {IN}/%2: File not found\r\nin "
-                              "Vantrel2021/08/31.modCSV.ConvertVantrel at line 114\r\n\r\nThe files:\r\n")
-                   .arg(count)
-                   .arg(names.first()) +
-               named(names, more);
+    const QString intro = u"These failures were not shown one by one:\r\n\r\n"_qs;
+    const QString sevenRefused =
+        u"7 files were not converted because an earlier file of the list wrote the same document, which is kept:\r\n"_qs +
+        named(keptFor({u"d1/a.csv"_qs, u"d2/a.csv"_qs, u"d3/a.csv"_qs, u"d4/a.csv"_qs, u"d5/a.csv"_qs}, u"d0/a.csv"_qs),
+              2) +
+        u"\r\n\"Save results in folder of original file\" converts them all, each beside its own source."_qs;
+    const QString oneRefused =
+        u"1 file was not converted because an earlier file of the list wrote the same document, which is kept:\r\n"_qs;
+    const auto missing = [&](const QString& first, int more, const QStringList& names, int unnamed) {
+        return QStringLiteral("Cannot read {IN}/%1: File not found\r\nThe same failure happened for %2 more files:\r\n")
+                   .arg(first)
+                   .arg(more) +
+               named(names, unnamed);
     };
 
     QStringList oneName;
     for (int i = 0; i < 8; ++i)
         oneName.append(QStringLiteral("d%1/a.csv").arg(i));
-    const QStringList refusedFive{u"d1/a.csv"_qs, u"d2/a.csv"_qs, u"d3/a.csv"_qs, u"d4/a.csv"_qs, u"d5/a.csv"_qs};
     const int chosen = int(OutputMode::ChosenFolder);
     const int beside = int(OutputMode::SourceFolder);
     QTest::newRow("one name in many folders")
-        << oneName << chosen << true << QList<int>{} << QStringList{refused(7, refusedFive, 2, true)};
-    QTest::newRow("one name, each printed") << oneName << chosen << false << QList<int>(7, 168) << QStringList{};
+        << oneName << chosen << true << QList<int>{} << intro + sevenRefused << 168;
+    QTest::newRow("one name, each printed") << oneName << chosen << false << QList<int>(7, 168) << QString() << 0;
     // Beside their sources a.csv and a.txt still share a.htm: no promise that the other option converts them.
-    QTest::newRow("one name in one folder")
-        << QStringList{u"d0/a.csv"_qs, u"d0/a.txt"_qs, u"d1/b.csv"_qs} << chosen << true << QList<int>{}
-        << QStringList{refused(1, {u"d0/a.txt"_qs}, 0, false)};
-    QTest::newRow("beside the source") << QStringList{u"d0/a.csv"_qs, u"d0/a.txt"_qs} << beside << true << QList<int>{}
-                                       << QStringList{refused(1, {u"d0/a.txt"_qs}, 0, false)};
+    const QString txtRefused = intro + oneRefused + named(keptFor({u"d0/a.txt"_qs}, u"d0/a.csv"_qs), 0);
+    QTest::newRow("one name in one folder") << QStringList{u"d0/a.csv"_qs, u"d0/a.txt"_qs, u"d1/b.csv"_qs} << chosen
+                                            << true << QList<int>{} << txtRefused << 168;
+    QTest::newRow("beside the source")
+        << QStringList{u"d0/a.csv"_qs, u"d0/a.txt"_qs} << beside << true << QList<int>{} << txtRefused << 168;
 
-    QStringList missing;
+    QStringList absent;
     for (int i = 0; i < 10; ++i)
-        missing.append(QStringLiteral("-m%1.csv").arg(i));
+        absent.append(QStringLiteral("-m%1.csv").arg(i));
     QTest::newRow("missing files")
-        << missing << chosen << true << QList<int>(3, 114)
-        << QStringList{held(7, {u"m3.csv"_qs, u"m4.csv"_qs, u"m5.csv"_qs, u"m6.csv"_qs, u"m7.csv"_qs}, 2)};
-    QTest::newRow("missing files, each printed") << missing << chosen << false << QList<int>(10, 114) << QStringList{};
-    // Each kind has its own few boxes, and a kind that came only a few times needs no closing message.
-    QStringList mixed = missing;
+        << absent << chosen << true << QList<int>(3, 114)
+        << intro + missing(u"m3.csv"_qs, 6, {u"m4.csv"_qs, u"m5.csv"_qs, u"m6.csv"_qs, u"m7.csv"_qs, u"m8.csv"_qs}, 1)
+        << 114;
+    QTest::newRow("missing files, each printed") << absent << chosen << false << QList<int>(10, 114) << QString() << 0;
+    // Each kind has its own few boxes, and a kind that came only a few times is not in the summary; the summary
+    // names the place of the first report it holds.
+    QStringList mixed = absent;
     mixed.insert(1, u"d0/a.csv"_qs);
     mixed.insert(2, u"d1/a.csv"_qs);
     mixed.insert(5, u"-x/a.csv"_qs);
     QTest::newRow("two kinds and a refusal")
         << mixed << chosen << true << QList<int>{114, 114, 114}
-        << QStringList{refused(1, {u"d1/a.csv"_qs}, 0, true),
-                       held(8, {u"x/a.csv"_qs, u"m3.csv"_qs, u"m4.csv"_qs, u"m5.csv"_qs, u"m6.csv"_qs}, 3)};
+        << intro + oneRefused + named(keptFor({u"d1/a.csv"_qs}, u"d0/a.csv"_qs), 0) +
+               u"\r\n\"Save results in folder of original file\" converts it beside its source.\r\n\r\n"_qs +
+               missing(u"x/a.csv"_qs, 7, {u"m3.csv"_qs, u"m4.csv"_qs, u"m5.csv"_qs, u"m6.csv"_qs, u"m7.csv"_qs}, 2)
+        << 168;
 }
 
-// A run over many failing entries: the window shows a few boxes of each kind and one message for the rest, the
+// A run over many failing entries: the window shows a few boxes of each kind and one summary for the rest, the
 // converter has every report; no document is written twice and the run ends with "Done." either way.
 void tst_ConvertRun::repeatedReportsAreGathered()
 {
@@ -591,7 +599,8 @@ void tst_ConvertRun::repeatedReportsAreGathered()
     QFETCH(int, mode);
     QFETCH(bool, gathers);
     QFETCH(QList<int>, shown);
-    QFETCH(QStringList, closing);
+    QFETCH(QString, summary);
+    QFETCH(int, summaryLine);
 
     test::TempTree tree;
     test::RecordingRunHost host;
@@ -609,12 +618,15 @@ void tst_ConvertRun::repeatedReportsAreGathered()
 
     RunConversion(host, converting);
 
+    if (!summary.isEmpty()) {
+        QVERIFY(!host.reports.isEmpty());
+        const test::RecordedReport last = host.reports.takeLast();
+        QCOMPARE(last.description, summary.replace(QStringLiteral("{IN}"), in));
+        QCOMPARE(last.tag, LocationTag::convertVantrel());
+        QCOMPARE(last.line, summaryLine);
+    }
     QCOMPARE(host.reportLines(), shown);
-    QStringList expected;
-    for (QString message : closing)
-        expected.append(message.replace(QStringLiteral("{IN}"), in));
-    expected.append(kDone);
-    QCOMPARE(host.messages, expected);
+    QCOMPARE(host.messages, QStringList{kDone});
 }
 
 QTEST_GUILESS_MAIN(tst_ConvertRun)

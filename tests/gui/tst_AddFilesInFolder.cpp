@@ -337,7 +337,7 @@ void tst_AddFilesInFolder::namesNotValidUtf8AreToldOfOnce_data()
     QTest::addColumn<QStringList>("added");
     QTest::addColumn<QStringList>("messages");
 
-    const QString skipped = u" file(s) in the chosen folder and its subfolders were skipped: their names, or the "
+    const QString skipped = u" files in the chosen folder and its subfolders were skipped: their names, or the "
                             "names of their folders, are not valid UTF-8."_qs;
     // Besides the files, a folder whose own name is not valid UTF-8 holds x.csv, y.txt, .h.csv and sub/z.csv.
     QTest::newRow("csv: two folders with such names, one notice")

@@ -256,7 +256,7 @@ void tst_DragDropFiles::namesNotValidUtf8AreToldOfOnce()
 
     QCOMPARE(form.ListView1->entries(), (QStringList{first, second, loose}));
     QCOMPARE(fixture.dialogs.textsOf(DialogKind::Message),
-             QStringList{u"3 file(s) in the added folder(s) and their subfolders were skipped: their names, or the names of "
+             QStringList{u"3 files in the added folders and their subfolders were skipped: their names, or the names of "
                          "their folders, are not valid UTF-8."_qs});
     QCOMPARE(fixture.dialogs.callsOf(DialogKind::Message).first().title, QStringLiteral("Ostrand Table Converter"));
     QCOMPARE(entriesAtMessage, qsizetype(3));

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <QtTest>
 
+#include <QClipboard>
 #include <QColorDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -48,6 +50,10 @@ private slots:
     void displayText_data();
     void displayText();
     void errorReportBox();
+    void breakableText_data();
+    void breakableText();
+    void okBoxesAreCopyableDialogs_data();
+    void okBoxesAreCopyableDialogs();
     void okBoxesHoldInputButLetTheOwnerClose_data();
     void okBoxesHoldInputButLetTheOwnerClose();
     void question_data();
@@ -95,6 +101,91 @@ void tst_QtDialogs::errorReportBox()
     QCOMPARE(text, QStringLiteral("Disk full\nin X at line 168\n\nPlease email"));
     QCOMPARE(icon, QMessageBox::Warning);
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+void tst_QtDialogs::breakableText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("breakable"); // "~" for the joiner that keeps a line from breaking there
+
+    QTest::newRow("spaces and separators inside a path break") << "Permission denied: a/b/c.csv"
+                                                                 << "Permission denied: a/b/c.csv";
+    QTest::newRow("not after the separator that begins a path") << "of /tmp/x.csv (/y)"
+                                                                  << "of /~tmp/x.csv (/~y)";
+    QTest::newRow("not after a hyphen inside a name") << "/in/x-1.csv - done" << "/~in/x-~1.csv - done";
+    QTest::newRow("a separator or hyphen at the end") << "a/ b- /" << "a/ b- /";
+}
+
+void tst_QtDialogs::breakableText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, breakable);
+    breakable.replace(QLatin1Char('~'), QChar(0x2060));
+    QCOMPARE(QtDialogs::breakableText(text), breakable);
+    QCOMPARE(QtDialogs::plainText(breakable), text);
+}
+
+void tst_QtDialogs::okBoxesAreCopyableDialogs_data()
+{
+    QTest::addColumn<bool>("report");
+    QTest::newRow("error report") << true;
+    QTest::newRow("message") << false;
+}
+
+// An OK box is a dialog with a close button and no minimise or maximise, no child of the main window (a window
+// manager would minimise the main window with it), comes back when it is minimised, is wider than its title, and
+// its text can be selected and copied with Ctrl+C: the selection, or the whole box.
+void tst_QtDialogs::okBoxesAreCopyableDialogs()
+{
+    QFETCH(bool, report);
+    QWidget owner;
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    QtDialogs dialogs;
+    dialogs.setOwner(&owner);
+    const QString title = report ? u"Application Error"_qs : u"Ostrand Table Converter"_qs;
+
+    Qt::WindowFlags flags;
+    QWidget* parent = &owner;
+    int width = 0;
+    bool selectable = false;
+    bool minimisedStays = true;
+    QString whole, selection;
+    whenOpen<QMessageBox>([&](QMessageBox* box) {
+        flags = box->windowFlags();
+        parent = box->parentWidget();
+        width = box->width();
+        auto* label = box->findChild<QLabel*>(u"qt_msgbox_label"_qs);
+        selectable = label && (label->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+        whole = QGuiApplication::clipboard()->text();
+        if (label) {
+            label->setSelection(0, 4);
+            QTest::keyClick(label, Qt::Key_C, Qt::ControlModifier);
+            selection = QGuiApplication::clipboard()->text();
+        }
+        box->setWindowState(Qt::WindowMinimized);
+        QTest::qWait(50);
+        minimisedStays = box->isMinimized();
+        box->button(QMessageBox::Ok)->click();
+    });
+    if (report)
+        dialogs.errorReport(u"Disk full\r\nin X at line 168\r\rPlease email"_qs);
+    else
+        dialogs.message(u"Done."_qs, title);
+
+    QCOMPARE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint), Qt::WindowFlags());
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+    QCOMPARE(parent, nullptr);
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    QVERIFY2(width >= QFontMetrics(titleFont).horizontalAdvance(title) + 100, qPrintable(QString::number(width)));
+    QVERIFY(selectable);
+    QCOMPARE(whole, report ? u"Application Error\n\nDisk full\nin X at line 168\n\nPlease email"_qs
+                           : u"Ostrand Table Converter\n\nDone."_qs);
+    QCOMPARE(selection, report ? u"Disk"_qs : u"Done"_qs);
+    QVERIFY(!minimisedStays);
 }
 
 void tst_QtDialogs::okBoxesHoldInputButLetTheOwnerClose_data()

@@ -35,7 +35,7 @@ void RunConversion(RunHost& host, bool& Converting)
     // The small documents of the run are made durable in batches; each is put in place, and listed, once its
     // bytes are on the disk, in the order of the list.
     WrittenDocuments writtenInRun;
-    RunReports reports(host);
+    RunReports reports(host, &writtenInRun);
     DocumentBatch batch(reports, writtenInRun, [&host](const QString& path) { host.documentWritten(path); });
     GuardedOperation op(batch.reporter(), LocationTag::pushButton2());
     const ConvertingFlag running(Converting);
@@ -109,10 +109,10 @@ void RunConversion(RunHost& host, bool& Converting)
         return;
     op.step(146, [&] { host.setProgressValue(0); });
     op.step(148, [&] { host.setProgressText(QStringLiteral("Progress Bar")); });
-    // The reports that were gathered rather than shown are told of once, before the end.
+    // The reports that were gathered rather than shown are told of in one report, before the end.
     op.step(150, [&] {
-        for (const QString& message : reports.closingMessages())
-            host.showMessage(message);
+        if (const auto summary = reports.summary())
+            host.ReportError(summary->description, summary->tag, summary->line);
     });
     op.step(150, [&] { host.showMessage(QStringLiteral("Done.")); });
 }

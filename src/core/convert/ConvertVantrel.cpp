@@ -220,7 +220,7 @@ std::optional<QString> Conversion::save()
     if (batched)
         return std::nullopt;
     if (m_writtenInRun)
-        m_writtenInRun->add(m_outputPath);
+        m_writtenInRun->add(m_outputPath, m_sourcePath);
     return m_outputPath;
 }
 

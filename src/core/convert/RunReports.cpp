@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/RunReports.h"
 
+#include "core/common/CountedText.h"
 #include "core/convert/save/OutputPath.h"
 #include "core/convert/save/WrittenDocuments.h"
 
@@ -8,24 +9,28 @@ namespace ostrand {
 
 namespace {
 
+// The kind under which the refusals to replace a document of the run are held.
+const QString kRefusals = QStringLiteral("\x02refusals");
+
 // The document of a source when it is saved beside it.
 QString besideSource(const QString& sourcePath)
 {
     return OutputPath(sourcePath, OutputMode::SourceFolder, QString(), OutputFileName(sourcePath));
 }
 
-// One path a line, the first few of them, and how many more there are.
-QString namedFiles(const QStringList& named, qsizetype count)
+// One line each, and how many more there are.
+QString namedLines(const QStringList& lines, qsizetype count)
 {
-    QString text = named.join(QStringLiteral("\r\n"));
-    if (count > named.size())
-        text += QStringLiteral("\r\nand %1 more").arg(count - named.size());
+    QString text = lines.join(QStringLiteral("\r\n"));
+    if (count > lines.size())
+        text += QStringLiteral("\r\nand %1 more").arg(count - lines.size());
     return text;
 }
 
 } // namespace
 
-RunReports::RunReports(RunHost& host) : m_host(host), m_gathers(host.gathersReports())
+RunReports::RunReports(RunHost& host, const WrittenDocuments* writtenInRun)
+    : m_host(host), m_writtenInRun(writtenInRun), m_gathers(host.gathersReports())
 {
 }
 
@@ -62,6 +67,19 @@ QString RunReports::kindOf(const QString& description, const QString& tag, int l
     return tag + QLatin1Char('\n') + QString::number(line) + QLatin1Char('\n') + general;
 }
 
+RunReports::Held& RunReports::hold(const QString& kind, const QString& description, const QString& tag, int line)
+{
+    Held& held = m_held[kind];
+    if (held.count == 0) {
+        held.example = description;
+        held.tag = tag;
+        held.line = line;
+        m_heldOrder.append(kind);
+    }
+    ++held.count;
+    return held;
+}
+
 void RunReports::ReportError(const QString& description, const QString& tag, int line)
 {
     if (!m_gathers) {
@@ -70,9 +88,12 @@ void RunReports::ReportError(const QString& description, const QString& tag, int
     }
     const QString source = concern();
     if (IsSameOutputRefusal(description)) {
-        if (m_refused.size() < kNamed)
-            m_refused.append(source);
-        ++m_refusedCount;
+        Held& held = hold(kRefusals, description, tag, line);
+        if (held.sources.size() < kNamed) {
+            held.sources.append(source);
+            held.kept.append(m_writtenInRun ? m_writtenInRun->sourceOf(SameOutputRefusalPath(description))
+                                            : QString());
+        }
         m_refusedBesideSource.append(besideSource(source));
         m_refusedInChosenFolder = m_refusedInChosenFolder && m_host.outputMode() == OutputMode::ChosenFolder;
         return;
@@ -82,47 +103,65 @@ void RunReports::ReportError(const QString& description, const QString& tag, int
         m_host.ReportError(description, tag, line);
         return;
     }
-    Held& held = m_held[kind];
-    if (held.count == 0) {
-        held.example = description;
-        held.tag = tag;
-        held.line = line;
-        m_heldOrder.append(kind);
-    }
-    ++held.count;
-    if (held.sources.size() < kNamed)
+    Held& held = hold(kind, description, tag, line);
+    if (held.sources.size() <= kNamed)
         held.sources.append(source);
 }
 
-QStringList RunReports::closingMessages() const
+QString RunReports::refusalsText(const Held& held) const
 {
-    QStringList messages;
-    if (m_refusedCount > 0) {
-        QString text =
-            QStringLiteral("%1 file(s) were not converted because an earlier file of the list wrote the same "
-                           "document, which is kept:\r\n%2")
-                .arg(m_refusedCount)
-                .arg(namedFiles(m_refused, m_refusedCount));
-        // Beside its own source each of them has a document of its own, unless two sources of one folder share a
-        // name but for the extension.
-        bool allApart = m_refusedInChosenFolder;
-        for (qsizetype i = 0; allApart && i < m_refusedBesideSource.size(); ++i)
-            allApart = m_besideSource.value(m_refusedBesideSource.at(i)) == 1;
-        if (allApart)
-            text += QStringLiteral("\r\n\r\n\"Save results in folder of original file\" converts them all, each "
-                                   "beside its own source.");
-        messages.append(text);
+    QStringList lines;
+    for (qsizetype i = 0; i < held.sources.size(); ++i) {
+        const QString& kept = held.kept.at(i);
+        lines.append(kept.isEmpty() ? held.sources.at(i)
+                                    : QStringLiteral("%1 (the document of %2 is kept)").arg(held.sources.at(i), kept));
     }
+    const bool one = held.count == 1;
+    QString text = QStringLiteral("%1 not converted because an earlier file of the list wrote the same document, "
+                                  "which is kept:\r\n%2")
+                       .arg(CountedFiles(held.count) + (one ? QStringLiteral(" was") : QStringLiteral(" were")),
+                            namedLines(lines, held.count));
+    // Beside its own source each of them has a document of its own, unless two sources of one folder share a name
+    // but for the extension.
+    bool allApart = m_refusedInChosenFolder;
+    for (qsizetype i = 0; allApart && i < m_refusedBesideSource.size(); ++i)
+        allApart = m_besideSource.value(m_refusedBesideSource.at(i)) == 1;
+    if (allApart)
+        text += one ? QStringLiteral("\r\n\"Save results in folder of original file\" converts it beside its source.")
+                    : QStringLiteral("\r\n\"Save results in folder of original file\" converts them all, each beside "
+                                     "its own source.");
+    return text;
+}
+
+std::optional<RunReports::Summary> RunReports::summary() const
+{
+    if (m_heldOrder.isEmpty())
+        return std::nullopt;
+    QStringList kinds;
     for (const QString& kind : m_heldOrder) {
         const Held& held = m_held.value(kind);
-        messages.append(QStringLiteral("The same failure came for %1 more file(s), whose reports were not shown one by "
-                                       "one. The first of them:\r\n%2\r\n%3at line %4\r\n\r\nThe files:\r\n%5")
-                            .arg(held.count)
-                            .arg(held.example, held.tag)
-                            .arg(held.line)
-                            .arg(namedFiles(held.sources, held.count)));
+        if (kind == kRefusals) {
+            kinds.append(refusalsText(held));
+            continue;
+        }
+        // The first report as it would have been shown; the files are named once: where it names its file, the
+        // list holds the others.
+        QString text = held.example;
+        const bool namesFirst = held.example.contains(held.sources.first());
+        const QStringList others = namesFirst ? held.sources.mid(1) : held.sources.mid(0, kNamed);
+        const qsizetype more = namesFirst ? held.count - 1 : held.count;
+        if (namesFirst && more > 0)
+            text += QStringLiteral("\r\nThe same failure happened for %1:\r\n%2")
+                        .arg(Counted(more, QStringLiteral("more file"), QStringLiteral("more files")),
+                             namedLines(others, more));
+        else if (!namesFirst)
+            text += QStringLiteral("\r\nIt happened for %1:\r\n%2").arg(CountedFiles(more), namedLines(others, more));
+        kinds.append(text);
     }
-    return messages;
+    const Held& first = m_held.value(m_heldOrder.first());
+    return Summary{QStringLiteral("These failures were not shown one by one:\r\n\r\n") +
+                       kinds.join(QStringLiteral("\r\n\r\n")),
+                   first.tag, first.line};
 }
 
 } // namespace ostrand

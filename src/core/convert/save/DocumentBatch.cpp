@@ -199,9 +199,9 @@ void DocumentBatch::settle()
         }
         if (outcome.ok()) {
             if (file)
-                m_writtenInRun.add(writer.path(), file);
+                m_writtenInRun.add(writer.path(), documents[i].sourcePath, file);
             else
-                m_writtenInRun.add(writer.path());
+                m_writtenInRun.add(writer.path(), documents[i].sourcePath);
             m_placedFolders.insert(QFileInfo(writer.file()).absolutePath()); // where its name changed
         }
         m_placed.push_back(Placed{documents[i].sourcePath, writer.path(), outcome});

@@ -46,6 +46,14 @@ bool WrittenDocuments::isSourceOfAnother(const QString& path, const QString& sou
     return file && m_sourceFiles.contains(*file) && file != identityAt(sourcePath);
 }
 
+QString SameOutputRefusalPath(const QString& description)
+{
+    if (!IsSameOutputRefusal(description))
+        return QString();
+    const qsizetype start = QStringLiteral("Cannot write ").size();
+    return description.mid(start, description.size() - start - sameOutputReason().size() - 2);
+}
+
 bool WrittenDocuments::contains(const QString& path) const
 {
     return contains(path, identityAt(path));
@@ -56,16 +64,25 @@ bool WrittenDocuments::contains(const QString& path, const std::optional<FileIde
     return m_paths.contains(path) || (file && m_files.contains(*file));
 }
 
-void WrittenDocuments::add(const QString& path)
+void WrittenDocuments::add(const QString& path, const QString& sourcePath)
 {
-    add(path, identityAt(path));
+    add(path, sourcePath, identityAt(path));
 }
 
-void WrittenDocuments::add(const QString& path, const std::optional<FileIdentity>& file)
+void WrittenDocuments::add(const QString& path, const QString& sourcePath, const std::optional<FileIdentity>& file)
 {
-    m_paths.insert(path);
+    m_paths.insert(path, sourcePath);
     if (file)
-        m_files.insert(*file);
+        m_files.insert(*file, sourcePath);
+}
+
+QString WrittenDocuments::sourceOf(const QString& path) const
+{
+    const auto byText = m_paths.constFind(path);
+    if (byText != m_paths.constEnd())
+        return *byText;
+    const std::optional<FileIdentity> file = identityAt(path);
+    return file ? m_files.value(*file) : QString();
 }
 
 } // namespace ostrand
