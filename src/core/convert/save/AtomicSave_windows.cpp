@@ -133,17 +133,27 @@ Status AtomicSave::place(bool replaces)
     ::_close(std::exchange(m_fd, -1));
     const std::wstring from = widePath(QString::fromUtf8(m_temporary));
     const std::wstring to = widePath(QString::fromUtf8(m_file));
+    // A file just closed may still be held for a moment by a program that looks into every new file (a virus
+    // scanner, an indexer): a move refused for that is tried again for up to about a second.
+    const auto move = [&](DWORD flags) {
+        for (int attempt = 0;; ++attempt) {
+            if (::MoveFileExW(from.c_str(), to.c_str(), flags))
+                return DWORD(0);
+            const DWORD failed = ::GetLastError();
+            if ((failed != ERROR_SHARING_VIOLATION && failed != ERROR_ACCESS_DENIED) || attempt == 20)
+                return failed;
+            ::Sleep(50);
+        }
+    };
     DWORD error = 0;
     if (!replaces) {
         // A free name is taken without replacing: a file that appeared there since the caller's look is left alone.
-        if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
-            error = ::GetLastError();
+        error = move(MOVEFILE_WRITE_THROUGH);
     } else if (!::ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
         // ReplaceFileW keeps the replaced file's security and attributes. Where it cannot (the file was removed
         // meanwhile, a file system without the means), the new file, still under its temporary name, is moved over
         // the name in one step.
-        if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            error = ::GetLastError();
+        error = move(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     } else {
         // The replace has no write-through of its own.
         const HANDLE placed = ::CreateFileW(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
