@@ -54,8 +54,10 @@ case "$mode" in
         out="$dir/compare"
         rm -rf "$out"
         mkdir -p "$out/linux" "$out/windows"
-        build/bin/ostrand-convert --output-dir="$out/linux" resources/beside/Samples >/dev/null
-        "${wine[@]}" "$dir/bin/ostrand-convert.exe" --output-dir="$(winepath -w "$out/windows")" \
+        # Every option given, so that neither program's saved settings count.
+        options=(--comma --border=1 --text-color=#000000 --background-color=#FFFFFF)
+        build/bin/ostrand-convert "${options[@]}" --output-dir="$out/linux" resources/beside/Samples >/dev/null
+        "${wine[@]}" "$dir/bin/ostrand-convert.exe" "${options[@]}" --output-dir="$(winepath -w "$out/windows")" \
             "$(winepath -w resources/beside/Samples)" >/dev/null
         diff -r "$out/linux" "$out/windows"
         echo "windows: the Windows converter's documents are byte for byte the Linux converter's ($(ls "$out/linux" | wc -l) documents)"
