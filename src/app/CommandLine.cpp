@@ -104,7 +104,7 @@ void AddCommandLinePaths(Form1& form, const QStringList& paths)
     for (const QString& path : paths) {
         const QString local = path.startsWith(QLatin1String("file:")) ? QUrl(path).toLocalFile() : path;
         // As the file dialog gives a path: absolute, without "." or ".." or doubled separators.
-        dropped.append(QDir::cleanPath(QDir::current().absoluteFilePath(local)));
+        dropped.append(QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(local))));
     }
     if (!dropped.isEmpty())
         AddDroppedPaths(form.fileListHost(), dropped);

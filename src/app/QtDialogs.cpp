@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QDir>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -64,7 +65,11 @@ QString QtDialogs::plainText(const QString& shown)
 
 QStringList QtDialogs::openFileNames(const QString& title, const QString& filter)
 {
-    return QFileDialog::getOpenFileNames(m_owner, title, QString(), filter);
+    // Qt gives "/" on every system; the file list holds the system's own separators.
+    QStringList names = QFileDialog::getOpenFileNames(m_owner, title, QString(), filter);
+    for (QString& name : names)
+        name = QDir::toNativeSeparators(name);
+    return names;
 }
 
 qint64 QtDialogs::pickColor(qint64 initialColor)
@@ -75,7 +80,8 @@ qint64 QtDialogs::pickColor(qint64 initialColor)
 
 QString QtDialogs::browseForFolder(const QString& title, const QString& startFolder)
 {
-    return QFileDialog::getExistingDirectory(m_owner, title, startFolder, QFileDialog::ShowDirsOnly);
+    return QDir::toNativeSeparators(
+        QFileDialog::getExistingDirectory(m_owner, title, startFolder, QFileDialog::ShowDirsOnly));
 }
 
 QString QtDialogs::inputText(const QString& prompt, const QString& title, const QString& defaultText)

@@ -2,6 +2,7 @@
 #include "cli/ConverterArguments.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QSet>
 
 #include "core/options/ColorNumber.h"
@@ -195,7 +196,7 @@ Status readOutput(const QCommandLineParser& parser, ConverterArguments& parsed)
                                       "give one place for the documents")};
     if (folder.value()) {
         parsed.outputMode = OutputMode::ChosenFolder;
-        parsed.outputFolder = *folder.value();
+        parsed.outputFolder = QDir::toNativeSeparators(*folder.value());
     } else if (parser.isSet(QStringLiteral("next-to-source"))) {
         parsed.outputMode = OutputMode::SourceFolder;
     }
@@ -265,7 +266,9 @@ Result<ConverterArguments> parseConverterArguments(const QStringList& arguments)
     ConverterArguments parsed;
     parsed.help = parser.isSet(QStringLiteral("help"));
     parsed.version = parser.isSet(QStringLiteral("version"));
-    parsed.paths = parser.positionalArguments();
+    // Paths are taken with the system's own separators ("C:/data" is "C:\data" on Windows).
+    for (const QString& path : parser.positionalArguments())
+        parsed.paths.append(QDir::toNativeSeparators(path));
     for (const Status& status :
          {readDelimiter(parser, parsed), readAppearance(parser, parsed), readOutput(parser, parsed)}) {
         if (!status)

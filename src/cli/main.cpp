@@ -14,6 +14,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
@@ -75,6 +79,14 @@ ostrand::ConverterTerminal terminal()
         struct winsize size = {};
         return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? int(size.ws_col) : 0;
     };
+#endif
+#ifdef Q_OS_WIN
+    // Sources and documents pass the standard streams byte for byte: no line ending becomes another.
+    for (const int fd : {0, 1, 2})
+        ::_setmode(fd, _O_BINARY);
+    terminal.stdinIsTerminal = ::_isatty(0) != 0;
+    terminal.stdoutIsTerminal = ::_isatty(1) != 0;
+    terminal.stderrIsTerminal = ::_isatty(2) != 0;
 #endif
     return terminal;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <optional>
 
+#include <QDir>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -115,7 +116,7 @@ QStringList DroppedPaths(const QMimeData* data)
     if (!IsFileListData(data))
         return paths;
     for (const QUrl& url : data->urls())
-        paths.append(url.toLocalFile());
+        paths.append(QDir::toNativeSeparators(url.toLocalFile()));
     return paths;
 }
 

@@ -18,6 +18,7 @@ inline constexpr int Link = 1024;
 // The attribute value of a path, mapped from what this platform keeps:
 //   regular file 32; regular file named ".x" 34; folder 16; folder named ".x" 22;
 //   symbolic link to a folder 1046. Links to files are taken as the file they point at.
+// On Windows it is the file system's own value of the name itself (a link or junction carries 1024).
 // -1 when the path cannot be examined (missing, empty, dangling link).
 int AttributesOf(const QString& path);
 

@@ -21,12 +21,13 @@ bool holdsCompanionFiles(const QString& folder)
 
 QString LocateProgramFolder(const QString& programDir)
 {
+    // Qt names the program's folder with "/" on every system; the paths made from it use the system's own.
     if (holdsCompanionFiles(programDir))
-        return programDir;
+        return QDir::toNativeSeparators(programDir);
     const QString shared = QDir::cleanPath(programDir + QStringLiteral("/../share/ostrand"));
     if (QFileInfo(shared).isDir())
-        return shared;
-    return programDir;
+        return QDir::toNativeSeparators(shared);
+    return QDir::toNativeSeparators(programDir);
 }
 
 } // namespace ostrand

@@ -5,13 +5,15 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/common/Paths.h"
 #include "core/filelist/FolderEntries.h"
 #include "core/filelist/ScanHost.h"
 
 namespace ostrand {
 
-// A folder whose path (trailing separator included) reaches this length is not descended into.
-inline constexpr qsizetype MaxScanFolderPath = 4096;
+// A folder whose path (trailing separator included) reaches this length is not descended into: the classic
+// limit of a path on Windows, the system's own elsewhere. It also ends a scan that goes round a junction.
+inline constexpr qsizetype MaxScanFolderPath = nativePathRules() == PathRules::Windows ? 260 : 4096;
 // A subfolder whose name reaches this length is left out.
 inline constexpr qsizetype MaxScanFolderName = 256;
 

@@ -12,7 +12,8 @@ namespace ostrand {
 
 QString UserSampleFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Samples");
+    return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                                    QStringLiteral("/Samples"));
 }
 
 Result<QString> UsableSampleFolder(const QString& samples, bool samplesWritable, const QString& userCopy)

@@ -219,10 +219,10 @@ Result<qint64> SettingsStore::readColor(const QString& key, qint64 defaultValue)
 Result<QString> SettingsStore::desktopFolder()
 {
     // A fresh home folder has no desktop folder yet: the documents then go to the home folder itself.
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    const QString desktop = QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
         return desktop + pathSeparator();
-    const QString home = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+    const QString home = QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::HomeLocation));
     if (home.isEmpty())
         return Failure{QStringLiteral("The desktop folder could not be found")};
     return home.endsWith(pathSeparator()) ? home : home + pathSeparator();

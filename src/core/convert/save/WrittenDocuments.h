@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include "core/convert/save/FileSystem.h"

@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Builds (once per machine) the Qt that the Windows build links: Debian's own qtbase source, the version of
+# the host's qt6-base-dev, cross-compiled with MinGW-w64 and using the host's Qt tools (moc, rcc, uic).
+# It lives outside the clone, in a folder keyed by Qt's version, the options and the toolchain file, and is
+# reused while complete:
+#   /var/cache/ostrand/qt-<version>-mingw-<key>/{src,build,prefix,build.log}
+#   bash scripts/windows-qt.sh              builds what is missing in the foreground; prints the prefix
+#   bash scripts/windows-qt.sh --start      the same in the background at the lowest CPU and disk priority
+#                                           (resumable: ninja picks up where a stopped build left off)
+#   bash scripts/windows-qt.sh --status     complete, or how many build steps remain
+#   bash scripts/windows-qt.sh --prefix     prints the prefix (whether or not it is complete)
+# OSTRAND_QT_CACHE overrides /var/cache/ostrand.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+mode="${1:-}"
+
+cache_root="${OSTRAND_QT_CACHE:-/var/cache/ostrand}"
+toolchain="$here/cmake/mingw-w64-x86_64.cmake"
+host_qt_version="$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null || true)"
+if [ -z "$host_qt_version" ]; then
+    echo "windows-qt: qt6-base-dev is not installed (bash scripts/setup.sh installs it)" >&2
+    exit 1
+fi
+qt_upstream="${host_qt_version%%+*}"   # 6.4.2+dfsg-10 -> 6.4.2
+
+# Only what the programs and the tests load: Core, Gui, Widgets, Test, the Windows platform plugin and the
+# styles. Everything else is switched off, which roughly halves the build.
+qt_options=(
+    -DCMAKE_BUILD_TYPE=Release
+    -DBUILD_SHARED_LIBS=ON
+    -DQT_BUILD_EXAMPLES=OFF
+    -DQT_BUILD_TESTS=OFF
+    -DQT_BUILD_BENCHMARKS=OFF
+    -DFEATURE_sql=OFF
+    -DFEATURE_network=OFF
+    -DFEATURE_opengl=OFF
+    -DFEATURE_dbus=OFF
+    -DFEATURE_printsupport=OFF
+    -DFEATURE_concurrent=OFF
+    -DFEATURE_xml=OFF
+    -DFEATURE_vulkan=OFF
+    -DFEATURE_direct2d=OFF
+    -DFEATURE_jpeg=OFF
+    -DFEATURE_pdf=OFF
+)
+
+packages=(
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
+    wine64 nsis icoutils dpkg-dev cmake ninja-build
+)
+
+install_packages() {
+    local missing=() p
+    for p in "${packages[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "windows-qt: installing ${missing[*]}" >&2
+        DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+    fi
+}
+
+# The compiler's version is part of the key: a Qt built by another compiler is another Qt.
+compiler_version="$(x86_64-w64-mingw32-g++-posix -dumpfullversion 2>/dev/null || echo none)"
+key="$( { echo "$host_qt_version"; echo "$compiler_version"; printf '%s\n' "${qt_options[@]}"; cat "$toolchain"; } \
+        | sha256sum | cut -c1-12)"
+dir="$cache_root/qt-$qt_upstream-mingw-$key"
+prefix="$dir/prefix"
+complete="$prefix/.complete"
+
+case "$mode" in
+    --prefix)
+        echo "$prefix"
+        exit 0
+        ;;
+    --status)
+        if [ -f "$complete" ]; then
+            echo "complete: $prefix"
+        elif [ -f "$dir/build/build.ninja" ]; then
+            left="$(ninja -C "$dir/build" -n 2>/dev/null | grep -c '^\[' || true)"
+            echo "incomplete: $left build steps remain in $dir/build (log: $dir/build.log)"
+        else
+            echo "not configured: $dir"
+        fi
+        exit 0
+        ;;
+    --start | "") ;;
+    *)
+        echo "usage: bash scripts/windows-qt.sh [--start|--status|--prefix]" >&2
+        exit 2
+        ;;
+esac
+
+if [ -f "$complete" ]; then
+    echo "$prefix"
+    exit 0
+fi
+
+install_packages
+compiler_version="$(x86_64-w64-mingw32-g++-posix -dumpfullversion)"
+# The key may have been computed before the compiler was installed.
+key="$( { echo "$host_qt_version"; echo "$compiler_version"; printf '%s\n' "${qt_options[@]}"; cat "$toolchain"; } \
+        | sha256sum | cut -c1-12)"
+dir="$cache_root/qt-$qt_upstream-mingw-$key"
+prefix="$dir/prefix"
+complete="$prefix/.complete"
+mkdir -p "$dir"
+
+# The source: Debian's qt6-base of the host's version, from a deb-src entry for the archive already in use.
+src="$dir/src/qtbase-everywhere-src-$qt_upstream"
+if [ ! -f "$src/CMakeLists.txt" ]; then
+    if ! apt-get source --print-uris "qt6-base=$host_qt_version" >/dev/null 2>&1; then
+        list=/etc/apt/sources.list.d/debian.sources
+        if [ ! -f "$list" ]; then
+            echo "windows-qt: no $list to take the archive from; add a deb-src entry for qt6-base" >&2
+            exit 1
+        fi
+        sed -n '/^Types: deb$/,/^$/p' "$list" | sed 's/^Types: deb$/Types: deb-src/' \
+            >/etc/apt/sources.list.d/ostrand-deb-src.sources
+        DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
+    fi
+    rm -rf "$dir/src"
+    mkdir -p "$dir/src"
+    (cd "$dir/src" && apt-get source -q "qt6-base=$host_qt_version" >&2)
+    # dpkg-source names the folder after the Debian package; Qt's name is kept for the log's sake.
+    unpacked="$(find "$dir/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)"
+    mv "$unpacked" "$src"
+fi
+
+# The toolchain file goes with the cache, so the installed Qt never points back into a clone.
+cp "$toolchain" "$dir/mingw-w64-x86_64.cmake"
+if [ ! -f "$dir/build/build.ninja" ]; then
+    cmake -S "$src" -B "$dir/build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$dir/mingw-w64-x86_64.cmake" \
+        -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DQT_HOST_PATH=/usr \
+        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        "${qt_options[@]}" >"$dir/configure.log" 2>&1 || {
+        echo "windows-qt: configuring Qt failed; see $dir/configure.log" >&2
+        exit 1
+    }
+fi
+
+build=(nice -n 19 ionice -c3 sh -c
+       "echo \"started \$(date -u +%FT%TZ)\"; cmake --build '$dir/build' && cmake --install '$dir/build' >/dev/null &&
+        touch '$complete' && echo \"complete \$(date -u +%FT%TZ)\"")
+if [ "$mode" = --start ]; then
+    nohup "${build[@]}" >>"$dir/build.log" 2>&1 </dev/null &
+    echo "windows-qt: building in the background (pid $!), log: $dir/build.log" >&2
+    echo "$prefix"
+    exit 0
+fi
+"${build[@]}" 2>&1 | tee -a "$dir/build.log" >&2
+test -f "$complete"
+echo "$prefix"
