@@ -6,6 +6,7 @@
 # listed takes under 20 s.
 set(OSTRAND_TEST_SECONDS
     e2e_documents_in_browser=20
+    e2e_reorder_during_run=15
     e2e_report_boxes=30
     tst_AddFilesInFolder=37
     tst_ConvertRun=19

@@ -12,7 +12,7 @@ rm -rf "$out_dir"
 mkdir -p "$out_dir/config" "$out_dir/home" "$out_dir/in" "$out_dir/out"
 . "$(dirname "$0")/support/xserver.sh"
 
-# The large file takes the window about a second, far longer than the drag; each small one holds its own name.
+# The large file takes the window about a second; each small one holds its own name.
 awk 'BEGIN { for (i = 0; i < 800000; i++) printf "%d,alpha,beta,gamma,delta,epsilon,zeta,eta\n", i }' \
     >"$out_dir/in/big.csv"
 for name in b c d e; do
@@ -20,11 +20,17 @@ for name in b c d e; do
 done
 printf '[Ostrand]\nOutput%%20Folder=%s/\n' "$out_dir/out" >"$out_dir/config/Kelvadine.conf"
 
+# The fault library holds every sync for three seconds, as a slow disk would, so that the drag reaches the window
+# while the large file converts however fast the machine is.
+slow_disk=()
+shim="$bin_dir/../lib/libostrand_faultshim.so"
+[ -f "$shim" ] && slow_disk=(LD_PRELOAD="$shim" OSTRAND_FAULT_SYNC_HOLD=3000)
+
 start_xvfb "$out_dir"
 support=$(cd "$(dirname "$0")/support" && pwd)
 env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$display" XDG_CONFIG_HOME="$out_dir/config" \
     HOME="$out_dir/home" LSAN_OPTIONS="suppressions=$support/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}" \
-    "$bin_dir/ostrand" "$out_dir"/in/{big,b,c,d,e}.csv >"$out_dir/ostrand.log" 2>&1 &
+    "${slow_disk[@]}" "$bin_dir/ostrand" "$out_dir"/in/{big,b,c,d,e}.csv >"$out_dir/ostrand.log" 2>&1 &
 app_pid=$!
 window=$(find_window '^Ostrand$' "$app_pid") || fail "no window titled Ostrand: $(cat "$out_dir/ostrand.log")"
 sleep 0.5
@@ -37,7 +43,8 @@ for y in 76 62 48 34; do
     actions+=(sleep 0.02 mousemove --window "$window" 100 "$y")
 done
 DISPLAY="$display" xdotool "${actions[@]}" mouseup 1 || fail "the click and the drag could not be sent"
-sent=$(date +%s%N)
+[ -e "$out_dir/out/big.htm" ] &&
+    fail "the large file was done before the drag was sent: the test proves nothing on a machine this fast"
 
 # The run ends with its "Done." box beside the main window.
 windows=0
@@ -49,8 +56,6 @@ for _ in $(seq 600); do
 done
 [ "$windows" -ge 2 ] || fail "the run did not end within a minute"
 [ -s "$out_dir/out/big.htm" ] || fail "big.csv has no document"
-[ "$(date -r "$out_dir/out/big.htm" +%s%N)" -gt "$sent" ] ||
-    fail "the large file was done before the drag was sent: the test proves nothing on a machine this fast"
 for name in b c d e; do
     grep -q "<td>$name</td>" "$out_dir/out/$name.htm" 2>/dev/null ||
         fail "$name.csv has no document of its own; the output folder holds: $(ls "$out_dir/out")"
