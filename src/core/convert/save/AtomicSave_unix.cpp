@@ -279,13 +279,7 @@ Status AtomicSave::place(bool replaces)
     } else if (!unnamed) {
         error = ::rename(m_temporary.constData(), m_file.constData()) == 0 ? 0 : errno;
     } else {
-        // An unnamed file gets a fresh name of its own first, then replaces the file in one step; it is held while
-        // it has that name, so that a sweep leaves it alone.
-        if (const int folder = ::open(folderOf(m_file).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); folder >= 0) {
-            sweepLeftovers(folder);
-            ::close(folder);
-        }
-        ::flock(m_fd, LOCK_EX | LOCK_NB);
+        // An unnamed file gets a fresh name of its own first, then replaces the file in one step.
         QByteArray named;
         for (int attempt = 0; error == 0 && named.isEmpty(); ++attempt) {
             named = temporaryName(folderOf(m_file));

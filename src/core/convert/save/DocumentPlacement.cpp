@@ -29,12 +29,15 @@ void DocumentPlacement::plan(const QString& path)
 {
     m_plannedPath = path;
     m_room = path.isEmpty() ? std::nullopt : freeSpaceFor(path);
-    m_plannedFree = !path.isEmpty() && !anythingAt(path);
+    m_plannedFree = false;
     m_taken = false;
 }
 
 void DocumentPlacement::sourceOpened(qint64 size)
 {
+    // Whether the name is free is looked at before a large source is read, which takes a while; for a small one the
+    // writer's own look, moments later, is the look at the start.
+    m_plannedFree = !m_plannedPath.isEmpty() && size > DocumentWriter::kChunkBytes && !anythingAt(m_plannedPath);
     m_smallSource = m_batch && DocumentBatch::takes(size);
     if (m_batch && !m_smallSource)
         m_batch->finish();
@@ -84,7 +87,10 @@ Status DocumentPlacement::put(const QString& outputPath, OutputMode mode,
     }
     if (m_taken && outputPath == m_plannedPath)
         return cannotWrite(outputPath, nameTakenMeanwhile());
-    if (m_writtenInRun && m_writtenInRun->isSourceOfAnother(outputPath, m_sourcePath)) {
+    // The writer's look at its path tells what file is there, if it looked at this path.
+    const std::optional<FileIdentity> there =
+        m_writer.isOpen() && m_writer.path() == outputPath ? m_writer.lookedFile() : identityAt(outputPath);
+    if (m_writtenInRun && m_writtenInRun->isSourceOfAnother(outputPath, m_sourcePath, there)) {
         m_writer.cancel();
         return Failure{SourceOfRunRefusal(outputPath)};
     }

@@ -30,14 +30,14 @@ class DocumentPlacement
 public:
     DocumentPlacement(const QString& sourcePath, WrittenDocuments* writtenInRun, DocumentBatch* batch);
 
-    // Plans the path (empty: nowhere yet) and looks at the room there, and at whether the name is free: a file
-    // that appears at a free name before the document is put in place is left alone.
+    // Plans the path (empty: nowhere yet) and looks at the room there.
     void plan(const QString& path);
     const QString& plannedPath() const { return m_plannedPath; }
     // The free space at the planned path when it was planned; none when unknown or there is no path.
     std::optional<qint64> room() const { return m_room; }
     // The source, of the size given, is about to be read. The documents of the batch are put in place before a
-    // large source is read: they do not wait for its conversion, nor keep their files open meanwhile.
+    // large source is read: they do not wait for its conversion, nor keep their files open meanwhile. A file that
+    // appears at a name that was free now is left alone when the document is put in place.
     void sourceOpened(qint64 size);
     // Fails, with the report to make, when a document of `needed` bytes cannot fit at the planned path. A small
     // source is counted in moments, so the look at the free space when the path was planned still holds for it.

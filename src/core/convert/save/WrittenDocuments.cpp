@@ -36,13 +36,13 @@ void WrittenDocuments::addSource(const QString& sourcePath)
         m_sourceFiles.insert(*file);
 }
 
-bool WrittenDocuments::isSourceOfAnother(const QString& path, const QString& sourcePath) const
+bool WrittenDocuments::isSourceOfAnother(const QString& path, const QString& sourcePath,
+                                         const std::optional<FileIdentity>& file) const
 {
-    if (path == sourcePath || (m_sourcePaths.isEmpty() && m_sourceFiles.isEmpty()))
+    if (path == sourcePath)
         return false;
     if (m_sourcePaths.contains(path))
         return true;
-    const std::optional<FileIdentity> file = identityAt(path);
     return file && m_sourceFiles.contains(*file) && file != identityAt(sourcePath);
 }
 

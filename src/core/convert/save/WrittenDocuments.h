@@ -28,9 +28,11 @@ public:
 
     // The sources of the run, taken when it starts: none of them is ever replaced by another entry's document.
     void addSource(const QString& sourcePath);
-    // True when the path names a source of the run other than the given entry's own (by its text or as the same
-    // file); a document of the entry would replace data the user listed to convert.
-    bool isSourceOfAnother(const QString& path, const QString& sourcePath) const;
+    // True when the path names a source of the run other than the given entry's own (by its text, or as the same
+    // file: `file` is what is at the path, none for a new name); a document of the entry would replace data the
+    // user listed to convert.
+    bool isSourceOfAnother(const QString& path, const QString& sourcePath,
+                           const std::optional<FileIdentity>& file) const;
 
 private:
     QSet<QString> m_sourcePaths;

@@ -38,11 +38,12 @@ int unnamedTemporaryFile(const QByteArray& folder)
 }
 
 // Whether the size the system gives for a regular file, read from `from` on, may not be the size of its text: a file
-// on a file system of the kernel's (those in /proc report 0 bytes, those in /sys a page), or one that reports
-// nothing left yet has a byte there.
+// on a file system of the kernel's that reports the size its files report (those in /proc 0 bytes, those in /sys a
+// page), or one that reports nothing left yet has a byte there.
 bool sizeUntold(int fd, const struct stat& info, off_t from)
 {
-    if (onKernelFileSystem(fd))
+    static const long page = ::sysconf(_SC_PAGESIZE);
+    if ((info.st_size == 0 || info.st_size == page) && onKernelFileSystem(fd))
         return true;
     char probe = 0;
     return info.st_size <= from && ::pread(fd, &probe, 1, from) == 1;
