@@ -12,6 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$(id -u)" -eq 0 ] || { echo "check-package.sh needs root (mmdebstrap --mode=root, chroot)" >&2; exit 1; }
+bash scripts/setup.sh check-package
 start=$(date +%s)
 lap() { echo "   ($(($(date +%s) - $1)) s)"; }
 
