@@ -7,7 +7,10 @@
 #     the package installs with apt (which pulls only its declared dependencies), the converter converts,
 #     `ostrand FILE` runs under Xvfb as an ordinary user and converts from the real window (the file and the
 #     samples), the documents' bytes are checked, and a purge leaves nothing (scripts/check-package-inside.sh);
-#  3. the source package builds in a clean Debian 13 root with only its declared build dependencies.
+#  3. in a clean Debian 12 root and in a clean Debian 13 root, the README's run command (without a display) installs
+#     only what the programs need, builds them and ends with the window's one line about the missing display, and
+#     the package command builds the package (scripts/check-commands-inside.sh);
+#  4. the source package builds in a clean Debian 13 root with only its declared build dependencies.
 # Needs root. Usage: check-package.sh [PACKAGE.deb] (without one, scripts/package.sh builds it, twice).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -71,10 +74,25 @@ for suite in bookworm trixie; do
     lap "$t"
 done
 
+# A fresh clone's files: what the README's commands and the source package start from.
+mkdir "$work/ostrand"
+git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$work/ostrand"
+
+# The README's two commands for a newcomer, on each release: the run command (no display there, so it ends with
+# the window's one line about that) and the package command (scripts/check-commands-inside.sh).
+for suite in bookworm trixie; do
+    echo "== the run and package commands in a clean $suite root"
+    t=$(date +%s)
+    mmdebstrap --mode=root --variant=apt --quiet \
+        --customize-hook="copy-in $work/ostrand /tmp" \
+        --customize-hook='chroot "$1" bash /tmp/ostrand/scripts/check-commands-inside.sh' \
+        "$suite" /dev/null "$work/$suite.sources"
+    lap "$t"
+done
+
 echo "== the source package built in a clean trixie root"
 t=$(date +%s)
-mkdir "$work/source"
-git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$work/source"
+cp -a "$work/ostrand" "$work/source"
 # apt installs the build dependencies debian/control declares, and nothing else.
 mmdebstrap --mode=root --variant=apt --quiet --include=build-essential \
     --customize-hook="copy-in $work/source /tmp" \

@@ -9,6 +9,7 @@
 #   sanitize       run, plus clang and its sanitizer and libFuzzer runtimes (scripts/fuzz.sh; with test,
 #                  scripts/test.sh --sanitize and --clang)
 #   bench          test without the browser, plus what the benchmark uses (bench/run.sh)
+#   bash scripts/setup.sh --list LAYER...   (the packages a layer adds, see below)
 # Idempotent: when every package is present it only checks and returns. An entry "a|b" is the first of those
 # packages this system offers (one that is installed already satisfies it), so one list serves Debian 12 and 13.
 set -euo pipefail
@@ -46,21 +47,52 @@ bench=(
     time                            # /usr/bin/time, the peak memory of each run
 )
 
-# The layers a layer stands for, itself last.
-expand() {
+# The lists a layer adds, and the layer it builds on.
+adds() {
     case "$1" in
     run) echo run ;;
-    test) echo run test browser ;;
-    package) echo run package ;;
-    check-package) echo run package check_package ;;
-    sanitize) echo run sanitize ;;
-    bench) echo run test bench ;;
+    test) echo test browser ;;
+    package) echo package ;;
+    check-package) echo check_package ;;
+    sanitize) echo sanitize ;;
+    bench) echo test bench ;;
     *)
         echo "setup.sh: unknown layer '$1' (run, test, package, check-package, sanitize, bench)" >&2
         exit 2
         ;;
     esac
 }
+builds_on() {
+    case "$1" in
+    test | package | sanitize | bench) echo run ;;
+    check-package) echo package ;;
+    esac
+}
+# Every list a layer stands for.
+expand() {
+    local base
+    base=$(builds_on "$1")
+    [ -z "$base" ] || expand "$base"
+    adds "$1"
+}
+
+for layer in "$@"; do
+    [ "$layer" = --list ] || adds "$layer" >/dev/null
+done
+
+# `setup.sh --list LAYER...` prints the packages the layers add themselves (every alternative), one a line, and
+# installs nothing: what a check can look for to tell that a layer was left out.
+if [ "${1:-}" = --list ]; then
+    shift
+    for layer in "$@"; do
+        for list in $(adds "$layer"); do
+            declare -n entries=$list
+            printf '%s\n' "${entries[@]}" | tr '|' '\n'
+            unset -n entries
+        done
+    done
+    exit 0
+fi
 
 [ $# -gt 0 ] || set -- run
 wanted=()

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Runs inside a fresh Debian root of check-package.sh, in a copy of the repository's tracked files at /tmp/ostrand,
+# the README's commands as a newcomer would: the run command without a display (it installs only the run layer,
+# builds the two programs and their companion files, and ends with the window's one line about the missing
+# display), then the package command. Prints how long each took.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8
+cd /tmp/ostrand
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+installed_packages() {
+    dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | awk '$1 == "ii" {print $2}' | sort
+}
+
+echo "== bash scripts/run.sh, without a display"
+installed_packages >/tmp/before-run.txt
+start=$(date +%s)
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY bash scripts/run.sh >/tmp/run.log 2>&1 || status=$?
+seconds=$(($(date +%s) - start))
+last=$(tail -n 1 /tmp/run.log)
+expected='ostrand: cannot open a window: no connection to a display (DISPLAY and WAYLAND_DISPLAY are not set); ostrand-convert converts without one'
+[ "$status" -eq 1 ] && [ "$last" = "$expected" ] ||
+    fail "run.sh ended with status $status and: $(tail -n 30 /tmp/run.log)"
+installed_packages >/tmp/after-run.txt
+added=$(comm -13 /tmp/before-run.txt /tmp/after-run.txt | wc -l)
+targets=$(grep -oE '^\[[0-9]+/[0-9]+\]' /tmp/run.log | tail -n 1 | sed 's|.*/||; s|\]||')
+# The build's own time, from ninja's log (milliseconds from its start to each target's end).
+build_ms=$(awk -F'\t' 'NR > 1 && $2 > max {max = $2} END {print max + 0}' build-release/.ninja_log)
+echo "   $added packages installed, $targets targets built in $((build_ms / 1000)) s; $seconds s in all"
+echo "   the last line: $last"
+[ -x build-release/bin/ostrand-convert ] || fail "no build-release/bin/ostrand-convert"
+printf 'a,b\r\n' | build-release/bin/ostrand-convert - | grep -q '<td>a</td><td>b</td>' || fail "the built converter did not convert"
+
+# Nothing of the other layers came with it.
+unwanted=$(bash scripts/setup.sh --list test package check-package sanitize bench | sort -u |
+    comm -12 - /tmp/after-run.txt | tr '\n' ' ')
+[ -z "$unwanted" ] || fail "the run command installed packages it does not need: $unwanted"
+for name in chromium lintian clang; do
+    ! grep -q "^$name" /tmp/after-run.txt || fail "the run command installed $(grep "^$name" /tmp/after-run.txt | tr '\n' ' ')"
+done
+
+echo "== bash scripts/package.sh"
+start=$(date +%s)
+bash scripts/package.sh >/tmp/package.log 2>&1 || fail "package.sh failed: $(tail -n 30 /tmp/package.log)"
+seconds=$(($(date +%s) - start))
+deb=$(tail -n 1 /tmp/package.log)
+[ -f "$deb" ] || fail "package.sh did not name a package last: $(tail -n 5 /tmp/package.log)"
+dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' '
+echo
+echo "   $(basename "$deb") in $seconds s (its packages installed too)"
