@@ -26,6 +26,7 @@ test=(
     imagemagick python3             # screenshots and their sizes; the e2e helpers
     qt6-qpa-plugins qt6-translations-l10n
     desktop-file-utils appstream    # the validators of the menu entry and the metainfo
+    acl attr                        # setfacl, getfattr: documents that keep their access rules
 )
 browser=(
     chromium                        # the documents read back in a real browser

@@ -487,6 +487,16 @@ QString Form1::entry(qsizetype index)
     return ListView1->entry(index);
 }
 
+quint64 Form1::entryKey(qsizetype index)
+{
+    return ListView1->entryKey(index);
+}
+
+quint64 Form1::entryMoves()
+{
+    return ListView1->entryMoves();
+}
+
 void Form1::setProgressValue(int value)
 {
     ProgressBar1->setValueForNextFrame(value);

@@ -67,6 +67,8 @@ public:
     // The file list, entries numbered from 1.
     qsizetype entryCount() override;
     QString entry(qsizetype index) override;
+    quint64 entryKey(qsizetype index) override;
+    quint64 entryMoves() override;
 
     // Feedback of long operations.
     void setProgressValue(int value) override;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // ostrand: the desktop program. `ostrand [OPTIONS] [PATH...]` opens the main window over the user's settings
 // store and adds each PATH to the list as a drop would; closing the window ends the program.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -72,6 +73,11 @@ void connected()
 int main(int argc, char* argv[])
 {
     using Action = ostrand::CommandLine::Action;
+#ifdef SIGXFSZ
+    // A file-size limit makes a write fail with EFBIG, which is reported like any failed write, instead of ending
+    // the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     // Decided before the application object exists, so help and version need no display.
     ostrand::CommandLine line = ostrand::ParseCommandLine(argumentsOf(argc, argv), true);
     if (line.action != Action::OpenWindow && line.action != Action::Undecided)
@@ -93,6 +99,13 @@ int main(int argc, char* argv[])
     ostrand::installQtTranslations(application, QLocale::system());
 
     const std::unique_ptr<QSettings> settings = ostrand::SettingsStore::openUserSettings();
+    // Where the user's settings folder cannot be reached by its name, the store keeps nothing (and says so once);
+    // the toolkit's own settings (the file dialog's history, the colour dialog's custom colours) would go under that
+    // other name, so they go nowhere instead: no file can be made below /dev/null.
+    if (ostrand::SettingsStore::folderNameNotValidUtf8(settings->fileName())) {
+        for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+    }
     ostrand::QtDialogs dialogs;
     ostrand::Form1 window(*settings, dialogs, ostrand::LocateProgramFolder(QApplication::applicationDirPath()));
     dialogs.setOwner(&window);

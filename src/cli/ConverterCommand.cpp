@@ -11,6 +11,7 @@
 #include "cli/ConverterArguments.h"
 #include "cli/StandardStreams.h"
 #include "cli/TerminalText.h"
+#include "core/common/NameBytes.h"
 #include "core/common/Paths.h"
 #include "core/common/SystemText.h"
 #include "core/convert/ConversionRun.h"
@@ -110,7 +111,7 @@ ConverterHost::Choices savedChoices(QTextStream& err)
     const SettingsStore store(*settings);
     if (const QString reason = store.unreadableReason(); !reason.isEmpty())
         say(err, QStringLiteral("cannot read the saved settings %1: %2; using the defaults")
-                     .arg(settings->fileName(), reason));
+                     .arg(store.shownFileName(), reason));
     const auto yesNo = [&](const QString& key) {
         const SettingDefault* entry = findSettingDefault(key);
         const bool fallback = entry && entry->defaultText == QLatin1String("1");
@@ -223,6 +224,14 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
         const QString folder = choices.options.OutputFolder;
         const PathKind kind = lookAt(folder);
         if (!kind.missingReason.isEmpty() || !kind.folder) {
+            // A name read from bytes that are not valid UTF-8 (given with -o, or the home folder's) names no folder.
+            if (const QByteArray bytes = UndecodedBytesOf(folder, m_argumentBytes + QList<QByteArray>{qgetenv("HOME")});
+                !bytes.isEmpty()) {
+                say(err,
+                    ShownName(bytes) + QStringLiteral(": The folder's name is not valid UTF-8, so the folder cannot be "
+                                                      "reached by it. Please select another folder."));
+                return kBadUsage;
+            }
             const QString reason = kind.missingReason.isEmpty() ? systemErrorText(ENOTDIR) : kind.missingReason;
             say(err, (m_terminal.stderrIsTerminal || folder.isEmpty() ? quotedForTerminal(folder) : folder) +
                          QStringLiteral(": ") + reason);
@@ -287,6 +296,11 @@ int ConverterCommand::convertStandardInput(ConverterHost& host, QTextStream& out
             return kFailures;
         }
     }
+    // As cat does: a document appended to, or written over, the file it is made from would grow or destroy it.
+    if (sameRegularFile(kStdinDescriptor, kStdoutDescriptor)) {
+        host.reportFailure(path, QStringLiteral("input file is output file"));
+        return kFailures;
+    }
     if (m_terminal.stdinIsTerminal)
         host.say(QStringLiteral("reading CSV from the terminal; end it with Ctrl-D on a line of its own"));
     // The stream is read once into a file of its own, then converted through the same passes as a file; the
@@ -310,9 +324,18 @@ int ConverterCommand::convertStandardInput(ConverterHost& host, QTextStream& out
 Status ConverterCommand::convertStream(ConverterHost& host, QTextStream& out)
 {
     SourcePasses passes;
-    const SliceBreak stop = [] { return !s_stopRequested; };
-    if (const Status opened = passes.openStream(kStdinDescriptor, QStringLiteral("standard input"), stop); !opened)
+    // While the input is kept, nothing is written yet: a reader of the document that has gone is looked for
+    // between slices, so that an endless input is not kept for nobody.
+    bool readerLeft = false;
+    const SliceBreak stop = [&readerLeft] {
+        readerLeft = !s_stopRequested && readerGone(kStdoutDescriptor);
+        return !s_stopRequested && !readerLeft;
+    };
+    if (const Status opened = passes.openStream(kStdinDescriptor, QStringLiteral("standard input"), stop); !opened) {
+        if (readerLeft)
+            return endForGoneReader();
         return opened.error().isEmpty() ? Status::success() : opened;
+    }
     host.appendEntries({standardStreamPath()});
     host.entry(1);
     // The document goes straight to standard output as it is made, past the text stream (flushed first).

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <atomic>
+#include <utility>
 
+#include <QByteArray>
+#include <QList>
 #include <QStringList>
 #include <QTextStream>
 
@@ -23,6 +26,9 @@ public:
     // the process's standard input and writes its document to out's device (or to out itself when it has
     // none).
     int run(const QStringList& arguments, QTextStream& out, QTextStream& err);
+    // The arguments as the system gave them (without the program name), so that a name whose bytes are not valid
+    // UTF-8 is reported as itself.
+    void setArgumentBytes(QList<QByteArray> bytes) { m_argumentBytes = std::move(bytes); }
 
     // Asks a run in progress to stop at its next turn, writing no further document; the exit status is then
     // 128 + signal. Safe in a signal handler.
@@ -34,6 +40,7 @@ private:
     static int stoppedStatus();
 
     ConverterTerminal m_terminal;
+    QList<QByteArray> m_argumentBytes;
     static std::atomic<bool> s_stopRequested;
     static std::atomic<int> s_stopSignal;
 };

@@ -9,6 +9,9 @@
 #include "core/common/SystemText.h"
 
 #ifdef Q_OS_UNIX
+#include <csignal>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -40,7 +43,49 @@ Status writeWholeStream(int fd, QByteArrayView bytes, const std::atomic<bool>& s
     return Status::success();
 }
 
+bool readerGone(int fd)
+{
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !(S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)))
+        return false;
+    pollfd stream = {fd, POLLOUT, 0};
+    return ::poll(&stream, 1, 0) == 1 && (stream.revents & (POLLERR | POLLHUP)) != 0;
+}
+
+bool sameRegularFile(int first, int second)
+{
+    struct stat one;
+    struct stat other;
+    return ::fstat(first, &one) == 0 && ::fstat(second, &other) == 0 && S_ISREG(one.st_mode) &&
+           S_ISREG(other.st_mode) && one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+Status endForGoneReader()
+{
+    struct sigaction current = {};
+    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+        ::signal(SIGPIPE, SIG_DFL);
+        ::raise(SIGPIPE);
+    }
+    return Failure{QStringLiteral("Cannot write standard output: %1").arg(systemErrorText(EPIPE))};
+}
+
 #else
+
+bool readerGone(int)
+{
+    return false;
+}
+
+bool sameRegularFile(int, int)
+{
+    return false;
+}
+
+Status endForGoneReader()
+{
+    return Failure{QStringLiteral("Cannot write standard output: %1").arg(systemErrorText(EPIPE))};
+}
 
 Status writeWholeStream(int fd, QByteArrayView bytes, const std::atomic<bool>&)
 {

@@ -33,6 +33,9 @@ void installStopHandlers()
     action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A file-size limit makes a write fail with EFBIG, reported like any failed write, instead of ending the
+    // program with a temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
 #else
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
@@ -81,11 +84,15 @@ ostrand::ConverterTerminal terminal()
 int main(int argc, char* argv[])
 {
     const ostrand::ConverterTerminal streams = terminal();
+    QList<QByteArray> argumentBytes;
+    for (int i = 1; i < argc; ++i)
+        argumentBytes.append(QByteArray(argv[i]));
     QCoreApplication app(argc, argv);
     installStopHandlers();
 
     QTextStream out(stdout);
     QTextStream err(stderr);
     ostrand::ConverterCommand command(streams);
+    command.setArgumentBytes(argumentBytes);
     return command.run(app.arguments().mid(1), out, err);
 }

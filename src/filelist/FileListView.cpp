@@ -48,6 +48,7 @@ void FileListModel::append(const QString& path)
     const int row = static_cast<int>(m_paths.size());
     beginInsertRows(QModelIndex(), row, row);
     m_paths.append(path);
+    m_keys.append(m_nextKey++);
     endInsertRows();
 }
 
@@ -58,6 +59,9 @@ void FileListModel::append(const QStringList& paths)
     const int first = static_cast<int>(m_paths.size());
     beginInsertRows(QModelIndex(), first, first + static_cast<int>(paths.size()) - 1);
     m_paths.append(paths);
+    m_keys.reserve(m_paths.size());
+    for (qsizetype i = 0; i < paths.size(); ++i)
+        m_keys.append(m_nextKey++);
     endInsertRows();
 }
 
@@ -68,10 +72,23 @@ void FileListModel::setText(int row, const QString& path)
     emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
+void FileListModel::exchange(int first, int second)
+{
+    m_paths.swapItemsAt(first, second);
+    m_keys.swapItemsAt(first, second);
+    ++m_moves;
+    for (const int row : {first, second}) {
+        const QModelIndex changed = index(row);
+        emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::ToolTipRole});
+    }
+}
+
 void FileListModel::removeAt(int row)
 {
     beginRemoveRows(QModelIndex(), row, row);
     m_paths.removeAt(row);
+    m_keys.removeAt(row);
+    ++m_moves;
     endRemoveRows();
 }
 
@@ -79,6 +96,8 @@ void FileListModel::clear()
 {
     beginResetModel();
     m_paths.clear();
+    m_keys.clear();
+    ++m_moves;
     endResetModel();
 }
 
@@ -109,7 +128,7 @@ public:
     explicit ModelTexts(FileListModel& model) : m_model(model) {}
     qsizetype size() const { return m_model.paths().size(); }
     QString at(int row) const { return m_model.paths().at(row); }
-    void replace(int row, const QString& text) { m_model.setText(row, text); }
+    void swapItemsAt(int first, int second) { m_model.exchange(first, second); }
 
 private:
     FileListModel& m_model;
@@ -197,6 +216,13 @@ bool FileListView::removeEntry(qsizetype index)
 void FileListView::clearEntries()
 {
     m_model->clear();
+}
+
+quint64 FileListView::entryKey(qsizetype index) const
+{
+    if (index < 1 || index > entryCount())
+        return 0;
+    return m_model->keyAt(static_cast<int>(index - 1));
 }
 
 void FileListView::RemoveSelectedEntry()

@@ -11,7 +11,10 @@ class QMimeData;
 
 namespace ostrand {
 
-// The file list's entries: full paths in list order, nothing more. Duplicates are allowed.
+// The file list's entries: full paths in list order, nothing more. Duplicates are allowed. Each entry also has a
+// key of its own, which the list never shows: it stays with the entry when entries change places, and no other entry
+// ever has it (two entries of one path have two keys), so a run can tell the entries apart whatever the user
+// reorders meanwhile.
 class FileListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -27,13 +30,22 @@ public:
     void append(const QString& path);
     // Appends many paths as one insertion, so the view lays itself out once for them all.
     void append(const QStringList& paths);
+    // Replaces the text of an entry; it stays the same entry, with the same key.
     void setText(int row, const QString& path);
+    // The two entries change places, with their keys.
+    void exchange(int first, int second);
     void removeAt(int row);
     void clear();
     const QStringList& paths() const { return m_paths; }
+    quint64 keyAt(int row) const { return m_keys.at(row); }
+    // Counts the changes that moved entries to other rows: exchanges and removals (appending moves none).
+    quint64 moves() const { return m_moves; }
 
 private:
     QStringList m_paths;
+    QList<quint64> m_keys; // one for each path, in the same order
+    quint64 m_nextKey = 1;
+    quint64 m_moves = 0;
     QString m_header;
 };
 
@@ -75,6 +87,10 @@ public:
     bool removeEntry(qsizetype index);
     // Removes every entry at once.
     void clearEntries();
+    // The key of entry index (1-based), which stays with the entry wherever it moves; 0 when there is no such entry.
+    quint64 entryKey(qsizetype index) const;
+    // Grows each time entries change rows (an exchange, a removal).
+    quint64 entryMoves() const { return m_model->moves(); }
     QStringList entries() const { return m_model->paths(); }
 
     // Removes the selected entry, unless the window is busy, the list is empty or nothing is selected.

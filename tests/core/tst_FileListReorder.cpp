@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <QtTest>
 
+#include <utility>
 #include <vector>
 
 #include "core/filelist/Reorder.h"
@@ -17,10 +18,10 @@ struct CountingTexts
 
     qsizetype size() const { return qsizetype(items.size()); }
     QString at(int row) const { return items.at(std::size_t(row)); }
-    void replace(int row, const QString& text)
+    void swapItemsAt(int first, int second)
     {
-        items.at(std::size_t(row)) = text;
-        ++writes;
+        std::swap(items.at(std::size_t(first)), items.at(std::size_t(second)));
+        writes += 2;
     }
 };
 

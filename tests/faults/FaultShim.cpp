@@ -20,6 +20,8 @@
 //   OSTRAND_FAULT_FREE=N          statvfs tells every file system has N bytes free
 //   OSTRAND_FAULT_TMPFILE=refuse  opening an unnamed file (O_TMPFILE) fails with EOPNOTSUPP, as on a file system
 //                                 that has none
+//   OSTRAND_FAULT_XATTR=refuse    setting an extended attribute on an open file (fsetxattr) fails with EPERM, as
+//                                 a security module may refuse it
 //   OSTRAND_FAULT_APPEAR=TEXT     right before a file is linked in under a name ending ".htm" that is free, a file
 //                                 holding TEXT appears there (another program was quicker)
 #include <atomic>
@@ -363,6 +365,18 @@ int rename(const char* from, const char* to)
     if (result == 0)
         logPlaced(to, synced);
     return result;
+}
+
+int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags)
+{
+    using SetCall = int (*)(int, const char*, const void*, size_t, int);
+    static const SetCall real = next<SetCall>("fsetxattr");
+    const char* refuse = std::getenv("OSTRAND_FAULT_XATTR");
+    if (refuse && std::strcmp(refuse, "refuse") == 0) {
+        errno = EPERM;
+        return -1;
+    }
+    return real(fd, name, value, size, flags);
 }
 
 int open(const char* name, int flags, ...)

@@ -7,6 +7,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/ApplicationTitle.h"
 #include "app/CaptionProgressBar.h"
@@ -40,6 +44,8 @@ private slots:
     void unreadableHandPointerIsReportedAndThePlatformHandStays();
     void applicationTitleCutsByWords_data();
     void applicationTitleCutsByWords();
+    void settingsFolderNamedByBytesThatAreNotUtf8_data();
+    void settingsFolderNamedByBytesThatAreNotUtf8();
 };
 
 void tst_StartUp::firstStartShowsTheDefaults()
@@ -395,6 +401,52 @@ void tst_StartUp::applicationTitleCutsByWords()
     QFETCH(QString, product);
     QFETCH(QString, title);
     QCOMPARE(ApplicationTitle(product), title);
+}
+
+void tst_StartUp::settingsFolderNamedByBytesThatAreNotUtf8_data()
+{
+    QTest::addColumn<QByteArray>("variable"); // names the settings folder
+    QTest::addColumn<QString>("file");        // the settings file below it
+
+    QTest::newRow("XDG_CONFIG_HOME") << QByteArray("XDG_CONFIG_HOME") << QStringLiteral("/Kelvadine.conf");
+    QTest::newRow("HOME without XDG_CONFIG_HOME") << QByteArray("HOME") << QStringLiteral("/.config/Kelvadine.conf");
+}
+
+// A settings folder whose name is not valid UTF-8 cannot be reached by the name the program reads: the window says
+// once that the choices are not saved, and writes nothing under that other name.
+void tst_StartUp::settingsFolderNamedByBytesThatAreNotUtf8()
+{
+    QFETCH(QByteArray, variable);
+    QFETCH(QString, file);
+    TempTree tree;
+    const QByteArray folder = QFile::encodeName(tree.root()) + "/s\xFF";
+    QCOMPARE(::mkdir(folder.constData(), 0700), 0);
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", home);
+        qputenv("XDG_CONFIG_HOME", config);
+    });
+    qunsetenv("XDG_CONFIG_HOME");
+    qputenv(variable.constData(), folder);
+    {
+        // The name the user's settings get from the variable (the system's path lookup is made once a process).
+        QSettings settings(QFile::decodeName(folder) + file, QSettings::IniFormat);
+        ScriptedDialogs dialogs;
+        Form1 form(settings, dialogs, tree.makeFolder(QStringLiteral("program")));
+        QCoreApplication::processEvents(); // the start-up's message is shown once the window runs
+        form.Option3->click();
+        form.Text2->setText(QStringLiteral("7"));
+
+        QCOMPARE(dialogs.textsOf(DialogKind::Message),
+                 QStringList{QStringLiteral("Your choices cannot be saved: the settings file $'%1/s\\xFF%2' cannot be "
+                                            "written (The name of its folder, from $%3, is not valid UTF-8).\r\n\r\n"
+                                            "Ostrand works as usual, but the choices you make now will not be there "
+                                            "at the next start.")
+                                 .arg(tree.root(), file, QLatin1String(variable))});
+    }
+    QVERIFY(!QFileInfo::exists(tree.root() + QStringLiteral("/s\uFFFD")));
+    QCOMPARE(::rmdir(folder.constData()), 0); // nothing was written into the folder itself either
 }
 
 QTEST_MAIN(tst_StartUp)

@@ -63,12 +63,17 @@ public:
 enum class DelimiterOption { None = 0, Comma = 1, CommaSpace = 2, Semicolon = 3, Tab = 4, Other = 5 };
 
 // What the conversion run asks of the program that runs it, on top of one file's needs. Entries are
-// numbered from 1 and read live, so entries appended during a run can be seen but lie beyond the bound.
+// numbered from 1 and read live: the user may reorder them during a run, and append more.
 class RunHost : public ConversionHost
 {
 public:
     virtual qsizetype entryCount() = 0;
     virtual QString entry(qsizetype index) = 0;
+    // A number that belongs to entry index alone and stays with it wherever the user moves it (two entries of one
+    // path have two). A list whose entries never move may use the index itself.
+    virtual quint64 entryKey(qsizetype index) { return quint64(index); }
+    // Grows each time entries change places or are removed; stays while entries are only appended.
+    virtual quint64 entryMoves() { return 0; }
 
     // The first selected delimiter option, and the free text of "Other", read just before each file.
     virtual DelimiterOption delimiterOption() = 0;

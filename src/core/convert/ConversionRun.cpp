@@ -4,6 +4,7 @@
 #include "core/app/GuardedOperation.h"
 #include "core/common/Paths.h"
 #include "core/convert/ConvertVantrel.h"
+#include "core/convert/RunEntries.h"
 #include "core/convert/RunReports.h"
 #include "core/convert/save/DocumentBatch.h"
 #include "core/options/Delimiter.h"
@@ -51,10 +52,16 @@ void RunConversion(RunHost& host, bool& Converting)
     }
 
     op.step(108, [&] { host.setBusyPointer(true); });
-    qsizetype count = 0;
-    op.step(110, [&] { count = host.entryCount(); });
+    // The entries of the list now are the run's, each converted once however the user reorders them meanwhile; no
+    // document of the run ever replaces one of their sources.
+    RunEntries listed;
+    op.step(110, [&] {
+        listed.start(host);
+        for (qsizetype i = 1; i <= listed.count(); ++i)
+            writtenInRun.addSource(host.entry(i));
+    });
 
-    for (qsizetype i = 1; i <= count; ++i) {
+    for (qsizetype i = 1; i <= listed.count(); ++i) {
         op.step(112, [&]() -> Status {
             const qsizetype entries = host.entryCount();
             if (entries <= 0)
@@ -65,9 +72,10 @@ void RunConversion(RunHost& host, bool& Converting)
         // An entry that is gone (the list shrank during the run) is reported and skipped.
         QString sourcePath;
         const bool haveEntry = op.step(114, [&]() -> Status {
-            if (i > host.entryCount())
+            const qsizetype index = listed.takeNext(host);
+            if (index == 0)
                 return Failure{QStringLiteral("Subscript out of range")};
-            sourcePath = host.entry(i);
+            sourcePath = host.entry(index);
             return Status::success();
         });
         if (!haveEntry)

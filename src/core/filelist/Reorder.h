@@ -12,12 +12,13 @@ namespace ostrand {
 // -1 stands for "no entry" (nothing under the pointer, nothing dragged).
 
 // One pointer movement while an entry is dragged: when both rows hold entries and their texts differ
-// (exact comparison), the two texts change places (an exchange, not a move: rows between them stay) and
+// (exact comparison), the two entries change places (an exchange, not a move: rows between them stay) and
 // the dragged entry is now the one at `rowUnderPointer`, which is returned. Otherwise nothing changes
 // and std::nullopt is returned; a stale dragged row (past the end) exchanges nothing.
 //
-// `texts` is any list of the entries' texts with size(), at(row) and replace(row, text): a QStringList,
-// or a small adaptor over the list control, so a long list is not copied on every movement.
+// `texts` is any list of the entries' texts with size(), at(row) and swapItemsAt(row, row): a QStringList,
+// or a small adaptor over the list control, so a long list is not copied on every movement. The adaptor
+// exchanges whatever else belongs to the two entries with their texts.
 template<class Texts>
 std::optional<int> ExchangeDraggedEntry(Texts& texts, int draggedRow, int rowUnderPointer)
 {
@@ -28,8 +29,7 @@ std::optional<int> ExchangeDraggedEntry(Texts& texts, int draggedRow, int rowUnd
     const QString under = texts.at(rowUnderPointer);
     if (dragged == under)
         return std::nullopt;
-    texts.replace(draggedRow, under);
-    texts.replace(rowUnderPointer, dragged);
+    texts.swapItemsAt(draggedRow, rowUnderPointer);
     return rowUnderPointer;
 }
 

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include "core/common/NameBytes.h"
 #include "core/common/Paths.h"
 
 namespace ostrand {
@@ -40,6 +41,20 @@ const std::array<SettingDefault, 14>& defaults()
     return table;
 }
 
+// The environment variable the user's settings folder is named by ($XDG_CONFIG_HOME, or $HOME without it), when the
+// store's name holds U+FFFD because that variable's bytes are not valid UTF-8; "" otherwise.
+QByteArray undecodableFolderVariable(const QString& fileName)
+{
+    if (!fileName.contains(QChar::ReplacementCharacter))
+        return QByteArray();
+    for (const char* variable : {"XDG_CONFIG_HOME", "HOME"}) {
+        const QByteArray value = qgetenv(variable);
+        if (!value.isEmpty())
+            return IsValidUtf8Name(value) ? QByteArray() : QByteArray(variable);
+    }
+    return QByteArray();
+}
+
 } // namespace
 
 const SettingDefault* findSettingDefault(const QString& key)
@@ -51,12 +66,25 @@ const SettingDefault* findSettingDefault(const QString& key)
     return nullptr;
 }
 
-SettingsStore::SettingsStore(QSettings& settings) : m_settings(settings)
+SettingsStore::SettingsStore(QSettings& settings)
+    : m_settings(settings), m_undecodableFolderVariable(undecodableFolderVariable(settings.fileName()))
 {
+}
+
+QString SettingsStore::shownFileName() const
+{
+    const QString name = m_settings.fileName();
+    if (m_undecodableFolderVariable.isEmpty())
+        return name;
+    const QByteArray bytes = UndecodedBytesOf(name, {qgetenv(m_undecodableFolderVariable.constData())});
+    return ShownName(bytes.isEmpty() ? name.toUtf8() : bytes);
 }
 
 QString SettingsStore::unreadableReason() const
 {
+    if (!m_undecodableFolderVariable.isEmpty())
+        return QStringLiteral("The name of its folder, from $%1, is not valid UTF-8")
+            .arg(QLatin1String(m_undecodableFolderVariable));
     const QString path = m_settings.fileName();
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
@@ -71,6 +99,8 @@ QString SettingsStore::unreadableReason() const
 
 QString SettingsStore::unwritableReason() const
 {
+    if (!m_undecodableFolderVariable.isEmpty())
+        return unreadableReason();
     if (m_settings.isWritable() && m_settings.status() != QSettings::AccessError)
         return QString();
     // The store rewrites its file whole, beside it, and reads it back: the file must be readable and writable
@@ -95,7 +125,8 @@ QString SettingsStore::unwritableReason() const
 
 void SettingsStore::checkSaving()
 {
-    if (!m_settings.isWritable() || m_settings.status() == QSettings::AccessError)
+    if (!m_undecodableFolderVariable.isEmpty() || !m_settings.isWritable() ||
+        m_settings.status() == QSettings::AccessError)
         savingFailed();
 }
 
@@ -104,7 +135,12 @@ void SettingsStore::savingFailed()
     if (m_toldSavingFails || !m_tellSavingFails)
         return;
     m_toldSavingFails = true;
-    m_tellSavingFails(m_settings.fileName(), unwritableReason());
+    m_tellSavingFails(shownFileName(), unwritableReason());
+}
+
+bool SettingsStore::folderNameNotValidUtf8(const QString& fileName)
+{
+    return !undecodableFolderVariable(fileName).isEmpty();
 }
 
 std::unique_ptr<QSettings> SettingsStore::openUserSettings()
@@ -114,6 +150,8 @@ std::unique_ptr<QSettings> SettingsStore::openUserSettings()
 
 QString SettingsStore::ReadSetting(const QString& key, const QString& defaultText) const
 {
+    if (!m_undecodableFolderVariable.isEmpty())
+        return defaultText;
     m_settings.sync();
     const QString path = kSection + QLatin1Char('/') + key;
     if (!m_settings.contains(path))
@@ -133,6 +171,11 @@ QString SettingsStore::read(const QString& key) const
 
 void SettingsStore::WriteSetting(const QString& key, const QString& text)
 {
+    // Never under a name that is not the folder's: the user is told once that the choices are not saved.
+    if (!m_undecodableFolderVariable.isEmpty()) {
+        savingFailed();
+        return;
+    }
     m_settings.setValue(kSection + QLatin1Char('/') + key, text);
     m_settings.sync();
     if (m_settings.status() == QSettings::AccessError)

@@ -51,9 +51,17 @@ public:
 
     // The user's own store: the native format, user scope, organisation "Kelvadine", no application name.
     static std::unique_ptr<QSettings> openUserSettings();
+    // True when a store's name holds the name of the user's settings folder as read from bytes that are not valid
+    // UTF-8 ($XDG_CONFIG_HOME, or $HOME without it): a name that is not the folder's.
+    static bool folderNameNotValidUtf8(const QString& fileName);
 
-    // Why the store's file cannot be read (a folder in its place, no permission), or "" when it can be read
-    // or does not exist yet. An unreadable store reads as empty, so every key gives its default.
+    // The store's file as a message names it: its name, or where the name of its folder came from bytes that are
+    // not valid UTF-8, the file's real name as ShownName gives it.
+    QString shownFileName() const;
+
+    // Why the store's file cannot be read (a folder in its place, no permission, a folder name that is not valid
+    // UTF-8), or "" when it can be read or does not exist yet. An unreadable store reads as empty, so every key
+    // gives its default.
     QString unreadableReason() const;
 
     // Why the store's values cannot be saved (a folder in place of its file, no permission, a read-only disk), or
@@ -92,6 +100,9 @@ private:
     void savingFailed();
 
     QSettings& m_settings;
+    // The environment variable that names the store's folder, when its bytes are not valid UTF-8 (the name the
+    // store holds is then not the folder's, and the store neither reads nor writes); "" otherwise.
+    QByteArray m_undecodableFolderVariable;
     std::function<void(const QString& file, const QString& reason)> m_tellSavingFails;
     bool m_toldSavingFails = false;
 };

@@ -27,13 +27,15 @@ public:
     AtomicSave(AtomicSave&& other) noexcept;
     AtomicSave& operator=(AtomicSave&& other) noexcept;
 
-    // What the new file keeps of the file it replaces: its permission bits and, where the program may (as root,
-    // or a group it belongs to), its owner and group; -1 for a new file.
+    // What the new file keeps of the file it replaces: its permission bits, its access control list and extended
+    // attributes (read from the file replaced; an access control list that cannot be kept fails the open) and,
+    // where the program may (as root, or a group it belongs to), its owner and group; -1 and empty for a new file.
     struct Replaced
     {
         int mode = -1;
         qint64 owner = -1;
         qint64 group = -1;
+        QString file;
     };
     // Opens the temporary file for the file, which is a regular file or a new name (links already resolved).
     Status open(const QString& file, const Replaced& replaced);

@@ -2,19 +2,25 @@
 #include "core/convert/save/AtomicSave.h"
 
 #include <atomic>
+#include <cstring>
+#include <mutex>
 #include <utility>
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <cerrno>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/common/SystemText.h"
 #include "core/convert/save/FileSystem.h"
+#include "core/convert/save/KeptAttributes.h"
 
 namespace ostrand {
 
@@ -48,6 +54,63 @@ QByteArray temporaryName(const QByteArray& folder)
 QByteArray nameOf(const QByteArray& file)
 {
     return file.mid(file.lastIndexOf('/') + 1);
+}
+
+bool isTemporaryName(const char* name)
+{
+    const qsizetype size = qsizetype(std::strlen(name));
+    return size > 13 && std::strncmp(name, ".ostrand-", 9) == 0 && std::strcmp(name + size - 4, ".tmp") == 0;
+}
+
+// Holds a named temporary file for as long as its writer has it open: a later run removes only the temporaries that
+// no live writer holds, the ones a killed run left behind. False when a sweep removed the name first (the caller
+// makes another). A file system without such locks holds nothing, and its temporaries are never swept.
+bool holdTemporary(int fd)
+{
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return errno != EWOULDBLOCK;
+    struct stat info;
+    return ::fstat(fd, &info) == 0 && info.st_nlink > 0;
+}
+
+// Removes the temporaries that a run killed while it wrote into the folder left there, once per folder in the life
+// of the program: those of the program's own names that no live writer holds.
+void sweepLeftovers(int folder)
+{
+    static std::mutex lock;
+    static QSet<FileIdentity> swept;
+    const std::optional<FileIdentity> identity = identityOf(folder);
+    if (!identity)
+        return;
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (swept.contains(*identity))
+            return;
+        swept.insert(*identity);
+    }
+    const int listed = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    DIR* entries = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!entries) {
+        if (listed >= 0)
+            ::close(listed);
+        return;
+    }
+    ::rewinddir(entries);
+    while (const dirent* entry = ::readdir(entries)) {
+        if (!isTemporaryName(entry->d_name))
+            continue;
+        const int fd = ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat held;
+        struct stat named;
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev &&
+            named.st_ino == held.st_ino)
+            ::unlinkat(folder, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(entries);
 }
 
 QByteArray descriptorPath(int fd)
@@ -111,9 +174,15 @@ Status AtomicSave::open(const QString& file, const Replaced& replaced)
         m_folder = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (m_folder < 0)
             return systemFailure(errno);
+        sweepLeftovers(m_folder);
         for (int attempt = 0; fd < 0; ++attempt) {
             m_temporary = temporaryName(folder);
             fd = ::openat(m_folder, nameOf(m_temporary).constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+            if (fd >= 0 && !holdTemporary(fd)) {
+                ::close(fd);
+                fd = -1;
+                errno = EEXIST;
+            }
             if (fd < 0 && (errno != EEXIST || attempt == 100)) {
                 const int error = errno;
                 m_temporary.clear();
@@ -140,6 +209,13 @@ Status AtomicSave::open(const QString& file, const Replaced& replaced)
         const int error = errno;
         cancel();
         return systemFailure(error);
+    }
+    // After the mode: setting the access control list sets the group bits from its mask.
+    if (!replaced.file.isEmpty()) {
+        if (const Status kept = keepAttributes(QFile::encodeName(replaced.file), m_fd); !kept) {
+            cancel();
+            return kept;
+        }
     }
     return Status::success();
 }
@@ -206,7 +282,13 @@ Status AtomicSave::place(bool replaces)
     } else if (!unnamed) {
         error = ::rename(m_temporary.constData(), m_file.constData()) == 0 ? 0 : errno;
     } else {
-        // An unnamed file gets a fresh name of its own first, then replaces the file in one step.
+        // An unnamed file gets a fresh name of its own first, then replaces the file in one step; it is held while
+        // it has that name, so that a sweep leaves it alone.
+        if (const int folder = ::open(folderOf(m_file).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); folder >= 0) {
+            sweepLeftovers(folder);
+            ::close(folder);
+        }
+        ::flock(m_fd, LOCK_EX | LOCK_NB);
         QByteArray named;
         for (int attempt = 0; error == 0 && named.isEmpty(); ++attempt) {
             named = temporaryName(folderOf(m_file));

@@ -3,6 +3,7 @@
 
 #include "core/convert/save/DocumentBatch.h"
 #include "core/convert/save/FreeSpace.h"
+#include "core/convert/save/OutputTarget.h"
 
 namespace ostrand {
 
@@ -28,6 +29,8 @@ void DocumentPlacement::plan(const QString& path)
 {
     m_plannedPath = path;
     m_room = path.isEmpty() ? std::nullopt : freeSpaceFor(path);
+    m_plannedFree = !path.isEmpty() && !anythingAt(path);
+    m_taken = false;
 }
 
 void DocumentPlacement::sourceOpened(qint64 size)
@@ -57,7 +60,9 @@ Status DocumentPlacement::checkRoom(qint64 needed)
 
 void DocumentPlacement::open()
 {
-    m_writer.open(m_plannedPath, m_sourcePath);
+    m_taken = m_plannedFree && anythingAt(m_plannedPath);
+    if (!m_taken)
+        m_writer.open(m_plannedPath, m_sourcePath);
 }
 
 std::function<bool(QByteArrayView bytes)> DocumentPlacement::take(const SliceBreak& pause)
@@ -76,6 +81,12 @@ Status DocumentPlacement::put(const QString& outputPath, OutputMode mode,
     if (outputPath.isEmpty()) {
         m_writer.cancel();
         return nowhereToWrite(mode);
+    }
+    if (m_taken && outputPath == m_plannedPath)
+        return cannotWrite(outputPath, nameTakenMeanwhile());
+    if (m_writtenInRun && m_writtenInRun->isSourceOfAnother(outputPath, m_sourcePath)) {
+        m_writer.cancel();
+        return Failure{SourceOfRunRefusal(outputPath)};
     }
     const bool joins =
         m_batch && m_writer.isOpen() && DocumentBatch::takes(m_writer.size()) && !m_batch->holds(outputPath, &m_writer);

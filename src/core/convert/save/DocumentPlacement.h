@@ -30,7 +30,8 @@ class DocumentPlacement
 public:
     DocumentPlacement(const QString& sourcePath, WrittenDocuments* writtenInRun, DocumentBatch* batch);
 
-    // Plans the path (empty: nowhere yet) and looks at the room there.
+    // Plans the path (empty: nowhere yet) and looks at the room there, and at whether the name is free: a file
+    // that appears at a free name before the document is put in place is left alone.
     void plan(const QString& path);
     const QString& plannedPath() const { return m_plannedPath; }
     // The free space at the planned path when it was planned; none when unknown or there is no path.
@@ -66,6 +67,8 @@ private:
     DocumentBatch* m_batch;
     QString m_plannedPath;
     std::optional<qint64> m_room;
+    bool m_plannedFree = false; // nothing was at the planned path when it was planned
+    bool m_taken = false;       // ... and something was there when the writer was to open
     bool m_smallSource = false;
     DocumentWriter m_writer;
 };

@@ -109,8 +109,8 @@ DocumentWriter::~DocumentWriter()
 DocumentWriter::DocumentWriter(DocumentWriter&& other) noexcept
     : m_save(std::move(other.m_save)), m_flushBehind(std::move(other.m_flushBehind)), m_path(std::move(other.m_path)),
       m_file(std::move(other.m_file)), m_sourcePath(std::move(other.m_sourcePath)),
-      m_lookedFile(std::move(other.m_lookedFile)), m_pending(std::move(other.m_pending)), m_written(other.m_written),
-      m_failure(std::move(other.m_failure)), m_stopped(other.m_stopped)
+      m_lookedFile(std::move(other.m_lookedFile)), m_replaces(other.m_replaces), m_pending(std::move(other.m_pending)),
+      m_written(other.m_written), m_failure(std::move(other.m_failure)), m_stopped(other.m_stopped)
 {
     other.m_written = 0;
 }
@@ -131,11 +131,12 @@ Status DocumentWriter::open(const QString& path, const QString& sourcePath)
     if (found.exists && !mayWrite(found.file))
         return cannotWrite(path, QStringLiteral("Existing file %1 is not writable").arg(path));
     const AtomicSave::Replaced replaced{found.exists ? found.mode : -1, found.exists ? found.owner : -1,
-                                        found.exists ? found.group : -1};
+                                        found.exists ? found.group : -1, found.exists ? found.file : QString()};
     if (const Status opened = m_save.open(found.file, replaced); !opened)
         return cannotWrite(path, opened.error());
     m_file = found.file;
     m_lookedFile = found.identity;
+    m_replaces = found.exists;
     m_flushBehind = std::make_unique<FlushBehind>(m_save.handle());
     return Status::success();
 }
@@ -249,8 +250,9 @@ Status DocumentWriter::placeChecked(const SliceBreak& pause, bool& stopped)
         return Failure{target.error()};
     }
     // The file opened for is the one replaced. Should the path have become a link to another file meanwhile, the
-    // link itself is replaced, as a rename would.
-    const bool replaces = target.value().file == m_file ? target.value().exists : anythingAt(m_file);
+    // link itself is replaced, as a rename would. A name that was free when the writer opened is taken only if it
+    // still is: a file someone put there meanwhile is theirs.
+    const bool replaces = m_replaces && (target.value().file == m_file ? target.value().exists : anythingAt(m_file));
     Status placed;
     if (m_written > kWriteChunk && pause) {
         AtomicSave* save = &m_save;
@@ -259,6 +261,8 @@ Status DocumentWriter::placeChecked(const SliceBreak& pause, bool& stopped)
         placed = m_save.place(replaces);
     }
     m_flushBehind.reset();
+    if (!placed && !replaces && anythingAt(m_file))
+        return cannotWrite(m_path, nameTakenMeanwhile());
     return placed ? Status::success() : cannotWrite(m_path, placed.error());
 }
 
@@ -293,6 +297,7 @@ Status DocumentWriter::moveTo(const QString& path, const QString& sourcePath, co
     m_file = moved.m_file;
     m_sourcePath = moved.m_sourcePath;
     m_lookedFile = moved.m_lookedFile;
+    m_replaces = moved.m_replaces;
     if (!m_pending.isEmpty()) {
         if (!writeChunk(m_pending.constData(), m_pending.size(), pause))
             return m_stopped ? cannotWrite(path, QStringLiteral("The write was stopped")) : m_failure;

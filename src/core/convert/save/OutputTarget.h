@@ -16,6 +16,13 @@ inline Failure cannotWrite(const QString& path, const QString& reason)
     return Failure{QStringLiteral("Cannot write %1: %2").arg(path, reason)};
 }
 
+// Why a document is not put at a name that was free when it was begun: someone has put a file there since, which
+// is theirs.
+inline QString nameTakenMeanwhile()
+{
+    return QStringLiteral("A file appeared there while the document was written, and it is left alone");
+}
+
 // What a look at the output path found: the file that receives the document (the path itself, or the final
 // target of the links at it) and what is there now.
 struct OutputTarget

@@ -23,6 +23,29 @@ bool IsSameOutputRefusal(const QString& description)
            description.endsWith(QStringLiteral(": ") + sameOutputReason());
 }
 
+QString SourceOfRunRefusal(const QString& outputPath)
+{
+    return QStringLiteral("Cannot write %1: It is the source of another entry of this run, which is never overwritten")
+        .arg(outputPath);
+}
+
+void WrittenDocuments::addSource(const QString& sourcePath)
+{
+    m_sourcePaths.insert(sourcePath);
+    if (const std::optional<FileIdentity> file = identityAt(sourcePath))
+        m_sourceFiles.insert(*file);
+}
+
+bool WrittenDocuments::isSourceOfAnother(const QString& path, const QString& sourcePath) const
+{
+    if (path == sourcePath || (m_sourcePaths.isEmpty() && m_sourceFiles.isEmpty()))
+        return false;
+    if (m_sourcePaths.contains(path))
+        return true;
+    const std::optional<FileIdentity> file = identityAt(path);
+    return file && m_sourceFiles.contains(*file) && file != identityAt(sourcePath);
+}
+
 bool WrittenDocuments::contains(const QString& path) const
 {
     return contains(path, identityAt(path));

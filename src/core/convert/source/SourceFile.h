@@ -26,13 +26,15 @@ public:
 
     // Opens the file; fails, with the platform's description, when the path is missing (or its name is not
     // valid UTF-8), is not a regular file (a folder, FIFO or device is refused at once, never read), or cannot
-    // be read. A break may end the wait for an interrupted open: then it fails with an empty description.
+    // be read. A file whose size the system does not tell (the kernel's files) is read to its end once and kept,
+    // as a stream is. A break may end the wait for an interrupted open: then it fails with an empty description.
     Status open(const QString& path, const SliceBreak& pause = {});
     // Takes a stream that is already open (standard input) under a name for the reports. A regular file is read
-    // where it stands, from its current offset on; anything else (a pipe, a terminal) is first copied to an
-    // unnamed temporary file in the temporary folder, a slice at a time with a break offered between slices,
-    // so that it can be read twice. Fails with the system's description, or with an empty one when a break
-    // ended the copy.
+    // where it stands, from its current offset on; anything else (a pipe, a terminal, a file whose size the
+    // system does not tell) is first copied to an unnamed temporary file in the temporary folder, a slice at a
+    // time with a break offered between slices, so that it can be read twice; the copy stops, failing, before
+    // the folder's disk would have less than 1 GiB (or 5 % of a smaller disk) free. Fails with the system's
+    // description, or with an empty one when a break ended the copy.
     Status openStream(int fd, const QString& name, const SliceBreak& pause = {});
     qint64 size() const { return m_size; }
     // Reads size bytes from offset; fails when the file ends before them.
@@ -46,6 +48,8 @@ public:
     Status checkUnchanged();
 
 private:
+    // Reads the stream to its end once, into a temporary file of its own that becomes the source.
+    Status keep(int fd, const SliceBreak& pause);
     static QString readFailure(const QString& path, const QString& reason);
     static QString notFoundReason(const QString& path);
     static QString changedReason();

@@ -6,12 +6,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 
+#include "core/common/NameBytes.h"
 #include "core/common/SystemText.h"
+#include "core/convert/source/KernelFiles.h"
 
 namespace ostrand {
 
@@ -31,6 +35,40 @@ int unnamedTemporaryFile(const QByteArray& folder)
     if (named >= 0)
         ::unlink(name.constData());
     return named;
+}
+
+// Whether the size the system gives for a regular file, read from `from` on, may not be the size of its text: a file
+// on a file system of the kernel's (those in /proc report 0 bytes, those in /sys a page), or one that reports
+// nothing left yet has a byte there.
+bool sizeUntold(int fd, const struct stat& info, off_t from)
+{
+    if (onKernelFileSystem(fd))
+        return true;
+    char probe = 0;
+    return info.st_size <= from && ::pread(fd, &probe, 1, from) == 1;
+}
+
+// The room the disk of the temporary folder must keep: 1 GiB, or 5 % of a smaller disk. Returns it when keeping
+// `more` bytes there would leave less; 0 while there is room, or when the system cannot tell.
+qint64 diskReserve(const QByteArray& folder, qint64 more)
+{
+    struct statvfs info;
+    if (::statvfs(folder.constData(), &info) != 0 || info.f_frsize == 0)
+        return 0;
+    static const bool root = ::geteuid() == 0;
+    const qint64 free = qint64(root ? info.f_bfree : info.f_bavail) * qint64(info.f_frsize);
+    const qint64 reserve = qMin<qint64>(qint64(1) << 30, qint64(info.f_blocks) * qint64(info.f_frsize) / 20);
+    return free - more < reserve ? reserve : 0;
+}
+
+// The temporary folder ($TMPDIR, /tmp without it) by the bytes of its name, which need not be valid UTF-8, and as
+// a report names it: as the user named it, so that a report names it even when it is missing.
+std::pair<QByteArray, QString> temporaryFolder()
+{
+    const QByteArray named = qgetenv("TMPDIR");
+    if (named.isEmpty())
+        return {QByteArrayLiteral("/tmp"), QStringLiteral("/tmp")};
+    return {named, IsValidUtf8Name(named) ? QDir::cleanPath(QFile::decodeName(named)) : ShownName(named)};
 }
 
 // Writes all the bytes to the file; 0, or the error.
@@ -64,9 +102,9 @@ Status SourceFile::openStream(int fd, const QString& name, const SliceBreak& pau
     struct stat info;
     if (::fstat(fd, &info) != 0)
         return Failure{readFailure(name, systemErrorText(errno))};
-    if (S_ISREG(info.st_mode)) {
+    const off_t at = S_ISREG(info.st_mode) ? ::lseek(fd, 0, SEEK_CUR) : 0;
+    if (S_ISREG(info.st_mode) && !sizeUntold(fd, info, qMax<off_t>(at, 0))) {
         // A file given as the stream is read where it stands, from the stream's offset on.
-        const off_t at = ::lseek(fd, 0, SEEK_CUR);
         m_start = at > 0 ? qint64(at) : 0;
         m_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         if (m_fd < 0)
@@ -76,18 +114,30 @@ Status SourceFile::openStream(int fd, const QString& name, const SliceBreak& pau
         m_mtimeNanoseconds = info.st_mtim.tv_nsec;
         return Status::success();
     }
-    // A pipe or a terminal can be read once only: its bytes are kept in a file of their own, which has no name,
-    // so nothing is left behind whatever happens.
-    // The temporary folder as the user named it ($TMPDIR), so that a report names it even when it is missing.
-    const QString named = qEnvironmentVariable("TMPDIR");
-    const QString folder = named.isEmpty() ? QStringLiteral("/tmp") : QDir::cleanPath(named);
-    m_fd = unnamedTemporaryFile(QFile::encodeName(folder));
+    return keep(fd, pause);
+}
+
+// A pipe, a terminal or a file whose size the system does not tell can be read once only: its bytes are kept in a
+// file of their own, which has no name, so nothing is left behind whatever happens. The copy stops before the
+// disk of the temporary folder is nearly full, so that an endless stream never fills it.
+Status SourceFile::keep(int fd, const SliceBreak& pause)
+{
+    const std::pair<QByteArray, QString> folders = temporaryFolder();
+    const QByteArray& encodedFolder = folders.first;
+    const QString& folder = folders.second;
+    const auto cannotKeep = [&](const QString& reason) {
+        return Failure{
+            readFailure(m_path, QStringLiteral("cannot keep it in a temporary file in %1: %2").arg(folder, reason))};
+    };
+    m_fd = unnamedTemporaryFile(encodedFolder);
     if (m_fd < 0)
-        return Failure{readFailure(
-            name, QStringLiteral("cannot keep it in a temporary file in %1: %2").arg(folder, systemErrorText(errno)))};
+        return cannotKeep(systemErrorText(errno));
     QByteArray slice(kWorkSliceBytes, Qt::Uninitialized);
     m_size = 0;
     for (;;) {
+        if (const qint64 reserve = diskReserve(encodedFolder, slice.size()); reserve > 0)
+            return cannotKeep(
+                QStringLiteral("its disk would have less than %1 free").arg(QLocale::c().formattedDataSize(reserve)));
         const ssize_t got = ::read(fd, slice.data(), size_t(slice.size()));
         if (got < 0 && errno == EINTR) {
             if (!offerBreak(pause))
@@ -95,20 +145,18 @@ Status SourceFile::openStream(int fd, const QString& name, const SliceBreak& pau
             continue;
         }
         if (got < 0)
-            return Failure{readFailure(name, systemErrorText(errno))};
+            return Failure{readFailure(m_path, systemErrorText(errno))};
         if (got == 0)
             break;
         if (const int error = writeAll(m_fd, slice.constData(), got); error != 0)
-            return Failure{readFailure(
-                name,
-                QStringLiteral("cannot keep it in a temporary file in %1: %2").arg(folder, systemErrorText(error)))};
+            return cannotKeep(systemErrorText(error));
         m_size += got;
         if (!offerBreak(pause))
             return Failure{QString()};
     }
     struct stat kept;
     if (::fstat(m_fd, &kept) != 0)
-        return Failure{readFailure(name, systemErrorText(errno))};
+        return Failure{readFailure(m_path, systemErrorText(errno))};
     m_mtimeSeconds = kept.st_mtim.tv_sec;
     m_mtimeNanoseconds = kept.st_mtim.tv_nsec;
     return Status::success();
@@ -138,6 +186,13 @@ Status SourceFile::open(const QString& path, const SliceBreak& pause)
     // FIFOs, sockets and devices could block a read or never end.
     if (!S_ISREG(info.st_mode))
         return Failure{readFailure(path, QStringLiteral("It is not a regular file"))};
+    // A file of the kernel's (its size 0, or not the size of its text) is read to its end once and kept.
+    if (sizeUntold(fd, info, 0)) {
+        m_fd = -1;
+        const Status kept = keep(fd, pause);
+        ::close(fd);
+        return kept;
+    }
     // The file stays open without waiting: that changes nothing for a regular file, and a file system that
     // makes a read wait anyway is read in the usual way from then on (read()).
     m_size = qMax<qint64>(info.st_size, 0);

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace ostrand {
+
+// Names the system hands over as bytes (arguments, environment variables) are read as UTF-8. Bytes that are not
+// valid UTF-8 read as U+FFFD, a name no file has: such a name cannot be used, only reported.
+
+// True when the bytes read into the program as the same name they are.
+bool IsValidUtf8Name(const QByteArray& bytes);
+
+// The bytes `name` was read from, when it holds U+FFFD and comes from one of `sources` (arguments or environment
+// values as the system gave them) whose bytes are not valid UTF-8: a source that reads as the whole name, as its start
+// (the name of a folder the name lies in), or as its end after ASCII text ("--output-dir=" and the name). Empty when
+// none does.
+QByteArray UndecodedBytesOf(const QString& name, const QList<QByteArray>& sources);
+
+// A name for a message: as it reads when it is valid UTF-8 without control characters; otherwise in the shell's
+// $'...' form, each byte that is not part of a valid character and each control character written \xHH (\n, \t,
+// \r and \e for those), a backslash and a quote escaped, so it shows safely and can be pasted back into a shell.
+// The empty name is ''.
+QString ShownName(const QByteArray& bytes);
+
+} // namespace ostrand

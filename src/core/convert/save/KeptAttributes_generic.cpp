@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: MIT
+#include "core/convert/save/KeptAttributes.h"
+
+namespace ostrand {
+
+// Where the save is Qt's own, the system's replace keeps what the file holds beyond its contents.
+Status keepAttributes(const QByteArray&, int)
+{
+    return Status::success();
+}
+
+} // namespace ostrand
