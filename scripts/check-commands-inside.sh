@@ -5,6 +5,11 @@
 # builds the two programs and their companion files, and ends with the window's one line about the missing
 # display), then the package command. Prints how long each took.
 set -euo pipefail
+# A newcomer's shell: nothing of the caller's environment (a compiler launcher, a display) reaches the commands.
+if [ -z "${OSTRAND_CLEAN_START:-}" ]; then
+    exec env -i OSTRAND_CLEAN_START=1 HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        LANG=C.UTF-8 bash "$0" "$@"
+fi
 export DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8
 cd /tmp/ostrand
 
