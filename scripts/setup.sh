@@ -32,6 +32,7 @@ browser=(
     chromium                        # the documents read back in a real browser
 )
 package=(
+    build-essential                 # what dpkg-buildpackage requires of every build
     dpkg-dev debhelper file         # dpkg-buildpackage with debhelper's CMake build
 )
 check_package=(
