@@ -75,7 +75,7 @@ wanted() { [[ ",$only," == *",$1,"* ]]; }
 tools=(/usr/bin/time dd find awk iconv timeout)
 [ -z "$do_build" ] || tools+=(cmake ninja)
 for tool in "${tools[@]}"; do
-    command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (bash scripts/setup.sh installs it)" >&2; exit 2; }
+    command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (bash scripts/setup.sh bench installs it)" >&2; exit 2; }
 done
 
 # ---------------------------------------------------------------------------------------------------------------
@@ -625,7 +625,7 @@ bench_window() {
     local prog="$bin/bench_gui_responsiveness" goal="<= 1.5x converter, gap <= 50 ms"
     local why=""
     usable bench_gui_responsiveness || why="bench_gui_responsiveness is not built"
-    command -v Xvfb >/dev/null || why="Xvfb is missing (bash scripts/setup.sh installs it)"
+    command -v Xvfb >/dev/null || why="Xvfb is missing (bash scripts/setup.sh bench installs it)"
     if [ -n "$why" ]; then
         echo "== window run of small files: skipped ($why)"
         add_row "window, small files (Xvfb)" "" "skipped" "" "" "$goal" "" "" ""

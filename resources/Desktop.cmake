@@ -1,8 +1,11 @@
 # SPDX-License-Identifier: MIT
-# What makes Ostrand a desktop application, all named by its application id: the menu entry, the icon in the
-# hicolor theme, the AppStream metainfo, and the man pages made from each program's --help.
-set(OSTRAND_APP_ID app.ostrand.Ostrand)
-install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/desktop/${OSTRAND_APP_ID}.desktop
+# What makes Ostrand a desktop application, all named by its application id (OSTRAND_APP_ID): the menu entry, the
+# icon in the hicolor theme, the AppStream metainfo; and the man pages made from each program's --help.
+# The one category the menu entry and the AppStream data both file the program under.
+set(OSTRAND_APP_CATEGORY Office)
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/desktop/ostrand.desktop.in
+    ${CMAKE_BINARY_DIR}/desktop/${OSTRAND_APP_ID}.desktop @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/desktop/${OSTRAND_APP_ID}.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 # The home page and the screenshot it hosts (the repository's docs/screenshot.png) only where there is one.
 set(OSTRAND_METAINFO_LINKS "")
@@ -18,13 +21,16 @@ if(OSTRAND_HOMEPAGE)
         "  </screenshots>"
         "")
 endif()
-configure_file(${CMAKE_CURRENT_SOURCE_DIR}/desktop/${OSTRAND_APP_ID}.metainfo.xml.in
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/desktop/ostrand.metainfo.xml.in
     ${CMAKE_BINARY_DIR}/desktop/${OSTRAND_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/desktop/${OSTRAND_APP_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/icons/${OSTRAND_APP_ID}.svg
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/icons/hicolor/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/icons/ostrand.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${OSTRAND_APP_ID}.svg)
+foreach(size IN ITEMS 16 24 32 48 64 128 256)
+    install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/icons/hicolor/${size}x${size}/apps/ostrand.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ${OSTRAND_APP_ID}.png)
+endforeach()
 
 find_program(OSTRAND_HELP2MAN help2man)
 find_program(OSTRAND_GZIP gzip)

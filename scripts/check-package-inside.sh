@@ -25,14 +25,19 @@ step "install the package with apt"
 apt_install /tmp/apt-install.log /tmp/ostrand.deb
 echo "   apt added $(grep -c '^Setting up ' /tmp/apt-install.log) packages"
 dpkg -L ostrand >/tmp/ostrand.files
+# The application id names the menu entry, the icon and the AppStream data alike.
+id=$(sed -n 's|^/usr/share/applications/\(.*\)\.desktop$|\1|p' /tmp/ostrand.files)
+[ "$(wc -w <<<"$id")" -eq 1 ] || fail "the package holds not one menu entry: $id"
+echo "   application id $id"
 for path in /usr/bin/ostrand /usr/bin/ostrand-convert /usr/share/ostrand/HAND-M.CUR /usr/share/ostrand/drag.ico \
-    /usr/share/ostrand/Samples/'Comma - prices.csv' /usr/share/applications/app.ostrand.Ostrand.desktop \
-    /usr/share/metainfo/app.ostrand.Ostrand.metainfo.xml /usr/share/icons/hicolor/scalable/apps/app.ostrand.Ostrand.svg \
-    /usr/share/icons/hicolor/16x16/apps/app.ostrand.Ostrand.png /usr/share/icons/hicolor/256x256/apps/app.ostrand.Ostrand.png \
+    /usr/share/ostrand/Samples/'Comma - prices.csv' "/usr/share/applications/$id.desktop" \
+    "/usr/share/metainfo/$id.metainfo.xml" "/usr/share/icons/hicolor/scalable/apps/$id.svg" \
+    "/usr/share/icons/hicolor/16x16/apps/$id.png" "/usr/share/icons/hicolor/256x256/apps/$id.png" \
     /usr/share/man/man1/ostrand.1.gz /usr/share/man/man1/ostrand-convert.1.gz /usr/share/doc/ostrand/copyright \
     /usr/share/doc/ostrand/changelog.gz; do
     [ -f "$path" ] || fail "the package did not install $path"
 done
+grep -qF "<id>$id</id>" "/usr/share/metainfo/$id.metainfo.xml" || fail "the metainfo's id is not $id"
 in_bin=$(grep '^/usr/bin/.' /tmp/ostrand.files | sort | tr '\n' ' ')
 [ "$in_bin" = "/usr/bin/ostrand /usr/bin/ostrand-convert " ] || fail "the package puts into /usr/bin: $in_bin"
 

@@ -7,11 +7,15 @@
 #     the package installs with apt (which pulls only its declared dependencies), the converter converts,
 #     `ostrand FILE` runs under Xvfb as an ordinary user and converts from the real window (the file and the
 #     samples), the documents' bytes are checked, and a purge leaves nothing (scripts/check-package-inside.sh);
-#  3. the source package builds in a clean Debian 13 root with only its declared build dependencies.
+#  3. in a clean Debian 12 root and in a clean Debian 13 root, the README's run command (without a display) installs
+#     only what the programs need, builds them and ends with the window's one line about the missing display, and
+#     the package command builds the package (scripts/check-commands-inside.sh);
+#  4. the source package builds in a clean Debian 13 root with only its declared build dependencies.
 # Needs root. Usage: check-package.sh [PACKAGE.deb] (without one, scripts/package.sh builds it, twice).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$(id -u)" -eq 0 ] || { echo "check-package.sh needs root (mmdebstrap --mode=root, chroot)" >&2; exit 1; }
+bash scripts/setup.sh check-package
 start=$(date +%s)
 lap() { echo "   ($(($(date +%s) - $1)) s)"; }
 
@@ -31,12 +35,24 @@ else
     cmp -s "$work/ostrand.deb" "$again" ||
         { echo "FAIL: two builds of the same commit gave different packages" >&2; exit 1; }
     echo "   the same bytes twice: $(sha256sum "$again" | cut -c1-16)..."
+    # The compiler has nothing to say about the code (dpkg's own tools say "warning" in other words).
+    if grep -n 'warning:' build-package/dpkg-buildpackage.log; then
+        echo "FAIL: the package build warns (build-package/dpkg-buildpackage.log)" >&2
+        exit 1
+    fi
     lap "$t"
 fi
 
 echo "== lintian and hardening-check"
-lintian --fail-on warning,error "$work/ostrand.deb" 2>&1 | grep -v '^running with root privileges' || true
-lintian --fail-on warning,error "$work/ostrand.deb" >/dev/null 2>&1 || { echo "FAIL: lintian" >&2; exit 1; }
+# The binary package and the source package (made from the tracked files), every tag shown, pedantic ones too.
+mkdir "$work/dsc" "$work/dsc/ostrand"
+git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$work/dsc/ostrand"
+(cd "$work/dsc" && dpkg-source -b ostrand >/dev/null)
+for checked in "$work/ostrand.deb" "$work"/dsc/ostrand_*.dsc; do
+    lintian --pedantic -I -E --fail-on warning,error "$checked" 2>&1 | grep -v '^running with root privileges' || true
+    lintian --pedantic -I -E --fail-on warning,error "$checked" >/dev/null 2>&1 ||
+        { echo "FAIL: lintian $(basename "$checked")" >&2; exit 1; }
+done
 mkdir "$work/unpacked"
 dpkg-deb -x "$work/ostrand.deb" "$work/unpacked"
 # Control-flow protection is left out: Debian 12's C runtime objects carry no CET marks, so no program built on it
@@ -70,10 +86,25 @@ for suite in bookworm trixie; do
     lap "$t"
 done
 
+# A fresh clone's files: what the README's commands and the source package start from.
+mkdir "$work/ostrand"
+git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$work/ostrand"
+
+# The README's two commands for a newcomer, on each release: the run command (no display there, so it ends with
+# the window's one line about that) and the package command (scripts/check-commands-inside.sh).
+for suite in bookworm trixie; do
+    echo "== the run and package commands in a clean $suite root"
+    t=$(date +%s)
+    mmdebstrap --mode=root --variant=apt --quiet \
+        --customize-hook="copy-in $work/ostrand /tmp" \
+        --customize-hook='chroot "$1" bash /tmp/ostrand/scripts/check-commands-inside.sh' \
+        "$suite" /dev/null "$work/$suite.sources"
+    lap "$t"
+done
+
 echo "== the source package built in a clean trixie root"
 t=$(date +%s)
-mkdir "$work/source"
-git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$work/source"
+cp -a "$work/ostrand" "$work/source"
 # apt installs the build dependencies debian/control declares, and nothing else.
 mmdebstrap --mode=root --variant=apt --quiet --include=build-essential \
     --customize-hook="copy-in $work/source /tmp" \

@@ -19,7 +19,7 @@ seconds=${1:-60}
 [ $# -eq 0 ] || shift
 targets=("$@")
 if [ -n "$build" ]; then
-    bash scripts/setup.sh
+    bash scripts/setup.sh sanitize
     if [ -f build-sanitize/CMakeCache.txt ]; then
         cmake --build build-sanitize -j"$(nproc)" --target ostrand_fuzz_targets
     else

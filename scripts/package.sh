@@ -7,10 +7,10 @@
 # from the environment when set, and written into the copy's debian/ files too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh package
 for tool in dpkg-buildpackage dh; do
     command -v "$tool" >/dev/null ||
-        { echo "package.sh: $tool is missing: install dpkg-dev and debhelper (bash scripts/setup.sh does)" >&2; exit 1; }
+        { echo "package.sh: $tool is missing: install dpkg-dev and debhelper (bash scripts/setup.sh package does)" >&2; exit 1; }
 done
 
 work=$PWD/build-package

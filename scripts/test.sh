@@ -10,19 +10,22 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 variant=()
 dir=build
+layers=(test)
 case "${1:-}" in
     --clang)
         variant=(--clang)
         dir=build-clang
+        layers=(test sanitize)
         shift
         ;;
     --sanitize)
         variant=(--sanitize)
         dir=build-sanitize
+        layers=(test sanitize)
         shift
         ;;
 esac
-bash scripts/setup.sh
+bash scripts/setup.sh "${layers[@]}"
 bash scripts/build.sh "${variant[@]}"
 if [ "$dir" = build-sanitize ]; then
     # Stop at the first report of either sanitizer, with its stack. The programs may be started with a

@@ -88,7 +88,7 @@ int main(int argc, char* argv[])
     connected();
     QApplication::setApplicationName(QStringLiteral("ostrand"));
     QApplication::setApplicationVersion(QStringLiteral(OSTRAND_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("app.ostrand.Ostrand"));
+    QApplication::setDesktopFileName(QStringLiteral(OSTRAND_APP_ID));
     if (line.action == Action::Undecided) {
         line = ostrand::ParseCommandLine(QApplication::arguments());
         if (line.action != Action::OpenWindow)

@@ -220,19 +220,24 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
     const bool standardInput = args.paths == QStringList{standardStreamPath()};
     if (standardInput)
         choices.options.OutputMode = OutputMode::SourceFolder; // the document goes to stdout, never to a folder
-    if (choices.options.OutputMode != OutputMode::SourceFolder && !IsFolder(choices.options.OutputFolder)) {
+    if (choices.options.OutputMode != OutputMode::SourceFolder) {
+        // The output folder is looked at once, before anything is converted, and named with the system's reason.
         const QString folder = choices.options.OutputFolder;
-        // A name read from bytes that are not valid UTF-8 (given with -o, or the home folder's) names no folder.
-        if (const QByteArray bytes = UndecodedBytesOf(folder, m_argumentBytes + QList<QByteArray>{qgetenv("HOME")});
-            !bytes.isEmpty()) {
-            say(err,
-                ShownName(bytes) + QStringLiteral(": The folder's name is not valid UTF-8, so the folder cannot be "
-                                                  "reached by it. Please select another folder."));
+        const PathKind kind = lookAt(folder);
+        if (!kind.missingReason.isEmpty() || !kind.folder) {
+            // A name read from bytes that are not valid UTF-8 (given with -o, or the home folder's) names no folder.
+            if (const QByteArray bytes = UndecodedBytesOf(folder, m_argumentBytes + QList<QByteArray>{qgetenv("HOME")});
+                !bytes.isEmpty()) {
+                say(err,
+                    ShownName(bytes) + QStringLiteral(": The folder's name is not valid UTF-8, so the folder cannot be "
+                                                      "reached by it. Please select another folder."));
+                return kBadUsage;
+            }
+            const QString reason = kind.missingReason.isEmpty() ? systemErrorText(ENOTDIR) : kind.missingReason;
+            say(err, (m_terminal.stderrIsTerminal || folder.isEmpty() ? quotedForTerminal(folder) : folder) +
+                         QStringLiteral(": ") + reason);
             return kBadUsage;
         }
-        say(err, (m_terminal.stderrIsTerminal ? quotedForTerminal(folder) : folder) +
-                     QStringLiteral(": Folder does not exist. Please select another folder."));
-        return kBadUsage;
     }
 
     s_stopRequested = false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/ConverterHost.h"
 
+#include <cerrno>
 #include <utility>
 
 #include <QIODevice>
@@ -8,6 +9,7 @@
 #include "cli/TerminalText.h"
 #include "core/app/ErrorReport.h"
 #include "core/common/Paths.h"
+#include "core/common/SystemText.h"
 
 namespace ostrand {
 
@@ -17,16 +19,50 @@ constexpr qint64 kRedrawMs = 100;
 const QString kProgram = QStringLiteral("ostrand-convert");
 const QString kEllipsis = QStringLiteral("...");
 
-// "Vantrel2021/08/31.modCSV.ConvertVantrel" of the stored tag "in Vantrel2021/08/31.modCSV.ConvertVantrel ".
-QString plainTag(const QString& tag)
+const QString kReasonSeparator = QStringLiteral(": ");
+
+// The window words a few reasons as its toolkit does; where the system has words for the same, a shell user
+// reads those.
+QString systemWordsFor(const QString& path, const QString& reason)
 {
-    QString plain = tag.trimmed();
-    if (plain.startsWith(QLatin1String("in ")))
-        plain.remove(0, 3);
-    return plain;
+    if (reason == QLatin1String("File not found"))
+        return systemErrorText(ENOENT);
+    if (reason == QLatin1String("Filename refers to a directory") || reason == QLatin1String("It is a folder, not a file"))
+        return systemErrorText(EISDIR);
+    if (reason == QStringLiteral("Existing file %1 is not writable").arg(path))
+        return systemErrorText(EACCES);
+    return reason;
 }
 
 } // namespace
+
+ConverterLine ConverterLineFor(const QString& subject, const QString& description)
+{
+    // The shared descriptions that name a path: "Cannot read PATH: REASON", "Cannot write PATH: REASON" and
+    // "Not enough disk space for PATH: HOW MUCH". A reason never holds ": " (the system's texts do not, nor do the
+    // program's own), so the path is what comes before the last one, whatever the path holds.
+    struct Shape
+    {
+        QLatin1String prefix;
+        QLatin1String reason; // what the line says before the description's own reason, if anything
+    };
+    static constexpr Shape kShapes[] = {{QLatin1String("Cannot read "), QLatin1String()},
+                                        {QLatin1String("Cannot write "), QLatin1String()},
+                                        {QLatin1String("Not enough disk space for "), QLatin1String("Not enough disk space")}};
+    for (const Shape& shape : kShapes) {
+        if (!description.startsWith(shape.prefix))
+            continue;
+        const qsizetype split = description.lastIndexOf(kReasonSeparator);
+        if (split <= shape.prefix.size())
+            break;
+        const QString path = description.mid(shape.prefix.size(), split - shape.prefix.size());
+        const QString reason = description.mid(split + kReasonSeparator.size());
+        if (shape.reason.isEmpty())
+            return {path, systemWordsFor(path, reason)};
+        return {path, QStringLiteral("%1 (%2)").arg(shape.reason, reason)};
+    }
+    return {subject, description};
+}
 
 ConverterHost::ConverterHost(Choices choices, QTextStream& out, QTextStream& err, ConverterTerminal terminal,
                              ConverterOutput output, const std::atomic<bool>& stop)
@@ -59,7 +95,8 @@ void ConverterHost::ReportError(const QString& description, const QString& tag, 
         const QString subject = !m_concern.isEmpty() ? m_concern
                                 : m_current > 0      ? m_entries.at(m_current - 1)
                                                      : m_subject;
-        reportFailure(subject, QStringLiteral("%1 (%2, line %3)").arg(description, plainTag(tag)).arg(line));
+        const ConverterLine shaped = ConverterLineFor(subject, description);
+        reportFailure(shaped.path, shaped.reason);
         return;
     }
     ++m_failures;

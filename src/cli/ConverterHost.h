@@ -13,6 +13,19 @@
 
 namespace ostrand {
 
+// A failure as the converter's one line says it, "ostrand-convert: PATH: REASON": the path the reason is about,
+// named once, and the reason in the system's words.
+struct ConverterLine
+{
+    QString path;
+    QString reason;
+};
+
+// The line for a failure the conversion described in the window's words ("Cannot write out/a.htm: No space left
+// on device") while it worked on `subject` (the source, or the folder being scanned): the path the description
+// names, else the subject.
+ConverterLine ConverterLineFor(const QString& subject, const QString& description);
+
 // What ostrand-convert knows of the streams it writes to.
 struct ConverterTerminal
 {

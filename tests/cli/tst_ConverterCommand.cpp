@@ -8,6 +8,7 @@
 #include <QSettings>
 
 #include "cli/ConverterCommand.h"
+#include "cli/ConverterHost.h"
 #include "core/app/ErrorReport.h"
 #include "core/settings/SettingsStore.h"
 #include "support/core/ProgramRun.h"
@@ -57,7 +58,8 @@ private slots:
     void exampleThroughTheProgram();
     void badUsage_data();
     void badUsage();
-    void badUsageThroughTheProgram();
+    void missingOutputFolder_data();
+    void missingOutputFolder();
     void helpAndVersion();
     void pathsThatAreLinks_data();
     void pathsThatAreLinks();
@@ -65,6 +67,8 @@ private slots:
     void options();
     void failuresAreReportedAndCounted_data();
     void failuresAreReportedAndCounted();
+    void failureLines_data();
+    void failureLines();
     void folderPaths();
     void savedSettingsWithCommandLineWinning();
     void unreadableSavedSettingsAreNamedInOneLine();
@@ -188,19 +192,34 @@ void tst_ConverterCommand::badUsage()
              QStringList{QStringLiteral("a.csv")});
 }
 
-void tst_ConverterCommand::badUsageThroughTheProgram()
+void tst_ConverterCommand::missingOutputFolder_data()
 {
-    const QString bin = qEnvironmentVariable("OSTRAND_BIN_DIR");
-    if (bin.isEmpty())
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("no such folder") << QStringLiteral("/no/such/dir")
+                                    << QByteArray("ostrand-convert: /no/such/dir: No such file or directory\n");
+    QTest::newRow("a file") << QStringLiteral("a.csv") << QByteArray("ostrand-convert: a.csv: Not a directory\n");
+    QTest::newRow("below a file") << QStringLiteral("a.csv/out")
+                                  << QByteArray("ostrand-convert: a.csv/out: Not a directory\n");
+}
+
+// An output folder that cannot take documents is bad usage: one line naming it once with the system's reason,
+// status 2, and nothing is converted.
+void tst_ConverterCommand::missingOutputFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(QByteArray, message);
+    if (test::programPath(QStringLiteral("ostrand-convert")).isEmpty())
         QSKIP("OSTRAND_BIN_DIR is not set (CTest sets it)");
-    QProcess program;
-    program.start(bin + QStringLiteral("/ostrand-convert"),
-                  {QStringLiteral("--output-dir"), QStringLiteral("/no/such/dir"), QStringLiteral("a.csv")});
-    QVERIFY(program.waitForFinished(60000));
-    QCOMPARE(program.exitCode(), 2);
-    QCOMPARE(program.readAllStandardOutput(), QByteArray());
-    QCOMPARE(program.readAllStandardError(),
-             QByteArray("ostrand-convert: /no/such/dir: Folder does not exist. Please select another folder.\n"));
+    test::TempTree tree;
+    tree.writeFile(QStringLiteral("a.csv"), "a\n");
+    const test::ProgramRun run = test::runProgram(
+        QStringLiteral("ostrand-convert"), {QStringLiteral("--output-dir"), folder, QStringLiteral("a.csv")}, tree.root());
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.err, message);
+    QCOMPARE(QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("a.csv")});
 }
 
 void tst_ConverterCommand::helpAndVersion()
@@ -264,10 +283,10 @@ Other options:
 Streams:
   Standard output lists the path of each document written, one a line (unless
   a document goes there itself). Standard error has one line per failure,
-  "ostrand-convert: PATH: DESCRIPTION (WHERE, line N)", and, on a terminal, a
-  progress display (files done of all, current file, its share). The PATHs
-  after a failure are still converted; an earlier document is never replaced
-  by a failed write.
+  "ostrand-convert: PATH: REASON", naming the file the system's reason is
+  about, and, on a terminal, a progress display (files done of all, current
+  file, its share). The PATHs after a failure are still converted; an earlier
+  document is never replaced by a failed write.
 
 Exit status:
   0    every document was written
@@ -429,10 +448,66 @@ void tst_ConverterCommand::failuresAreReportedAndCounted()
                           QStringLiteral("\r\nin Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
                                          "Please email screenshot of this message to ") +
                           supportAddress() + QLatin1Char('\n')
-                    : QStringLiteral("ostrand-convert: %1: %2 (Vantrel2021/08/31.modCSV.ConvertVantrel, line 168)\n")
-                          .arg(page, description);
+                    : QStringLiteral("ostrand-convert: %1: It is the source file itself, which is never overwritten\n")
+                          .arg(page);
     QCOMPARE(outcome.err, expected);
     QCOMPARE(test::TempTree::readFile(page), QByteArray("keep\n"));
+}
+
+void tst_ConverterCommand::failureLines_data()
+{
+    QTest::addColumn<QString>("subject"); // what the run worked on
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
+    const QString source = QStringLiteral("in/a.csv");
+    QTest::newRow("a source that cannot be read")
+        << source << QStringLiteral("Cannot read in/a.csv: Permission denied") << source
+        << QStringLiteral("Permission denied");
+    QTest::newRow("a document that cannot be written: the document")
+        << source << QStringLiteral("Cannot write out/a.htm: No space left on device") << QStringLiteral("out/a.htm")
+        << QStringLiteral("No space left on device");
+    QTest::newRow("a path holding the separator")
+        << QStringLiteral("in/x: y.csv") << QStringLiteral("Cannot write out/x: y.htm: Read-only file system")
+        << QStringLiteral("out/x: y.htm") << QStringLiteral("Read-only file system");
+    QTest::newRow("not enough room")
+        << source
+        << QStringLiteral("Not enough disk space for out/a.htm: the document needs at least 126 bytes, and 0 are free")
+        << QStringLiteral("out/a.htm")
+        << QStringLiteral("Not enough disk space (the document needs at least 126 bytes, and 0 are free)");
+    QTest::newRow("the toolkit's words for a missing file")
+        << source << QStringLiteral("Cannot read in/a.csv: File not found") << source
+        << QStringLiteral("No such file or directory");
+    QTest::newRow("the toolkit's words for a folder")
+        << source << QStringLiteral("Cannot write out/a.htm: Filename refers to a directory")
+        << QStringLiteral("out/a.htm") << QStringLiteral("Is a directory");
+    QTest::newRow("the toolkit's words for a read-only document")
+        << source << QStringLiteral("Cannot write out/a.htm: Existing file out/a.htm is not writable")
+        << QStringLiteral("out/a.htm") << QStringLiteral("Permission denied");
+    QTest::newRow("a reason that merely starts like the toolkit's")
+        << source << QStringLiteral("Cannot write out/a.htm: Existing file out/b.htm is not writable")
+        << QStringLiteral("out/a.htm") << QStringLiteral("Existing file out/b.htm is not writable");
+    QTest::newRow("a folder that cannot be scanned")
+        << QStringLiteral("in") << QStringLiteral("Permission denied") << QStringLiteral("in")
+        << QStringLiteral("Permission denied");
+    QTest::newRow("a description that names no path")
+        << source << QStringLiteral("Division by zero") << source << QStringLiteral("Division by zero");
+    QTest::newRow("a prefix without a path")
+        << source << QStringLiteral("Cannot read : Permission denied") << source
+        << QStringLiteral("Cannot read : Permission denied");
+}
+
+// The window's failure descriptions as the converter's one line gives them: the path the reason is about, and
+// the reason in the system's words.
+void tst_ConverterCommand::failureLines()
+{
+    QFETCH(QString, subject);
+    QFETCH(QString, description);
+    QFETCH(QString, path);
+    QFETCH(QString, reason);
+    const ConverterLine line = ConverterLineFor(subject, description);
+    QCOMPARE(line.path, path);
+    QCOMPARE(line.reason, reason);
 }
 
 void tst_ConverterCommand::folderPaths()

@@ -9,7 +9,7 @@ bin_dir=$1
 out_dir=$2/documents_in_browser
 browser=$(command -v chromium || true)
 if [ -z "$browser" ]; then
-    echo "FAIL: chromium is missing (bash scripts/setup.sh installs it)" >&2
+    echo "FAIL: chromium is missing (bash scripts/setup.sh test installs it)" >&2
     exit 1
 fi
 # A home of its own: the browser writes its profile there.

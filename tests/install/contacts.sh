@@ -49,7 +49,7 @@ done
 grep -qxF "Upstream-Contact: $maintainer" "$build/package/copyright" || fail "copyright does not name $maintainer"
 grep -qF -- "-- $maintainer  " "$build/package/changelog" || fail "changelog does not name $maintainer"
 grep -qF "\"$maintainer\"" "$build/CPackConfig.cmake" || fail "the package's maintainer is not $maintainer"
-metainfo=$build/desktop/app.ostrand.Ostrand.metainfo.xml
+metainfo=$build/desktop/$(cached OSTRAND_APP_ID).metainfo.xml
 if [ -n "$homepage" ]; then
     grep -qF "<url type=\"homepage\">$homepage</url>" "$metainfo" || fail "the metainfo does not name $homepage"
     grep -qxF "Source: $homepage" "$build/package/copyright" || fail "copyright does not name $homepage"

@@ -199,8 +199,11 @@ Status AtomicSave::open(const QString& file, const Replaced& replaced)
     static const uid_t self = ::geteuid();
     static const gid_t selfGroup = ::getegid();
     if ((owner != uid_t(-1) && owner != self) || (group != gid_t(-1) && group != selfGroup)) {
-        if (::fchown(m_fd, owner, group) != 0 && errno == EPERM)
-            (void)::fchown(m_fd, uid_t(-1), group);
+        if (::fchown(m_fd, owner, group) != 0 && errno == EPERM) {
+            // Keeping the owner and group is a courtesy, not part of the save: when the system refuses the group
+            // too, the document keeps the program's own owner and group, which is an accepted outcome.
+            [[maybe_unused]] const int groupKept = ::fchown(m_fd, uid_t(-1), group);
+        }
     }
     if (replaced.mode >= 0 && ::fchmod(m_fd, mode_t(replaced.mode) & 0777) != 0) {
         const int error = errno;
