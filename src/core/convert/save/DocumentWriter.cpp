@@ -85,12 +85,16 @@ namespace {
 
 // Refuses what writeDocument refuses before it writes anything, or tells where the document goes. Only a file
 // that exists can be the source itself.
-Result<OutputTarget> checkPath(const QString& path, const QString& sourcePath)
+// `source` is the source's identity, looked at once for the writer.
+Result<OutputTarget> checkPath(const QString& path, const QString& sourcePath,
+                               std::optional<std::optional<FileIdentity>>& source)
 {
     if (path.isEmpty())
         return Failure{QStringLiteral("No output folder is chosen: the document has nowhere to go")};
     Result<OutputTarget> target = lookAtTarget(path);
-    if (target && target.value().exists && target.value().identity && target.value().identity == identityAt(sourcePath))
+    if (target && target.value().exists && target.value().identity && !source)
+        source = identityAt(sourcePath);
+    if (target && target.value().exists && target.value().identity && target.value().identity == *source)
         return cannotWrite(path, QStringLiteral("It is the source file itself, which is never overwritten"));
     if (target && target.value().folder)
         return cannotWrite(path, QStringLiteral("Filename refers to a directory"));
@@ -109,7 +113,8 @@ DocumentWriter::~DocumentWriter()
 DocumentWriter::DocumentWriter(DocumentWriter&& other) noexcept
     : m_save(std::move(other.m_save)), m_flushBehind(std::move(other.m_flushBehind)), m_path(std::move(other.m_path)),
       m_file(std::move(other.m_file)), m_sourcePath(std::move(other.m_sourcePath)),
-      m_lookedFile(std::move(other.m_lookedFile)), m_replaces(other.m_replaces), m_pending(std::move(other.m_pending)),
+      m_lookedFile(std::move(other.m_lookedFile)), m_sourceFile(std::move(other.m_sourceFile)),
+      m_replaces(other.m_replaces), m_pending(std::move(other.m_pending)),
       m_written(other.m_written), m_failure(std::move(other.m_failure)), m_stopped(other.m_stopped)
 {
     other.m_written = 0;
@@ -124,7 +129,8 @@ Status DocumentWriter::open(const QString& path, const QString& sourcePath)
 {
     m_path = path;
     m_sourcePath = sourcePath;
-    const Result<OutputTarget> target = checkPath(path, m_sourcePath);
+    m_sourceFile.reset();
+    const Result<OutputTarget> target = checkPath(path, m_sourcePath, m_sourceFile);
     if (!target)
         return Failure{target.error()};
     const OutputTarget& found = target.value();
@@ -244,7 +250,7 @@ Status DocumentWriter::placeChecked(const SliceBreak& pause, bool& stopped)
 {
     if (!isOpen())
         return m_failure.ok() ? cannotWrite(m_path, QStringLiteral("Nothing was written")) : m_failure;
-    const Result<OutputTarget> target = checkPath(m_path, m_sourcePath);
+    const Result<OutputTarget> target = checkPath(m_path, m_sourcePath, m_sourceFile);
     if (!target) {
         cancel();
         return Failure{target.error()};
@@ -297,6 +303,7 @@ Status DocumentWriter::moveTo(const QString& path, const QString& sourcePath, co
     m_file = moved.m_file;
     m_sourcePath = moved.m_sourcePath;
     m_lookedFile = moved.m_lookedFile;
+    m_sourceFile = moved.m_sourceFile;
     m_replaces = moved.m_replaces;
     if (!m_pending.isEmpty()) {
         if (!writeChunk(m_pending.constData(), m_pending.size(), pause))
