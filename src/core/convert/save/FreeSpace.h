@@ -11,4 +11,7 @@ namespace ostrand {
 // folder taken a few milliseconds earlier that found more than 256 MiB free is not taken again.
 std::optional<qint64> freeSpaceFor(const QString& path);
 
+// The bytes a new file in the folder may take, asked of the system each time (the platform's own call).
+std::optional<qint64> freeBytesIn(const QString& folder);
+
 } // namespace ostrand

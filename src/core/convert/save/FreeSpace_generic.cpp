@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/save/FreeSpace.h"
 
-#include <QFileInfo>
 #include <QStorageInfo>
 
 namespace ostrand {
 
-std::optional<qint64> freeSpaceFor(const QString& path)
+std::optional<qint64> freeBytesIn(const QString& folder)
 {
-    const QStorageInfo storage(QFileInfo(path).absolutePath());
+    const QStorageInfo storage(folder);
     if (!storage.isValid())
         return std::nullopt;
     return storage.bytesAvailable();

@@ -4,38 +4,19 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 
 namespace ostrand {
 
-std::optional<qint64> freeSpaceFor(const QString& path)
+std::optional<qint64> freeBytesIn(const QString& folder)
 {
-    // A run of many small documents asks about one folder again and again: while the last look found plenty of
-    // room, it stands for a few milliseconds. With little room every look is a new one.
-    struct LastLook
-    {
-        QString folder;
-        qint64 free = 0;
-        QElapsedTimer taken;
-    };
-    thread_local LastLook last;
-    constexpr qint64 kPlenty = 256 * 1024 * 1024;
-    constexpr qint64 kStandsForMs = 20;
-    const QString folder = QFileInfo(path).absolutePath();
-    if (last.taken.isValid() && last.free >= kPlenty && last.folder == folder && last.taken.elapsed() < kStandsForMs)
-        return last.free;
     struct statvfs info;
     if (::statvfs(QFile::encodeName(folder).constData(), &info) != 0)
         return std::nullopt;
     // Root may also take the blocks kept back for it.
     static const bool root = ::geteuid() == 0;
     const auto blocks = root ? info.f_bfree : info.f_bavail;
-    last.folder = folder;
-    last.free = qint64(blocks) * qint64(info.f_frsize);
-    last.taken.start();
-    return last.free;
+    return qint64(blocks) * qint64(info.f_frsize);
 }
 
 } // namespace ostrand
