@@ -7,7 +7,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(OSTRAND_ICO ${CMAKE_BINARY_DIR}/windows/ostrand.ico)
 set(icon_pngs)
 foreach(size 16 24 32 48 64 128 256)
-    list(APPEND icon_pngs ${CMAKE_SOURCE_DIR}/resources/icons/hicolor/${size}x${size}/apps/app.ostrand.Ostrand.png)
+    list(APPEND icon_pngs ${CMAKE_SOURCE_DIR}/resources/icons/hicolor/${size}x${size}/apps/ostrand.png)
 endforeach()
 add_custom_command(OUTPUT ${OSTRAND_ICO}
     COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/resources/tools/make_app_ico.py ${OSTRAND_ICO} ${icon_pngs}

@@ -9,6 +9,8 @@
 #   sanitize       run, plus clang and its sanitizer and libFuzzer runtimes (scripts/fuzz.sh; with test,
 #                  scripts/test.sh --sanitize and --clang)
 #   bench          test without the browser, plus what the benchmark uses (bench/run.sh)
+#   windows        test without the browser, plus the MinGW-w64 cross compilers, Wine and NSIS
+#                  (scripts/windows.sh, scripts/windows-qt.sh)
 #   bash scripts/setup.sh --list LAYER...   (the packages a layer adds, see below)
 # Idempotent: when every package is present it only checks and returns. An entry "a|b" is the first of those
 # packages this system offers (one that is installed already satisfies it), so one list serves Debian 12 and 13.
@@ -49,6 +51,12 @@ sanitize=(
 bench=(
     time                            # /usr/bin/time, the peak memory of each run
 )
+windows=(
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools   # the POSIX-threads cross compilers
+    wine wine64                     # the Windows programs and tests run under Wine
+    nsis                            # makensis, which CPack's installer generator drives
+    dpkg-dev                        # apt-get source for Debian's qtbase
+)
 
 # The lists a layer adds, and the layer it builds on.
 adds() {
@@ -59,15 +67,16 @@ adds() {
     check-package) echo check_package ;;
     sanitize) echo sanitize ;;
     bench) echo test bench ;;
+    windows) echo test windows ;;
     *)
-        echo "setup.sh: unknown layer '$1' (run, test, package, check-package, sanitize, bench)" >&2
+        echo "setup.sh: unknown layer '$1' (run, test, package, check-package, sanitize, bench, windows)" >&2
         exit 2
         ;;
     esac
 }
 builds_on() {
     case "$1" in
-    test | package | sanitize | bench) echo run ;;
+    test | package | sanitize | bench | windows) echo run ;;
     check-package) echo package ;;
     esac
 }

@@ -45,23 +45,9 @@ qt_options=(
     -DFEATURE_pdf=OFF
 )
 
-packages=(
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-    wine64 nsis icoutils dpkg-dev cmake ninja-build
-)
-
+# The cross compilers, Wine and NSIS, and what the window's check under Wine uses.
 install_packages() {
-    local missing=() p
-    for p in "${packages[@]}"; do
-        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$p")
-        fi
-    done
-    if [ ${#missing[@]} -gt 0 ]; then
-        echo "windows-qt: installing ${missing[*]}" >&2
-        DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
-    fi
+    bash "$here/scripts/setup.sh" windows >&2
 }
 
 # The compiler's version is part of the key: a Qt built by another compiler is another Qt.
@@ -130,6 +116,21 @@ if [ ! -f "$src/CMakeLists.txt" ]; then
     unpacked="$(find "$dir/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)"
     mv "$unpacked" "$src"
 fi
+
+# Debian's source leaves out Wintab's header (src/3rdparty/wintab: its licence forbids changes), which the Windows
+# platform plugin's Wintab tablet support includes: the plugin is built without it, so a pen acts as a mouse
+# there. Idempotent, and part of the source: no complete Qt is ever built without it.
+plugin="$src/src/plugins/platforms/windows"
+if [ ! -f "$src/src/3rdparty/wintab/wintab.h" ] && grep -q 'CONDITION QT_FEATURE_tabletevent$' "$plugin/CMakeLists.txt"; then
+    sed -i 's/CONDITION QT_FEATURE_tabletevent$/CONDITION QT_FEATURE_tabletevent AND EXISTS ${QtBase_SOURCE_DIR}\/src\/3rdparty\/wintab\/wintab.h/' \
+        "$plugin/CMakeLists.txt"
+    sed -i 's/^#if QT_CONFIG(tabletevent)/#if 0 \/\/ Wintab is not in this source: QT_CONFIG(tabletevent)/' "$plugin"/*.cpp "$plugin"/*.h
+fi
+# Qt 6.4's configuration leaves "dynamicgl" on with OpenGL off, and the plugin's window then reaches for OpenGL.
+sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(opengl) \&\& QT_CONFIG(dynamicgl)/' "$plugin/qwindowswindow.cpp"
+# With Direct2D off, QtGui has no DirectWrite font database, which the plugin would still offer: it keeps to the
+# other font databases.
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' "$plugin/qwindowsintegration.cpp"
 
 # The toolchain file goes with the cache, so the installed Qt never points back into a clone.
 cp "$toolchain" "$dir/mingw-w64-x86_64.cmake"

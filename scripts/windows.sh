@@ -41,26 +41,64 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DOSTRAND_WERROR="$werror" -DOSTRAND_BUILD_BENCH=OFF >/dev/null
 cmake --build "$dir" -j"$(nproc)"
 
-wine=(wine64)
+# Wine's launcher starts 64-bit programs with wine64; its server stays up between the tests' programs.
+wineserver -p 60
+
+# The same sources and options give the same documents on Windows as on Linux.
+compare_documents() {
+    # The Linux converter and the benchmark's workload maker, from the Linux build.
+    if [ ! -x build/bin/ostrand-convert ] || [ ! -x build/bin/make_workloads ]; then
+        bash scripts/build.sh --target ostrand-convert --target make_workloads >/dev/null
+    fi
+    local scale="${OSTRAND_WINDOWS_SCALE:-0.05}" out="$dir/compare" work="$dir/compare-work"
+    rm -rf "$out"
+    mkdir -p "$work"
+    build/bin/make_workloads --scale "$scale" --out "$work" --only csv100,utf16,longlines,nonascii,small >/dev/null
+    local -a rows=(
+        "samples|resources/beside/Samples|"
+        "csv100|$work/csv100.csv|"
+        "csv100, escaped and quoted|$work/csv100.csv|--escape-html --rfc4180"
+        "utf16|$work/utf16.csv|"
+        "longlines|$work/longlines.csv|--semicolon --border=0"
+        "nonascii|$work/nonascii.csv|--escape-html --rfc4180 --text-color=#1F2E3D"
+        "small|$work/small|"
+    )
+    local row name source options count=0 bytes
+    for row in "${rows[@]}"; do
+        IFS='|' read -r name source options <<<"$row"
+        mkdir -p "$out/$name/linux" "$out/$name/windows"
+        # shellcheck disable=SC2086 # the options are words
+        build/bin/ostrand-convert --quiet $options --output-dir="$out/$name/linux" "$source" >/dev/null
+        # shellcheck disable=SC2086
+        wine "$dir/bin/ostrand-convert.exe" --quiet $options --output-dir="$(winepath -w "$out/$name/windows")" \
+            "$(winepath -w "$source")" >/dev/null
+        diff -r "$out/$name/linux" "$out/$name/windows" >/dev/null || {
+            echo "windows: $name: the Windows converter's documents differ from the Linux converter's" >&2
+            exit 1
+        }
+        count=$((count + $(find "$out/$name/linux" -type f | wc -l)))
+    done
+    # Standard input to standard output: the document's CR LF line ends pass through untouched.
+    build/bin/ostrand-convert - <"$work/nonascii.csv" >"$out/stdin.linux.htm"
+    wine "$dir/bin/ostrand-convert.exe" - <"$work/nonascii.csv" >"$out/stdin.windows.htm"
+    cmp -s "$out/stdin.linux.htm" "$out/stdin.windows.htm" || {
+        echo "windows: standard input: the Windows converter's document differs from the Linux converter's" >&2
+        exit 1
+    }
+    bytes=$(du -sb "$out" | cut -f1)
+    echo "windows: the Windows converter's documents are byte for byte the Linux converter's" \
+         "($((count + 1)) documents, $((bytes / 2)) bytes each side; workloads at scale $scale)"
+    rm -rf "$out"
+}
+
 case "$mode" in
     --test)
         # The core and converter tests; the window's tests and those that need Linux alone (the fault library
         # preloaded into the programs, the end-to-end scripts) are not built for Windows.
         (cd "$dir" && ctest -L 'core|cli' --output-on-failure -j1)
-        # The Windows converter writes the same documents as the Linux one.
-        if [ ! -x build/bin/ostrand-convert ]; then
-            bash scripts/build.sh --target ostrand-convert
-        fi
-        out="$dir/compare"
-        rm -rf "$out"
-        mkdir -p "$out/linux" "$out/windows"
-        # Every option given, so that neither program's saved settings count.
-        options=(--comma --border=1 --text-color=#000000 --background-color=#FFFFFF)
-        build/bin/ostrand-convert "${options[@]}" --output-dir="$out/linux" resources/beside/Samples >/dev/null
-        "${wine[@]}" "$dir/bin/ostrand-convert.exe" "${options[@]}" --output-dir="$(winepath -w "$out/windows")" \
-            "$(winepath -w resources/beside/Samples)" >/dev/null
-        diff -r "$out/linux" "$out/windows"
-        echo "windows: the Windows converter's documents are byte for byte the Linux converter's ($(ls "$out/linux" | wc -l) documents)"
+        compare_documents
+        # The window under Wine on an X server of its own: it converts the samples.
+        bash tests/windows/window_under_wine.sh "$dir"
         ;;
     --package)
         (cd "$dir" && cpack -G "NSIS;ZIP" >/dev/null)
@@ -69,11 +107,11 @@ case "$mode" in
         test -f "$installer" && test -f "$dir/Ostrand-$version-win64.zip"
         # Silent install into a folder of Wine's drive C, the programs run from it, silent uninstall removes them.
         target='C:\Ostrand-check'
-        "${wine[@]}" "$installer" /S "/D=$target"
+        wine "$installer" /S "/D=$target"
         installed="$(winepath -u "$target")"
         test -f "$installed/ostrand.exe" && test -f "$installed/ostrand-convert.exe"
-        "${wine[@]}" "$installed/ostrand-convert.exe" --version
-        "${wine[@]}" "$installed/Uninstall.exe" /S
+        wine "$installed/ostrand-convert.exe" --version
+        wine "$installed/Uninstall.exe" /S
         for _ in $(seq 30); do
             [ -e "$installed/ostrand.exe" ] || break
             sleep 1

@@ -72,7 +72,7 @@ QByteArray tst_ConvertDocument::convert(const QByteArray& source, const QString&
     const QString path = tree.writeFile(QStringLiteral("in/s.csv"), source);
     const auto written = ConvertVantrel(host, path, delimiter);
     if (!written)
-        return "nothing written";
+        return "nothing written" + (host.reports.isEmpty() ? QByteArray() : ": " + host.reports.first().description.toUtf8());
     if (!host.reports.isEmpty())
         return "reported: " + host.reports.first().description.toUtf8();
     return test::TempTree::readFile(*written);
@@ -83,7 +83,7 @@ void tst_ConvertDocument::exampleDocument()
     test::TempTree tree;
     test::RecordingRunHost host;
     host.options.OutputMode = OutputMode::ChosenFolder;
-    host.options.OutputFolder = tree.makeFolder(QStringLiteral("out")) + QLatin1Char('/');
+    host.options.OutputFolder = tree.makeFolder(QStringLiteral("out")) + QDir::separator();
     const QString source = tree.writeFile(QStringLiteral("a.csv"), "a,b\r\nc,d\r\n");
 
     const auto written = ConvertVantrel(host, source, QStringLiteral(","));
@@ -218,7 +218,7 @@ void tst_ConvertDocument::outputName()
 {
     QFETCH(QString, source);
     QFETCH(QString, name);
-    QCOMPARE(OutputFileName(source), name);
+    QCOMPARE(OutputFileName(QDir::toNativeSeparators(source)), name);
 }
 
 void tst_ConvertDocument::outputPath_data()

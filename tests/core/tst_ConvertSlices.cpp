@@ -4,8 +4,14 @@
 // source.
 #include <QtTest>
 
+#include <algorithm>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
+#endif
 
 #include "core/convert/ConvertVantrel.h"
 #include "core/convert/decode/WholeText.h"
@@ -28,6 +34,62 @@ namespace {
 
 const QByteArray kHeader = "<html><title></title><body><table width='100%' style='color:#000000' border='1' "
                            "bgcolor='#FFFFFF'><tbody>\r\n";
+
+// A file's modification time as it was made, set again later moved on by a second or by the finest step the
+// system keeps (a nanosecond on Linux, 100 ns on Windows), so that a rewrite keeps its size and nearly its time.
+class MadeTime
+{
+public:
+    explicit MadeTime(const QString& path) : m_path(path)
+    {
+#ifdef Q_OS_WIN
+        const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr);
+        m_known = file != INVALID_HANDLE_VALUE && GetFileTime(file, nullptr, &m_access, &m_write);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+#else
+        m_known = ::stat(QFile::encodeName(path).constData(), &m_made) == 0;
+#endif
+    }
+    bool known() const { return m_known; }
+
+    bool setMovedOn(bool wholeSecond) const
+    {
+#ifdef Q_OS_WIN
+        ULARGE_INTEGER ticks{{m_write.dwLowDateTime, m_write.dwHighDateTime}};
+        ticks.QuadPart += wholeSecond ? 10'000'000 : 1;
+        const FILETIME write{ticks.LowPart, ticks.HighPart};
+        const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(m_path.utf16()), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr);
+        const bool set = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, &m_access, &write);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        return set;
+#else
+        struct timespec times[2] = {m_made.st_atim, m_made.st_mtim};
+        if (wholeSecond)
+            ++times[1].tv_sec;
+        else if (times[1].tv_nsec < 999999999)
+            ++times[1].tv_nsec;
+        else
+            --times[1].tv_nsec;
+        return ::utimensat(AT_FDCWD, QFile::encodeName(m_path).constData(), times, 0) == 0;
+#endif
+    }
+
+private:
+    QString m_path;
+    bool m_known = false;
+#ifdef Q_OS_WIN
+    FILETIME m_access{};
+    FILETIME m_write{};
+#else
+    struct stat m_made{};
+#endif
+};
 
 class FlagsHost : public test::RecordingRunHost
 {
@@ -377,7 +439,12 @@ void tst_ConvertSlices::slicesOfEveryEncoding()
             QVERIFY(written.has_value());
             QVERIFY2(test::TempTree::readFile(*written) == expected,
                      flagsName(flags) + " slices of " + QByteArray::number(slice));
-            QCOMPARE(host.progressValues, progress);
+            // Progress is told at the first line, then every few milliseconds of work: how often depends on the
+            // machine's speed, where it starts and ends does not.
+            QVERIFY(!host.progressValues.isEmpty());
+            QCOMPARE(host.progressValues.first(), progress.first());
+            QCOMPARE(host.progressValues.last(), progress.last());
+            QVERIFY(std::is_sorted(host.progressValues.cbegin(), host.progressValues.cend()));
         }
     }
 }
@@ -414,7 +481,7 @@ void tst_ConvertSlices::optionsChangedDuringTheConversion()
     const std::optional<QString> written = ConvertVantrel(host, path, QStringLiteral(","));
 
     QCOMPARE(host.reports.size(), 0);
-    QCOMPARE(written.value_or(QString()), second + QStringLiteral("/s.htm"));
+    QCOMPARE(written.value_or(QString()), QDir::toNativeSeparators(second + QStringLiteral("/s.htm")));
     QVERIFY(test::TempTree::readFile(*written) == wholeDocument(source, ",", host.flags));
     if (!firstFolder.isEmpty())
         QCOMPARE(QDir(firstFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
@@ -444,8 +511,8 @@ void tst_ConvertSlices::sourceChangedBetweenThePasses()
     for (int i = 0; i < 100000; ++i)
         source += "a,b,c\r\n";
     const QString path = tree.writeFile(QStringLiteral("in/s.csv"), source);
-    struct stat made;
-    QCOMPARE(::stat(QFile::encodeName(path).constData(), &made), 0);
+    const MadeTime made(path);
+    QVERIFY(made.known());
     const QString out = tree.makeFolder(QStringLiteral("out"));
     tree.writeFile(QStringLiteral("out/s.htm"), "earlier");
     setStreamSliceBytesForTests(4096);
@@ -468,14 +535,7 @@ void tst_ConvertSlices::sourceChangedBetweenThePasses()
             QVERIFY(file.seek(source.size() - 3));
             file.write("Z");
             file.close();
-            struct timespec times[2] = {made.st_atim, made.st_mtim};
-            if (change == QLatin1String("second"))
-                ++times[1].tv_sec;
-            else if (times[1].tv_nsec < 999999999)
-                ++times[1].tv_nsec;
-            else
-                --times[1].tv_nsec;
-            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+            QVERIFY(made.setMovedOn(change == QLatin1String("second")));
         } else {
             QVERIFY(file.seek(source.size() - 3));
             file.write("Z");

@@ -49,7 +49,8 @@ void tst_WindowsPlatform::realAttributes_data()
     QTest::newRow("file") << false << int(FILE_ATTRIBUTE_ARCHIVE) << Attribute::Archive;
     QTest::newRow("hidden file") << false << int(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN)
                                  << (Attribute::Archive | Attribute::Hidden);
-    QTest::newRow("read-only file") << false << int(FILE_ATTRIBUTE_READONLY) << Attribute::ReadOnly;
+    QTest::newRow("read-only file") << false << int(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE)
+                                    << (Attribute::ReadOnly | Attribute::Archive);
     QTest::newRow("folder") << true << 0 << Attribute::Folder;
     QTest::newRow("hidden system folder") << true << int(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)
                                           << (Attribute::Folder | Attribute::Hidden | Attribute::System);

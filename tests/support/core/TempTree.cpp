@@ -13,9 +13,14 @@ namespace ostrand::test {
 
 TempTree::TempTree() = default;
 
+QString TempTree::root() const
+{
+    return QDir::toNativeSeparators(m_dir.path());
+}
+
 QString TempTree::path(const QString& relative) const
 {
-    return m_dir.path() + QLatin1Char('/') + relative;
+    return QDir::toNativeSeparators(m_dir.path() + QLatin1Char('/') + relative);
 }
 
 QString TempTree::writeFile(const QString& relative, const QByteArray& bytes) const

@@ -14,9 +14,10 @@ class TempTree
 public:
     TempTree();
     bool isValid() const { return m_dir.isValid(); }
-    // The tree's root, without a trailing separator.
-    QString root() const { return m_dir.path(); }
-    // root + "/" + relative
+    // The tree's root, without a trailing separator, in the system's own separators ("\\" on Windows), as the
+    // program's paths are.
+    QString root() const;
+    // root + "/" + relative, in the system's separators
     QString path(const QString& relative) const;
     // Writes a file (creating its folders) and returns its full path.
     QString writeFile(const QString& relative, const QByteArray& bytes) const;

@@ -2,6 +2,7 @@
 #include "core/convert/source/SourceFile.h"
 
 #include <cerrno>
+#include <optional>
 #include <utility>
 
 #include <io.h>
@@ -20,18 +21,36 @@ namespace {
 // checks, and nobody is kept from their work.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// The last write time, in the seconds and nanoseconds that the checks compare.
-void takeWriteTime(const BY_HANDLE_FILE_INFORMATION& information, qint64& seconds, qint64& nanoseconds)
+// What the checks compare: the size, and the last write time in seconds and nanoseconds. GetFileSizeEx and
+// GetFileTime ask for no more than that, so they also answer for a handle the system knows no name for (Wine's
+// handle on a Unix file given as standard input), where GetFileInformationByHandle does not.
+struct SizeAndTime
 {
-    const quint64 ticks =
-        (quint64(information.ftLastWriteTime.dwHighDateTime) << 32) | quint64(information.ftLastWriteTime.dwLowDateTime);
-    seconds = qint64(ticks / 10000000u);
-    nanoseconds = qint64(ticks % 10000000u) * 100;
+    qint64 size = 0;
+    qint64 seconds = 0;
+    qint64 nanoseconds = 0;
+};
+
+std::optional<SizeAndTime> sizeAndTimeOf(HANDLE handle)
+{
+    LARGE_INTEGER size = {};
+    FILETIME written = {};
+    if (!::GetFileSizeEx(handle, &size) || !::GetFileTime(handle, nullptr, nullptr, &written))
+        return std::nullopt;
+    const quint64 ticks = (quint64(written.dwHighDateTime) << 32) | quint64(written.dwLowDateTime);
+    return SizeAndTime{size.QuadPart, qint64(ticks / 10000000u), qint64(ticks % 10000000u) * 100};
 }
 
-qint64 sizeOf(const BY_HANDLE_FILE_INFORMATION& information)
+// Takes the source's size (from START on) and time, or says why they cannot be had.
+std::optional<QString> takeSizeAndTime(HANDLE handle, qint64 start, qint64& size, qint64& seconds, qint64& nanoseconds)
 {
-    return qint64((quint64(information.nFileSizeHigh) << 32) | quint64(information.nFileSizeLow));
+    const auto now = sizeAndTimeOf(handle);
+    if (!now)
+        return windowsErrorText(::GetLastError());
+    size = qMax<qint64>(now->size - start, 0);
+    seconds = now->seconds;
+    nanoseconds = now->nanoseconds;
+    return std::nullopt;
 }
 
 // A file in the temporary folder for the bytes of a stream, removed by the system as it is closed, even when the
@@ -83,8 +102,8 @@ Status SourceFile::open(const QString& path, const SliceBreak&)
     // Devices, consoles and pipes could block a read or never end.
     if (::GetFileType(handle) != FILE_TYPE_DISK)
         return Failure{readFailure(path, QStringLiteral("It is not a regular file"))};
-    m_size = sizeOf(*information);
-    takeWriteTime(*information, m_mtimeSeconds, m_mtimeNanoseconds);
+    if (const auto failed = takeSizeAndTime(handle, 0, m_size, m_mtimeSeconds, m_mtimeNanoseconds))
+        return Failure{readFailure(path, *failed)};
     return Status::success();
 }
 
@@ -107,11 +126,8 @@ Status SourceFile::openStream(int fd, const QString& name, const SliceBreak& pau
         m_fd = descriptorOwning(own, true);
         if (m_fd < 0)
             return Failure{readFailure(name, systemErrorText(EMFILE))};
-        const auto information = informationOf(own);
-        if (!information)
-            return Failure{readFailure(name, windowsErrorText(::GetLastError()))};
-        m_size = qMax<qint64>(sizeOf(*information) - m_start, 0);
-        takeWriteTime(*information, m_mtimeSeconds, m_mtimeNanoseconds);
+        if (const auto failed = takeSizeAndTime(own, m_start, m_size, m_mtimeSeconds, m_mtimeNanoseconds))
+            return Failure{readFailure(name, *failed)};
         return Status::success();
     }
     // A pipe or a console can be read once only: its bytes are kept in a file of their own, which the system
@@ -143,12 +159,11 @@ Status SourceFile::openStream(int fd, const QString& name, const SliceBreak& pau
         if (!offerBreak(pause))
             return Failure{QString()};
     }
-    const auto information = informationOf(kept);
-    if (!information)
-        return Failure{readFailure(name, windowsErrorText(::GetLastError()))};
-    takeWriteTime(*information, m_mtimeSeconds, m_mtimeNanoseconds);
+    if (const auto failed = takeSizeAndTime(kept, 0, m_size, m_mtimeSeconds, m_mtimeNanoseconds))
+        return Failure{readFailure(name, *failed)};
     return Status::success();
 }
+
 
 Status SourceFile::read(qint64 offset, char* into, qsizetype size)
 {
@@ -194,13 +209,9 @@ Status SourceFile::checkUnchanged()
     const HANDLE handle = handleOf(m_fd);
     char more = 0;
     const qint64 extra = std::exchange(m_endSeen, false) ? 0 : readAt(handle, &more, 1, m_start + m_size);
-    const auto now = informationOf(handle);
-    qint64 seconds = 0;
-    qint64 nanoseconds = 0;
-    if (now)
-        takeWriteTime(*now, seconds, nanoseconds);
-    if (extra != 0 || !now || sizeOf(*now) != m_start + m_size || seconds != m_mtimeSeconds ||
-        nanoseconds != m_mtimeNanoseconds)
+    const auto now = sizeAndTimeOf(handle);
+    if (extra != 0 || !now || now->size != m_start + m_size || now->seconds != m_mtimeSeconds ||
+        now->nanoseconds != m_mtimeNanoseconds)
         return Failure{readFailure(m_path, changedReason())};
     return Status::success();
 }
