@@ -102,15 +102,16 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME ostrand.exe)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 # "Open with" for CSV files: the program is registered as an application that opens them, beside whatever
-# program the user has chosen for them.
+# program the user has chosen for them. (CPack reads these texts once more as quoted CMake
+# strings: backslashes and double quotes are escaped.)
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [=[
-  WriteRegStr SHCTX "Software\Classes\Applications\ostrand.exe\shell\open\command" "" '"$INSTDIR\ostrand.exe" "%1"'
-  WriteRegStr SHCTX "Software\Classes\Applications\ostrand.exe" "FriendlyAppName" "Ostrand"
-  WriteRegStr SHCTX "Software\Classes\Applications\ostrand.exe\SupportedTypes" ".csv" ""
-  WriteRegStr SHCTX "Software\Classes\.csv\OpenWithList\ostrand.exe" "" ""
+  WriteRegStr SHCTX 'Software\\Classes\\Applications\\ostrand.exe\\shell\\open\\command' '' `\"$INSTDIR\\ostrand.exe\" \"%1\"`
+  WriteRegStr SHCTX 'Software\\Classes\\Applications\\ostrand.exe' 'FriendlyAppName' 'Ostrand'
+  WriteRegStr SHCTX 'Software\\Classes\\Applications\\ostrand.exe\\SupportedTypes' '.csv' ''
+  WriteRegStr SHCTX 'Software\\Classes\\.csv\\OpenWithList\\ostrand.exe' '' ''
 ]=])
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
-  DeleteRegKey SHCTX "Software\Classes\Applications\ostrand.exe"
-  DeleteRegKey SHCTX "Software\Classes\.csv\OpenWithList\ostrand.exe"
+  DeleteRegKey SHCTX 'Software\\Classes\\Applications\\ostrand.exe'
+  DeleteRegKey SHCTX 'Software\\Classes\\.csv\\OpenWithList\\ostrand.exe'
 ]=])
 include(CPack)

@@ -54,6 +54,7 @@ bench=(
 windows=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools   # the POSIX-threads cross compilers
     wine wine64                     # the Windows programs and tests run under Wine
+    wine32:i386                     # the installer, a 32-bit program (NSIS's)
     nsis                            # makensis, which CPack's installer generator drives
     dpkg-dev                        # apt-get source for Debian's qtbase
 )
@@ -151,6 +152,12 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
+# A package of another architecture (name:arch) needs that architecture known to dpkg before apt's update.
+for entry in "${missing[@]}"; do
+    if [[ "$entry" == *:* ]] && ! { dpkg --print-architecture; dpkg --print-foreign-architectures; } | grep -qx "${entry#*:}"; then
+        "${sudo[@]}" dpkg --add-architecture "${entry#*:}"
+    fi
+done
 "${sudo[@]}" apt-get update -q
 # Each alternative becomes the first name this system's archive offers (known only after the update).
 install=()

@@ -28,7 +28,11 @@ export WINEPREFIX="$PWD/$dir/wine"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$dir"
-if [ ! -d "$WINEPREFIX" ]; then
+# The installer is a 32-bit program (NSIS's), which needs the 32-bit half of Wine in the prefix: a prefix made
+# before wine32 was installed is made again.
+if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
 fi
 
@@ -42,7 +46,7 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$dir" -j"$(nproc)"
 
 # Wine's launcher starts 64-bit programs with wine64; its server stays up between the tests' programs.
-wineserver -p 60
+wineserver -p 60 2>/dev/null || true   # (one may be up already)
 
 # The same sources and options give the same documents on Windows as on Linux.
 compare_documents() {
@@ -112,14 +116,33 @@ case "$mode" in
         target='C:\Ostrand-check'
         wine "$installer" /S "/D=$target"
         installed="$(winepath -u "$target")"
-        test -f "$installed/ostrand.exe" && test -f "$installed/ostrand-convert.exe"
-        wine "$installed/ostrand-convert.exe" --version
+        for program in ostrand.exe ostrand-convert.exe Uninstall.exe Samples/"Comma - prices.csv"; do
+            [ -e "$installed/$program" ] || { echo "windows: the installer did not install $program" >&2; exit 1; }
+        done
+        shortcut() { find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Ostrand.lnk' | grep -q .; }
+        shortcut || { echo "windows: the installer made no Start menu entry" >&2; exit 1; }
+        # The installed converter converts where it was installed, beside its DLLs.
+        wine "$installed/ostrand-convert.exe" --version >/dev/null
+        printf 'a,b\r\n' | wine "$installed/ostrand-convert.exe" - | cmp -s - <(printf 'a,b\r\n' | build/bin/ostrand-convert -) || {
+            echo "windows: the installed converter's document differs from the Linux converter's" >&2
+            exit 1
+        }
+        wine reg query 'HKLM\Software\Classes\Applications\ostrand.exe\shell\open\command' >/dev/null 2>&1 ||
+            wine reg query 'HKCU\Software\Classes\Applications\ostrand.exe\shell\open\command' >/dev/null 2>&1 || {
+            echo "windows: the installer registered no \"Open with\" entry for .csv files" >&2
+            exit 1
+        }
+        # The uninstaller copies itself away and runs from there: wait for it to finish.
         wine "$installed/Uninstall.exe" /S
-        for _ in $(seq 30); do
+        for _ in $(seq 60); do
             [ -e "$installed/ostrand.exe" ] || break
             sleep 1
         done
-        test ! -e "$installed/ostrand.exe"
-        echo "windows: $installer installs and uninstalls silently under Wine"
+        if [ -e "$installed/ostrand.exe" ] || [ -e "$installed/ostrand-convert.exe" ] || shortcut; then
+            echo "windows: the uninstaller left the programs in $installed" >&2
+            exit 1
+        fi
+        echo "windows: $installer installs (the programs, their DLLs, the samples, a Start menu entry, \"Open with\") and uninstalls" \
+             "silently under Wine"
         ;;
 esac
