@@ -3,13 +3,15 @@
 # Builds Ostrand for Windows x64 on Debian, with MinGW-w64 and a Qt built from Debian's own qtbase source
 # (scripts/windows-qt.sh builds it once per machine into /var/cache/ostrand and reuses it):
 #   bash scripts/windows.sh             both programs and the tests, into build-windows/
-#   bash scripts/windows.sh --test      the same, then the core and converter tests under Wine, and the samples
-#                                       converted by the Windows converter compared byte for byte with the Linux
-#                                       converter's documents
+#   bash scripts/windows.sh --test      the same, then the core and converter tests under Wine; the benchmark's
+#                                       workloads (scale OSTRAND_WINDOWS_SCALE, default 0.05), the samples and
+#                                       standard input converted by both converters and compared byte for byte;
+#                                       and the window under Wine converting the six samples
 #   bash scripts/windows.sh --package   the same as the first, then the installer and a zip of the same files:
 #                                       build-windows/Ostrand-<version>-win64.exe and .zip, the installer
 #                                       checked under Wine (silent install, the programs run, silent uninstall)
-# Installs the Debian packages it needs (as root).
+# Installs the Debian packages it needs (as root). Wine's launcher starts the 64-bit programs with wine64; no Wine
+# server is started by hand (one started with -p made the first program that ended wait a minute).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode="${1:-}"
@@ -21,6 +23,7 @@ case "$mode" in
         ;;
 esac
 
+bash scripts/setup.sh windows
 qt_prefix="$(bash scripts/windows-qt.sh)"
 dir=build-windows
 # Wine keeps its Windows (registry, user folders) inside the build folder: nothing of the user's own is touched.
@@ -44,9 +47,6 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DOSTRAND_WERROR="$werror" -DOSTRAND_BUILD_BENCH=OFF >/dev/null
 cmake --build "$dir" -j"$(nproc)"
-
-# Wine's launcher starts 64-bit programs with wine64. (A server started by hand with -p makes the first program
-# that ends wait a minute: Wine starts its own.)
 
 # The same sources and options give the same documents on Windows as on Linux.
 compare_documents() {
@@ -111,7 +111,9 @@ case "$mode" in
         (cd "$dir" && cpack -G "NSIS;ZIP" >/dev/null)
         version="$(sed -n 's/^project(Ostrand VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
         installer="$dir/Ostrand-$version-win64.exe"
-        test -f "$installer" && test -f "$dir/Ostrand-$version-win64.zip"
+        for made in "$installer" "$dir/Ostrand-$version-win64.zip"; do
+            [ -f "$made" ] || { echo "windows: CPack made no $made" >&2; exit 1; }
+        done
         # Silent install into a folder of Wine's drive C, the programs run from it, silent uninstall removes them.
         target='C:\Ostrand-check'
         wine "$installer" /S "/D=$target"
