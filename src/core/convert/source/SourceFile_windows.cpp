@@ -164,7 +164,6 @@ Status SourceFile::openStream(int fd, const QString& name, const SliceBreak& pau
     return Status::success();
 }
 
-
 Status SourceFile::read(qint64 offset, char* into, qsizetype size)
 {
     const HANDLE handle = handleOf(m_fd);
