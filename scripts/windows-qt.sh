@@ -50,13 +50,18 @@ install_packages() {
     bash "$here/scripts/setup.sh" windows >&2
 }
 
-# The compiler's version is part of the key: a Qt built by another compiler is another Qt.
-compiler_version="$(x86_64-w64-mingw32-g++-posix -dumpfullversion 2>/dev/null || echo none)"
-key="$( { echo "$host_qt_version"; echo "$compiler_version"; printf '%s\n' "${qt_options[@]}"; cat "$toolchain"; } \
-        | sha256sum | cut -c1-12)"
-dir="$cache_root/qt-$qt_upstream-mingw-$key"
-prefix="$dir/prefix"
-complete="$prefix/.complete"
+# Sets dir, prefix and complete from the key. The compiler's version is part of it: a Qt built by another
+# compiler is another Qt.
+locate() {
+    local compiler_version key
+    compiler_version="$(x86_64-w64-mingw32-g++-posix -dumpfullversion 2>/dev/null || echo none)"
+    key="$( { echo "$host_qt_version"; echo "$compiler_version"; printf '%s\n' "${qt_options[@]}"; cat "$toolchain"; } \
+            | sha256sum | cut -c1-12)"
+    dir="$cache_root/qt-$qt_upstream-mingw-$key"
+    prefix="$dir/prefix"
+    complete="$prefix/.complete"
+}
+locate
 
 case "$mode" in
     --prefix)
@@ -87,13 +92,8 @@ if [ -f "$complete" ]; then
 fi
 
 install_packages
-compiler_version="$(x86_64-w64-mingw32-g++-posix -dumpfullversion)"
 # The key may have been computed before the compiler was installed.
-key="$( { echo "$host_qt_version"; echo "$compiler_version"; printf '%s\n' "${qt_options[@]}"; cat "$toolchain"; } \
-        | sha256sum | cut -c1-12)"
-dir="$cache_root/qt-$qt_upstream-mingw-$key"
-prefix="$dir/prefix"
-complete="$prefix/.complete"
+locate
 mkdir -p "$dir"
 
 # The source: Debian's qt6-base of the host's version, from a deb-src entry for the archive already in use.
