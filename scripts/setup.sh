@@ -12,6 +12,7 @@
 #   windows        test without the browser, plus the MinGW-w64 cross compilers, Wine and NSIS
 #                  (scripts/windows.sh, scripts/windows-qt.sh)
 #   bash scripts/setup.sh --list LAYER...   (the packages a layer adds, see below)
+#   bash scripts/setup.sh --update          (only apt-get update, tried again on a failed index, see below)
 # Idempotent: when every package is present it only checks and returns. An entry "a|b" is the first of those
 # packages this system offers (one that is installed already satisfies it), so one list serves Debian 12 and 13.
 set -euo pipefail
@@ -90,7 +91,7 @@ expand() {
 }
 
 for layer in "$@"; do
-    [ "$layer" = --list ] || adds "$layer" >/dev/null
+    [ "$layer" = --list ] || [ "$layer" = --update ] || adds "$layer" >/dev/null
 done
 
 # `setup.sh --list LAYER...` prints the packages the layers add themselves (every alternative), one a line, and
@@ -104,6 +105,34 @@ if [ "${1:-}" = --list ]; then
             unset -n entries
         done
     done
+    exit 0
+fi
+
+# Brings apt's package lists up to date. One index that fails to download (a mirror in the middle of a sync) makes
+# apt-get update fail though every package wanted may still be installable: the update is tried a few times, then
+# the setup goes on with the lists there are and a one-line warning; only a failed install stops it, in apt's own
+# words.
+update_lists() {
+    local attempt
+    for attempt in 1 2 3; do
+        if "${sudo[@]}" apt-get update -q; then
+            return 0
+        fi
+        [ "$attempt" = 3 ] || sleep $((attempt * 5))
+    done
+    echo "setup.sh: warning: apt-get update failed 3 times; going on with the package lists this machine has" >&2
+}
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+
+# `setup.sh --update` only brings the package lists up to date, as the install below does (for scripts that add an
+# apt source of their own).
+if [ "${1:-}" = --update ]; then
+    update_lists
     exit 0
 fi
 
@@ -147,18 +176,13 @@ if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi
 
-sudo=()
-if [ "$(id -u)" -ne 0 ]; then
-    sudo=(sudo)
-fi
-export DEBIAN_FRONTEND=noninteractive
 # A package of another architecture (name:arch) needs that architecture known to dpkg before apt's update.
 for entry in "${missing[@]}"; do
     if [[ "$entry" == *:* ]] && ! { dpkg --print-architecture; dpkg --print-foreign-architectures; } | grep -qx "${entry#*:}"; then
         "${sudo[@]}" dpkg --add-architecture "${entry#*:}"
     fi
 done
-"${sudo[@]}" apt-get update -q
+update_lists
 # Each alternative becomes the first name this system's archive offers (known only after the update).
 install=()
 for entry in "${missing[@]}"; do

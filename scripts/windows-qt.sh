@@ -107,7 +107,7 @@ if [ ! -f "$src/CMakeLists.txt" ]; then
         fi
         sed -n '/^Types: deb$/,/^$/p' "$list" | sed 's/^Types: deb$/Types: deb-src/' \
             >/etc/apt/sources.list.d/ostrand-deb-src.sources
-        DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
+        bash "$here/scripts/setup.sh" --update >&2
     fi
     rm -rf "$dir/src"
     mkdir -p "$dir/src"
