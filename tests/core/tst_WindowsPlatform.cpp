@@ -122,12 +122,13 @@ void tst_WindowsPlatform::placeReplacesOrTakesAFreeName()
     const QString file = QDir::toNativeSeparators(tree.path(u"doc.htm"_qs));
     if (existsBefore)
         tree.writeFile(u"doc.htm"_qs, "old");
+    const std::optional<FileIdentity> replacing = identityAt(file);
     AtomicSave save;
-    QVERIFY(save.open(file, {}).ok());
+    QVERIFY(save.open(file).ok());
     QVERIFY(save.write("new", 3).ok());
     if (appears)
         tree.writeFile(u"doc.htm"_qs, "theirs");
-    QCOMPARE(save.place(existsBefore).ok(), placed);
+    QCOMPARE(save.place(replacing).ok(), placed);
     QCOMPARE(TempTree::readFile(file), expected);
     // No temporary file is left, placed or not.
     QCOMPARE(QDir(tree.root()).entryList(QDir::Files | QDir::Hidden), QStringList{u"doc.htm"_qs});

@@ -16,7 +16,8 @@
 //   OSTRAND_FAULT_SYNC_HOLD=MS    every fsync, fdatasync or syncfs of a regular file waits MS milliseconds first,
 //                                 as a slow disk does: a sync on a worker thread is then still running for sure
 //   OSTRAND_FAULT_AT=read:N       once N bytes have been read from regular files (or write:N, written to
-//   OSTRAND_FAULT_RUN=COMMAND     them), COMMAND runs once through /bin/sh; $OSTRAND_FAULT_PID is this program
+//   OSTRAND_FAULT_RUN=COMMAND     them; or tmplink:N, once N files have been linked in under a name ending ".tmp"),
+//                                 COMMAND runs once through /bin/sh; $OSTRAND_FAULT_PID is this program
 //   OSTRAND_FAULT_FREE=N          statvfs tells every file system has N bytes free
 //   OSTRAND_FAULT_TMPFILE=refuse  opening an unnamed file (O_TMPFILE) fails with EOPNOTSUPP, as on a file system
 //                                 that has none
@@ -24,6 +25,10 @@
 //                                 a security module may refuse it
 //   OSTRAND_FAULT_APPEAR=TEXT     right before a file is linked in under a name ending ".htm" that is free, a file
 //                                 holding TEXT appears there (another program was quicker)
+//   OSTRAND_FAULT_CLOCK_AHEAD=S   the clock (time) reads S seconds ahead: every file looks S seconds older
+//   OSTRAND_FAULT_LOCKS=none      file locks (flock, and fcntl's POSIX and open-file locks) do nothing and every file
+//                                 reads as unlocked, as on a file system whose locks do not reach the other machines
+//                                 that write there
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
@@ -32,7 +37,10 @@
 #include <cstring>
 #include <string>
 
+#include <ctime>
+
 #include <dlfcn.h>
+#include <sys/file.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -165,6 +173,7 @@ void holdSync(int fd)
 
 std::atomic<long long> g_read{0};
 std::atomic<long long> g_written{0};
+std::atomic<long long> g_temporaryLinks{0};
 std::atomic<bool> g_ran{false};
 
 // Runs the command once when the count of its kind has passed the mark.
@@ -218,6 +227,37 @@ bool syncFails(int fd)
     const char* size = std::getenv("OSTRAND_FAULT_SYNC_SIZE");
     struct stat info;
     return !size || (fstat(fd, &info) == 0 && info.st_size == std::atoll(size));
+}
+
+bool locksDoNothing()
+{
+    const char* locks = std::getenv("OSTRAND_FAULT_LOCKS");
+    return locks && std::strcmp(locks, "none") == 0;
+}
+
+// fcntl, whose locks do nothing while OSTRAND_FAULT_LOCKS says so; any other command goes through.
+int lockedFcntl(const char* name, int fd, int command, void* argument)
+{
+    using FcntlCall = int (*)(int, int, ...);
+    static const FcntlCall realFcntl = next<FcntlCall>("fcntl");
+    static const FcntlCall realFcntl64 = next<FcntlCall>("fcntl64");
+    const FcntlCall real = std::strcmp(name, "fcntl64") == 0 && realFcntl64 ? realFcntl64 : realFcntl;
+    if (locksDoNothing()) {
+        switch (command) {
+        case F_GETLK:
+        case F_OFD_GETLK:
+            static_cast<struct flock*>(argument)->l_type = F_UNLCK;
+            return 0;
+        case F_SETLK:
+        case F_SETLKW:
+        case F_OFD_SETLK:
+        case F_OFD_SETLKW:
+            return 0;
+        default:
+            break;
+        }
+    }
+    return real(fd, command, argument);
 }
 
 } // namespace
@@ -352,6 +392,8 @@ int linkat(int fromFolder, const char* from, int toFolder, const char* to, int f
     const int result = real(fromFolder, from, toFolder, to, flags);
     if (result == 0)
         logPlaced(to, synced);
+    if (result == 0 && std::getenv("OSTRAND_FAULT_AT") && endsWith(to, ".tmp"))
+        maybeRun("tmplink", ++g_temporaryLinks);
     return result;
 }
 
@@ -377,6 +419,42 @@ int fsetxattr(int fd, const char* name, const void* value, size_t size, int flag
         return -1;
     }
     return real(fd, name, value, size, flags);
+}
+
+time_t time(time_t* at)
+{
+    using TimeCall = time_t (*)(time_t*);
+    static const TimeCall real = next<TimeCall>("time");
+    const char* ahead = std::getenv("OSTRAND_FAULT_CLOCK_AHEAD");
+    const time_t now = real(nullptr) + (ahead ? static_cast<time_t>(std::atoll(ahead)) : 0);
+    if (at)
+        *at = now;
+    return now;
+}
+
+int flock(int fd, int operation)
+{
+    using FlockCall = int (*)(int, int);
+    static const FlockCall real = next<FlockCall>("flock");
+    return locksDoNothing() ? 0 : real(fd, operation);
+}
+
+int fcntl(int fd, int command, ...)
+{
+    va_list arguments;
+    va_start(arguments, command);
+    void* argument = va_arg(arguments, void*);
+    va_end(arguments);
+    return lockedFcntl("fcntl", fd, command, argument);
+}
+
+int fcntl64(int fd, int command, ...)
+{
+    va_list arguments;
+    va_start(arguments, command);
+    void* argument = va_arg(arguments, void*);
+    va_end(arguments);
+    return lockedFcntl("fcntl64", fd, command, argument);
 }
 
 int open(const char* name, int flags, ...)

@@ -9,7 +9,9 @@
 
 #include <csignal>
 
+#include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 using namespace ostrand::test;
 
@@ -69,7 +71,15 @@ QByteArray run(const FaultScene& scene, const QString& command)
 // The program's own temporaries in a folder.
 QStringList temporaries(const QString& folder)
 {
-    return QDir(folder).entryList({QStringLiteral(".ostrand-*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
+    return QDir(folder).entryList({QStringLiteral(".ostrand-*.tmp")},
+                                  QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+// A file's permission bits.
+int modeOf(const QString& path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 } // namespace
@@ -89,8 +99,18 @@ private slots:
     void standardStreamsThatNeverEndOrAreOneFile();
     void theKernelsFilesAreReadToTheirEnd_data();
     void theKernelsFilesAreReadToTheirEnd();
+    void aKernelFileWithNoEndStopsAtItsBound();
     void aFileSizeLimitIsAFailedWrite();
-    void temporariesOfAKilledRunAreSwept();
+    void temporariesArePrivateFromTheirFirstByte_data();
+    void temporariesArePrivateFromTheirFirstByte();
+    void theReplacedDocumentIsTheOneThereAtTheEnd_data();
+    void theReplacedDocumentIsTheOneThereAtTheEnd();
+    void hashesOfTheOldBytesAreNotCarried();
+    void theSweepRemovesOnlyWhatIsProvablyItsOwn_data();
+    void theSweepRemovesOnlyWhatIsProvablyItsOwn();
+    void aLiveWritersTemporaryIsLeftToIt_data();
+    void aLiveWritersTemporaryIsLeftToIt();
+    void aKillBeforeTheReplaceLeavesANameThatIsSwept();
 };
 
 void tst_ConverterEdges::aReplacedDocumentKeepsItsAccessRules_data()
@@ -313,32 +333,280 @@ void tst_ConverterEdges::aFileSizeLimitIsAFailedWrite()
     QCOMPARE(FaultScene::checksums(scene.out), earlier);
 }
 
-// A run killed while it writes through named temporaries leaves them behind; the next run into the folder removes
-// them, but not one a live writer holds.
-void tst_ConverterEdges::temporariesOfAKilledRunAreSwept()
+// A file of the kernel's that never ends (a process's page map goes on for its whole address space) is read up to a
+// bound of its own, then refused with one line; nothing is written and nothing is left in the temporary folder.
+void tst_ConverterEdges::aKernelFileWithNoEndStopsAtItsBound()
+{
+    if (!QFileInfo(QStringLiteral("/proc/self/pagemap")).isReadable())
+        QSKIP("this system has no page map to read");
+    FaultScene scene(1024);
+    scene.tree.makeFolder(QStringLiteral("tmp"));
+    const auto earlier = FaultScene::checksums(scene.out);
+
+    const Outcome outcome = shell(scene, QStringLiteral("convert -o out /proc/self/pagemap"));
+
+    QCOMPARE(outcome.status, 1);
+    QVERIFY2(outcome.err.contains("/proc/self/pagemap: It is a kernel file that goes on past 256 MiB, more than any "
+                                  "kernel file holds; it was not read further\n"),
+             outcome.err.constData());
+    QCOMPARE(outcome.err.count('\n'), 1);
+    QCOMPARE(FaultScene::checksums(scene.out), earlier);
+    QCOMPARE(QDir(scene.tree.path(QStringLiteral("tmp"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+void tst_ConverterEdges::temporariesArePrivateFromTheirFirstByte_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("earlier"); // the mode of the earlier out/big.htm; -1 when there is none
+    QTest::addColumn<QString>("probe");
+    QTest::addColumn<QByteArray>("seen"); // what the probe saw while the converter wrote
+    QTest::addColumn<int>("mode");        // the document's mode afterwards; -1 for none
+    // Each temporary of the document's folder: its mode, and whether "nobody" could open it.
+    const QString documents = QStringLiteral(
+        "for f in out/.ostrand-*.tmp; do echo \"$(stat -c %a \"$f\") $(setpriv --reuid=nobody --regid=$(id -g nobody) "
+        "--clear-groups cat \"$f\" >/dev/null 2>&1 && echo read || echo refused)\"; done > probe");
+    const QString convert = QStringLiteral("umask 022; convert -o out in/big.csv");
+    QTest::newRow("a new document") << convert << -1 << documents << QByteArray("600 refused\n") << 0644;
+    QTest::newRow("over a private document") << convert << 0600 << documents << QByteArray("600 refused\n") << 0600;
+    QTest::newRow("over a document all may read") << convert << 0644 << documents << QByteArray("600 refused\n")
+                                                  << 0644;
+    // Standard input's copy in the shared temporary folder: no name, and the mode of its descriptor.
+    QTest::newRow("standard input's copy")
+        << QStringLiteral("cat in/big.csv | convert - > /dev/null") << 0644
+        << QStringLiteral("{ ls -A tmp; for f in /proc/$OSTRAND_FAULT_PID/fd/*; do case \"$(readlink \"$f\")\" in "
+                          "*/tmp/*) stat -L -c %a \"$f\";; esac; done; } > probe")
+        << QByteArray("600\n") << -1;
+}
+
+// Where the file system has no unnamed files, the converter (as root, the worst case) writes into a named temporary
+// that another local user cannot open while it is written, whatever mode the document ends with.
+void tst_ConverterEdges::temporariesArePrivateFromTheirFirstByte()
+{
+    QFETCH(QString, command);
+    QFETCH(int, earlier);
+    QFETCH(QString, probe);
+    QFETCH(QByteArray, seen);
+    QFETCH(int, mode);
+    if (!FaultScene::isRoot())
+        QSKIP("looks at the temporaries as another user, which needs root");
+    FaultScene scene;
+    scene.tree.makeFolder(QStringLiteral("tmp"));
+    const QString document = scene.out + QStringLiteral("/big.htm");
+    if (earlier < 0)
+        QFile::remove(document);
+    else
+        QCOMPARE(::chmod(QFile::encodeName(document).constData(), mode_t(earlier)), 0);
+    ::chmod(QFile::encodeName(scene.big).constData(), 0600);
+
+    const Outcome outcome = shell(scene, command,
+                                  {{QStringLiteral("OSTRAND_FAULT_TMPFILE"), QStringLiteral("refuse")},
+                                   {QStringLiteral("OSTRAND_FAULT_AT"), QStringLiteral("write:2097152")},
+                                   {QStringLiteral("OSTRAND_FAULT_RUN"), probe}});
+
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(TempTree::readFile(scene.tree.path(QStringLiteral("probe"))), seen);
+    if (mode >= 0) {
+        QCOMPARE(QFileInfo(document).size(), qint64(scene.bigDocument().size()));
+        QCOMPARE(modeOf(document), mode);
+    }
+    QCOMPARE(temporaries(scene.out), QStringList());
+}
+
+void tst_ConverterEdges::theReplacedDocumentIsTheOneThereAtTheEnd_data()
+{
+    QTest::addColumn<QString>("tmpfile"); // OSTRAND_FAULT_TMPFILE
+    QTest::addColumn<QString>("before");  // done to out/big.htm before the run
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("check"); // what the check shows of out/big.htm afterwards
+    QTest::addColumn<QByteArray>("shown");
+    const QString mode = QStringLiteral("stat -c %a out/big.htm; head -c 6 out/big.htm");
+    const QString acl = QStringLiteral("getfacl -cp out/big.htm");
+    for (const QString& tmpfile : {QString(), QStringLiteral("refuse")}) {
+        const char* kind = tmpfile.isEmpty() ? "unnamed" : "named";
+        QTest::addRow("removed, and a private file made at its name, %s", kind)
+            << tmpfile << QStringLiteral("chmod 644 out/big.htm")
+            << QStringLiteral("rm out/big.htm; (umask 077; echo theirs > out/big.htm)") << 1 << mode
+            << QByteArray("600\ntheirs");
+        QTest::addRow("its mode narrowed, %s", kind)
+            << tmpfile << QStringLiteral("chmod 644 out/big.htm") << QStringLiteral("chmod 600 out/big.htm") << 0
+            << mode << QByteArray("600\n<html>");
+        QTest::addRow("an entry of its access list removed, %s", kind)
+            << tmpfile << QStringLiteral("chmod 644 out/big.htm; setfacl -m u:daemon:r out/big.htm")
+            << QStringLiteral("setfacl -x u:daemon out/big.htm") << 0 << acl
+            << QByteArray("user::rw-\ngroup::r--\nmask::r--\nother::r--\n\n");
+        QTest::addRow("an entry of its access list added, %s", kind)
+            << tmpfile << QStringLiteral("chmod 644 out/big.htm") << QStringLiteral("setfacl -m u:daemon:r out/big.htm")
+            << 0 << acl << QByteArray("user::rw-\nuser:daemon:r--\ngroup::r--\nmask::r--\nother::r--\n\n");
+        QTest::addRow("removed, %s", kind) << tmpfile << QStringLiteral("chmod 600 out/big.htm")
+                                           << QStringLiteral("rm out/big.htm") << 0 << mode
+                                           << QByteArray("644\n<html>");
+    }
+}
+
+// The document replaces the file that is at its name when it is put in place, with that file's access as it is
+// then: a file put there meanwhile in place of the earlier document is someone else's and stays.
+void tst_ConverterEdges::theReplacedDocumentIsTheOneThereAtTheEnd()
+{
+    QFETCH(QString, tmpfile);
+    QFETCH(QString, before);
+    QFETCH(QString, meanwhile);
+    QFETCH(int, status);
+    QFETCH(QString, check);
+    QFETCH(QByteArray, shown);
+    if (QStandardPaths::findExecutable(QStringLiteral("setfacl")).isEmpty())
+        QSKIP("setfacl and getfacl are not installed");
+    FaultScene scene;
+    scene.tree.makeFolder(QStringLiteral("tmp"));
+    run(scene, before);
+
+    const Outcome outcome = shell(scene, QStringLiteral("umask 022; convert -o out in/big.csv"),
+                                  {{QStringLiteral("OSTRAND_FAULT_TMPFILE"), tmpfile},
+                                   {QStringLiteral("OSTRAND_FAULT_AT"), QStringLiteral("write:2097152")},
+                                   {QStringLiteral("OSTRAND_FAULT_RUN"), meanwhile}});
+
+    QCOMPARE(outcome.status, status);
+    if (status != 0)
+        QVERIFY2(outcome.err.contains("out/big.htm: A file appeared there while the document was written, and it is "
+                                      "left alone"),
+                 outcome.err.constData());
+    QCOMPARE(run(scene, check), shown);
+    QCOMPARE(temporaries(scene.out), QStringList());
+}
+
+// The integrity module's hash and signature of the earlier document's bytes would not match the new ones: root, who
+// may set them, does not carry them; a user's attribute still comes along.
+void tst_ConverterEdges::hashesOfTheOldBytesAreNotCarried()
+{
+    if (!FaultScene::isRoot() || QStandardPaths::findExecutable(QStringLiteral("setfattr")).isEmpty())
+        QSKIP("sets attributes of the security namespace, which needs root and setfattr");
+    FaultScene scene(1024);
+    scene.tree.makeFolder(QStringLiteral("tmp"));
+    FaultScene::writeBytes(scene.out + QStringLiteral("/c.htm"), "earlier\n");
+    run(scene, QStringLiteral("setfattr -n security.ima -v 0x0401 out/c.htm && setfattr -n security.evm -v 0x0301 "
+                              "out/c.htm && setfattr -n user.origin -v kept out/c.htm"));
+
+    const Outcome outcome = shell(scene, QStringLiteral("convert -o out in/c.csv"));
+
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(run(scene, QStringLiteral("getfattr -d -m '^(user|security)\\.' out/c.htm")),
+             QByteArray("# file: out/c.htm\nuser.origin=\"kept\"\n\n"));
+}
+
+void tst_ConverterEdges::theSweepRemovesOnlyWhatIsProvablyItsOwn_data()
+{
+    QTest::addColumn<QString>("plant"); // makes out/.ostrand-k.tmp
+    QTest::addColumn<int>("lock");      // how the test holds it: 0 not, or the kind of lock
+    QTest::addColumn<int>("ahead");     // the converter's clock, seconds ahead
+    QTest::addColumn<QString>("tmpfile");
+    QTest::addColumn<bool>("removed");
+    const QString left = QStringLiteral("echo left > out/.ostrand-k.tmp");
+    const QString named = QStringLiteral("refuse");
+    QTest::newRow("a killed run's, untouched for two hours") << left << 0 << 7200 << named << true;
+    QTest::newRow("the same, met by a replace through an unnamed file") << left << 0 << 7200 << QString() << true;
+    QTest::newRow("untouched only for a moment") << left << 0 << 0 << named << false;
+    QTest::newRow("another user's") << left + QStringLiteral("; chown nobody out/.ostrand-k.tmp") << 0 << 7200
+                                    << named << false;
+    QTest::newRow("with a second name") << left + QStringLiteral("; ln out/.ostrand-k.tmp out/second") << 0 << 7200
+                                        << named << false;
+    QTest::newRow("held by flock") << left << LOCK_EX << 7200 << named << false;
+    QTest::newRow("held by a POSIX lock") << left << F_SETLK << 7200 << named << false;
+    QTest::newRow("held by an open-file lock") << left << F_OFD_SETLK << 7200 << named << false;
+    QTest::newRow("a symbolic link") << QStringLiteral("ln -s ../in/a.csv out/.ostrand-k.tmp") << 0 << 7200 << named
+                                     << false;
+    QTest::newRow("a folder") << QStringLiteral("mkdir out/.ostrand-k.tmp") << 0 << 7200 << named << false;
+}
+
+// A run that saves into a folder removes what a killed run of its user left there, and nothing it cannot prove is
+// that: a temporary of another user (root saving into a shared folder), one with another name, one a lock holds,
+// one touched a moment ago, anything that is not a plain file.
+void tst_ConverterEdges::theSweepRemovesOnlyWhatIsProvablyItsOwn()
+{
+    QFETCH(QString, plant);
+    QFETCH(int, lock);
+    QFETCH(int, ahead);
+    QFETCH(QString, tmpfile);
+    QFETCH(bool, removed);
+    FaultScene scene;
+    scene.tree.makeFolder(QStringLiteral("tmp"));
+    run(scene, plant);
+    QFile holder(scene.out + QStringLiteral("/.ostrand-k.tmp"));
+    if (lock != 0) {
+        QVERIFY(holder.open(QIODevice::ReadOnly));
+        struct flock range = {};
+        range.l_type = F_RDLCK;
+        range.l_whence = SEEK_SET;
+        QCOMPARE(lock == LOCK_EX ? ::flock(holder.handle(), LOCK_EX | LOCK_NB) : ::fcntl(holder.handle(), lock, &range),
+                 0);
+    }
+
+    const Outcome outcome = shell(scene, QStringLiteral("convert -o out in/big.csv"),
+                                  {{QStringLiteral("OSTRAND_FAULT_TMPFILE"), tmpfile},
+                                   {QStringLiteral("OSTRAND_FAULT_CLOCK_AHEAD"), QString::number(ahead)}});
+
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(temporaries(scene.out), removed ? QStringList() : QStringList{QStringLiteral(".ostrand-k.tmp")});
+    QCOMPARE(TempTree::readFile(scene.out + QStringLiteral("/big.htm")), scene.bigDocument());
+}
+
+void tst_ConverterEdges::aLiveWritersTemporaryIsLeftToIt_data()
+{
+    QTest::addColumn<QString>("sweeper"); // the second run's faults
+    QTest::newRow("its locks do not reach the second run") << QStringLiteral("OSTRAND_FAULT_LOCKS=none");
+    QTest::newRow("the second run's clock two hours ahead") << QStringLiteral("OSTRAND_FAULT_CLOCK_AHEAD=7200");
+}
+
+// Two writers in one folder, through named temporaries: while the first writes, a second run saves there and sweeps
+// the folder. Where the first one's locks do not reach it, the first one's temporary is too fresh to be a killed
+// run's; where its clock says that temporary is old, the locks hold it. The first run completes.
+void tst_ConverterEdges::aLiveWritersTemporaryIsLeftToIt()
+{
+    QFETCH(QString, sweeper);
+    FaultScene scene;
+    scene.tree.makeFolder(QStringLiteral("tmp"));
+    const QString second =
+        QStringLiteral("env -u OSTRAND_FAULT_AT -u OSTRAND_FAULT_RUN LD_PRELOAD=\"$OSTRAND_FAULT_SHIM\" %1 \"%2\" -o out "
+                       "in/a.csv > second.out 2>&1; echo $? >> second.out; ls -A out | grep -c '^.ostrand-' >> second.out")
+            .arg(sweeper, qEnvironmentVariable("OSTRAND_BIN_DIR") + QStringLiteral("/ostrand-convert"));
+
+    const Outcome first = shell(scene, QStringLiteral("convert -o out in/big.csv"),
+                                {{QStringLiteral("OSTRAND_FAULT_TMPFILE"), QStringLiteral("refuse")},
+                                 {QStringLiteral("OSTRAND_FAULT_AT"), QStringLiteral("write:2097152")},
+                                 {QStringLiteral("OSTRAND_FAULT_RUN"), second}});
+
+    QCOMPARE(TempTree::readFile(scene.tree.path(QStringLiteral("second.out"))), QByteArray("out/a.htm\n0\n1\n"));
+    QVERIFY2(first.err.isEmpty(), first.err.constData());
+    QCOMPARE(first.status, 0);
+    QCOMPARE(TempTree::readFile(scene.out + QStringLiteral("/big.htm")), scene.bigDocument());
+    QCOMPARE(temporaries(scene.out), QStringList());
+}
+
+// With unnamed files, a document that replaces another gets a name of its own for a moment before the replace: a run
+// killed right then leaves that name, holding the whole new document. A later run that replaces a document there
+// removes it once it is old enough to be a killed run's, and not before.
+void tst_ConverterEdges::aKillBeforeTheReplaceLeavesANameThatIsSwept()
 {
     FaultScene scene;
     scene.tree.makeFolder(QStringLiteral("tmp"));
-    const QString held = scene.out + QStringLiteral("/.ostrand-held.tmp");
-    FaultScene::writeBytes(held, "a live writer's\n");
-    QVERIFY(handToNobody(scene.tree.root()));
-    const QMap<QString, QString> named = {{QStringLiteral("OSTRAND_FAULT_TMPFILE"), QStringLiteral("refuse")}};
-    QMap<QString, QString> killed = named;
-    killed.insert(QStringLiteral("OSTRAND_FAULT_AT"), QStringLiteral("write:2097152"));
-    killed.insert(QStringLiteral("OSTRAND_FAULT_RUN"), QStringLiteral("kill -9 $OSTRAND_FAULT_PID"));
-    QFile holder(held);
-    QVERIFY(holder.open(QIODevice::ReadOnly));
-    QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
 
-    const Outcome kill = shell(scene, QStringLiteral("convert -o out in/big.csv"), killed, true);
-    QCOMPARE(kill.status, 128 + SIGKILL);
-    QCOMPARE(temporaries(scene.out).size(), 2);
-    const Outcome next = shell(scene, QStringLiteral("convert -o out in/a.csv"), named, true);
-
-    QCOMPARE(next.status, 0);
-    QCOMPARE(temporaries(scene.out), QStringList{QStringLiteral(".ostrand-held.tmp")});
+    const Outcome killed = shell(scene, QStringLiteral("convert -o out in/big.csv"),
+                                 {{QStringLiteral("OSTRAND_FAULT_AT"), QStringLiteral("tmplink:1")},
+                                  {QStringLiteral("OSTRAND_FAULT_RUN"), QStringLiteral("kill -9 $OSTRAND_FAULT_PID")}});
+    QCOMPARE(killed.status, 128 + SIGKILL);
+    const QStringList left = temporaries(scene.out);
+    QCOMPARE(left.size(), 1);
+    QCOMPARE(TempTree::readFile(scene.out + QLatin1Char('/') + left.first()), scene.bigDocument());
     QCOMPARE(TempTree::readFile(scene.out + QStringLiteral("/big.htm")),
              QByteArray("the only copy of an earlier table\r\n"));
+
+    QCOMPARE(shell(scene, QStringLiteral("convert -o out in/big.csv")).status, 0);
+    QCOMPARE(temporaries(scene.out), left);
+    QCOMPARE(shell(scene, QStringLiteral("convert -o out in/big.csv"),
+                   {{QStringLiteral("OSTRAND_FAULT_CLOCK_AHEAD"), QStringLiteral("7200")}})
+                 .status,
+             0);
+    QCOMPARE(temporaries(scene.out), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_ConverterEdges)

@@ -2,6 +2,7 @@
 #include "core/common/NameBytes.h"
 
 #include <QByteArrayView>
+#include <QStringDecoder>
 
 namespace ostrand {
 
@@ -40,6 +41,12 @@ QString byteEscape(unsigned char byte)
 
 } // namespace
 
+QString NameFromBytes(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
 bool IsValidUtf8Name(const QByteArray& bytes)
 {
     return QByteArrayView(bytes).isValidUtf8();
@@ -52,7 +59,7 @@ QByteArray UndecodedBytesOf(const QString& name, const QList<QByteArray>& source
     for (const QByteArray& source : sources) {
         if (source.isEmpty() || IsValidUtf8Name(source))
             continue;
-        const QString read = QString::fromUtf8(source);
+        const QString read = NameFromBytes(source);
         if (name.startsWith(read))
             return source + name.mid(read.size()).toUtf8();
         const QString before = read.left(read.size() - name.size());
@@ -71,7 +78,7 @@ QString ShownName(const QByteArray& bytes)
     bool needsQuotes = false;
     for (qsizetype at = 0; at < bytes.size();) {
         const qsizetype length = characterLength(bytes, at);
-        const QString character = QString::fromUtf8(bytes.constData() + at, length ? length : 1);
+        const QString character = NameFromBytes(QByteArrayView(bytes.constData() + at, length ? length : 1));
         if (length == 0 || isControl(character.toUcs4().value(0))) {
             needsQuotes = true;
             for (qsizetype i = 0; i < qMax<qsizetype>(length, 1); ++i)

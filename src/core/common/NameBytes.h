@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -9,6 +10,11 @@ namespace ostrand {
 
 // Names the system hands over as bytes (arguments, environment variables) are read as UTF-8. Bytes that are not
 // valid UTF-8 read as U+FFFD, a name no file has: such a name cannot be used, only reported.
+
+// The name the bytes stand for, read as UTF-8 as every name the system hands over is read: bytes that are not valid
+// UTF-8 read as U+FFFD, and an initial U+FEFF is part of the name (Qt's own decoders drop it as a byte order mark,
+// which would make the name another file's).
+QString NameFromBytes(QByteArrayView bytes);
 
 // True when the bytes read into the program as the same name they are.
 bool IsValidUtf8Name(const QByteArray& bytes);

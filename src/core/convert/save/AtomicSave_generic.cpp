@@ -5,6 +5,8 @@
 
 #include <QSaveFile>
 
+#include "core/convert/save/OutputTarget.h"
+
 namespace ostrand {
 
 // Elsewhere the save is Qt's own.
@@ -28,7 +30,7 @@ AtomicSave& AtomicSave::operator=(AtomicSave&& other) noexcept
     return *this;
 }
 
-Status AtomicSave::open(const QString& file, const Replaced&)
+Status AtomicSave::open(const QString& file)
 {
     cancel();
     auto fallback = std::make_unique<Fallback>(file);
@@ -60,10 +62,18 @@ Status AtomicSave::write(const char* data, qint64 size)
     return Status::success();
 }
 
-Status AtomicSave::place(bool)
+Status AtomicSave::place(const std::optional<SeenFile>& replacing)
 {
     if (!m_fallback)
         return Failure{QStringLiteral("Nothing was written")};
+    // Another file at the name now is someone else's; Qt's save would replace it.
+    if (replacing) {
+        const std::optional<FileIdentity> there = identityAt(m_fallback->save.fileName());
+        if (there && *there != replacing->identity) {
+            cancel();
+            return Failure{nameTakenMeanwhile()};
+        }
+    }
     const bool committed = m_fallback->save.commit();
     const QString reason = m_fallback->save.errorString();
     m_fallback.reset();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/save/AtomicSave.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -11,6 +12,8 @@
 #include <QSet>
 
 #include <cerrno>
+#include <cstdlib>
+#include <ctime>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -21,6 +24,8 @@
 #include "core/common/SystemText.h"
 #include "core/convert/save/FileSystem.h"
 #include "core/convert/save/KeptAttributes.h"
+#include "core/convert/save/OutputTarget.h"
+#include "core/convert/save/UnixLook.h"
 
 namespace ostrand {
 
@@ -62,55 +67,195 @@ bool isTemporaryName(const char* name)
     return size > 13 && std::strncmp(name, ".ostrand-", 9) == 0 && std::strcmp(name + size - 4, ".tmp") == 0;
 }
 
-// Holds a named temporary file for as long as its writer has it open: a later run removes only the temporaries that
-// no live writer holds, the ones a killed run left behind. False when a sweep removed the name first (the caller
-// makes another). A file system without such locks holds nothing, and its temporaries are never swept.
+// How long a temporary must have been left untouched before a sweep may take it for a killed run's: a live writer
+// touches its temporary all the time it writes, and gives it its name a moment before it puts it in place.
+constexpr time_t kLeftoverAge = 60 * 60;
+
+// Holds a named temporary file for as long as its writer has it open, with both kinds of lock: a file system may
+// carry one kind to the other machines that write into the folder and not the other. False when a sweep removed
+// the name first (the caller makes another).
 bool holdTemporary(int fd)
 {
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return errno != EWOULDBLOCK;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return false;
+#ifdef F_OFD_SETLK
+    struct flock whole = {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    // A file system without such locks holds the temporary by the flock alone, or by its age.
+    [[maybe_unused]] const int held = ::fcntl(fd, F_OFD_SETLK, &whole);
+#endif
     struct stat info;
     return ::fstat(fd, &info) == 0 && info.st_nlink > 0;
 }
 
+bool sameFile(const struct stat& one, const struct stat& other)
+{
+    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+// Whether a file may be a temporary that a killed run of this user left: a regular file of this user's with no other
+// name, untouched (written, linked or changed) for a while.
+bool mayBeLeftover(const struct stat& info, time_t now)
+{
+    static const uid_t self = ::geteuid();
+    return S_ISREG(info.st_mode) && info.st_uid == self && info.st_nlink == 1 &&
+           now - std::max(info.st_mtime, info.st_ctime) >= kLeftoverAge;
+}
+
+// Whether a live writer holds the open file: an flock, or a POSIX or open-file lock on any part of it. The flock is
+// taken to ask and kept until the descriptor closes, so that no writer takes the file meanwhile. A file whose locks
+// cannot be asked about counts as held.
+bool heldByWriter(int fd)
+{
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return true;
+#ifdef F_OFD_GETLK
+    const int ask = F_OFD_GETLK;
+#else
+    const int ask = F_GETLK;
+#endif
+    struct flock probe = {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    return ::fcntl(fd, ask, &probe) != 0 || probe.l_type != F_UNLCK;
+}
+
+// Removes the name from the folder when it is a temporary that a killed run of this user left there, and only then:
+// anything else may be another user's, another program's, or a live writer's on a file system whose locks do not
+// reach every machine that writes there.
+void removeIfLeftover(int folder, const char* name, time_t now)
+{
+    struct stat named;
+    if (::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !mayBeLeftover(named, now))
+        return;
+    const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat held;
+    if (::fstat(fd, &held) == 0 && sameFile(held, named) && mayBeLeftover(held, now) && !heldByWriter(fd) &&
+        ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(named, held) && named.st_nlink == 1)
+        ::unlinkat(folder, name, 0);
+    ::close(fd);
+}
+
 // Removes the temporaries that a run killed while it wrote into the folder left there, once per folder in the life
-// of the program: those of the program's own names that no live writer holds.
-void sweepLeftovers(int folder)
+// of the program. `folder` is the folder's descriptor, or -1 to open it by its name.
+void sweepLeftovers(const QByteArray& name, int folder)
 {
     static std::mutex lock;
+    static QSet<QByteArray> sweptNames;
     static QSet<FileIdentity> swept;
-    const std::optional<FileIdentity> identity = identityOf(folder);
-    if (!identity)
-        return;
     {
         const std::lock_guard<std::mutex> guard(lock);
-        if (swept.contains(*identity))
+        if (sweptNames.contains(name))
             return;
+        sweptNames.insert(name);
+    }
+    const int listed =
+        folder >= 0 ? ::fcntl(folder, F_DUPFD_CLOEXEC, 0) : ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listed < 0)
+        return;
+    const std::optional<FileIdentity> identity = identityOf(listed);
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (!identity || swept.contains(*identity)) {
+            ::close(listed);
+            return;
+        }
         swept.insert(*identity);
     }
-    const int listed = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
-    DIR* entries = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    DIR* entries = ::fdopendir(listed);
     if (!entries) {
-        if (listed >= 0)
-            ::close(listed);
+        ::close(listed);
         return;
     }
     ::rewinddir(entries);
+    const time_t now = ::time(nullptr);
     while (const dirent* entry = ::readdir(entries)) {
-        if (!isTemporaryName(entry->d_name))
-            continue;
-        const int fd = ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat held;
-        struct stat named;
-        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            ::fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev &&
-            named.st_ino == held.st_ino)
-            ::unlinkat(folder, entry->d_name, 0);
-        ::close(fd);
+        if (isTemporaryName(entry->d_name))
+            removeIfLeftover(::dirfd(entries), entry->d_name, now);
     }
     ::closedir(entries);
+}
+
+// The process's umask, read where the system tells it (Linux, in the process's status): setting it to learn it
+// would change it for a moment for every thread of the program.
+mode_t processUmask()
+{
+    const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        char text[4096];
+        const ssize_t size = ::read(fd, text, sizeof text - 1);
+        ::close(fd);
+        if (size > 0) {
+            text[size] = 0;
+            if (const char* line = std::strstr(text, "\nUmask:"))
+                return mode_t(std::strtoul(line + 8, nullptr, 8) & 0777);
+        }
+    }
+    const mode_t old = ::umask(077);
+    ::umask(old);
+    return old;
+}
+
+// The permission bits a new file gets in the folder: 0666 less the folder's default access control list, or less
+// the umask where the folder has none.
+mode_t newFileMode(int folder)
+{
+    if (const std::optional<int> listed = modeFromDefaultAccessList(folder, 0666))
+        return mode_t(*listed);
+    return 0666 & ~processUmask();
+}
+
+// Gives the new file the access of the file it replaces, as that file is now: looked at through a descriptor that
+// only names it, so that its identity and its access rules are those of one file. True when the file there is the
+// one expected and the new file has its access; false when nothing is there any more. Another file there fails,
+// as a name taken meanwhile.
+Result<bool> takeAccessOf(const QByteArray& file, const SeenFile& expected, int to)
+{
+#ifdef O_PATH
+    const int lookOnly = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+#else
+    const int lookOnly = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+#endif
+    const int old = ::open(file.constData(), lookOnly);
+    if (old < 0) {
+        if (errno == ENOENT)
+            return false;
+        return errno == ELOOP ? Failure{nameTakenMeanwhile()} : systemFailure(errno);
+    }
+    UnixLook info;
+    if (lookAt(old, "", AT_EMPTY_PATH, info) != 0) {
+        const int error = errno;
+        ::close(old);
+        return systemFailure(error);
+    }
+    if (!S_ISREG(info.mode) || !info.seen.sameAs(expected)) {
+        ::close(old);
+        return Failure{nameTakenMeanwhile()};
+    }
+    // The owner and group first: a change of owner clears the mode's special bits, which the mode then sets.
+    // Where the program may not give the file away, it keeps the group if it can, else its own.
+    static const uid_t self = ::geteuid();
+    static const gid_t selfGroup = ::getegid();
+    if (info.owner != self || info.group != selfGroup) {
+        if (::fchown(to, info.owner, info.group) != 0 && errno == EPERM) {
+            // Keeping the owner and group is a courtesy, not part of the save: when the system refuses the group
+            // too, the document keeps the program's own owner and group, which is an accepted outcome.
+            [[maybe_unused]] const int groupKept = ::fchown(to, uid_t(-1), info.group);
+        }
+    }
+    Status kept = Status::success();
+    if (::fchmod(to, info.mode & 0777) != 0)
+        kept = systemFailure(errno);
+    // After the mode: setting the access control list sets the group bits from its mask.
+    if (kept)
+        kept = keepAttributes(old, to);
+    ::close(old);
+    if (!kept)
+        return Failure{kept.error()};
+    return true;
 }
 
 QByteArray descriptorPath(int fd)
@@ -157,14 +302,15 @@ AtomicSave& AtomicSave::operator=(AtomicSave&& other) noexcept
     return *this;
 }
 
-Status AtomicSave::open(const QString& file, const Replaced& replaced)
+Status AtomicSave::open(const QString& file)
 {
     cancel();
     m_file = QFile::encodeName(file);
     const QByteArray folder = folderOf(m_file);
     int fd = -1;
 #ifdef O_TMPFILE
-    // Read and write: a document moved to another path is read back from it.
+    // Read and write: a document moved to another path is read back from it. No name reaches an unnamed file, so it
+    // takes the access a new file gets here at once.
     fd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (fd < 0 && !noUnnamedFiles(errno))
         return systemFailure(errno);
@@ -174,10 +320,12 @@ Status AtomicSave::open(const QString& file, const Replaced& replaced)
         m_folder = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (m_folder < 0)
             return systemFailure(errno);
-        sweepLeftovers(m_folder);
+        sweepLeftovers(folder, m_folder);
         for (int attempt = 0; fd < 0; ++attempt) {
             m_temporary = temporaryName(folder);
-            fd = ::openat(m_folder, nameOf(m_temporary).constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+            // Private from its first byte: others may list the folder, and one who opened the file now could read
+            // it to its end however its mode changes later.
+            fd = ::openat(m_folder, nameOf(m_temporary).constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
             if (fd >= 0 && !holdTemporary(fd)) {
                 ::close(fd);
                 fd = -1;
@@ -192,31 +340,6 @@ Status AtomicSave::open(const QString& file, const Replaced& replaced)
         }
     }
     m_fd = fd;
-    // The owner and group first: a change of owner clears the mode's special bits, which the mode then sets.
-    // Where the program may not give the file away, it keeps the group if it can, else its own.
-    const uid_t owner = replaced.owner >= 0 ? uid_t(replaced.owner) : uid_t(-1);
-    const gid_t group = replaced.group >= 0 ? gid_t(replaced.group) : gid_t(-1);
-    static const uid_t self = ::geteuid();
-    static const gid_t selfGroup = ::getegid();
-    if ((owner != uid_t(-1) && owner != self) || (group != gid_t(-1) && group != selfGroup)) {
-        if (::fchown(m_fd, owner, group) != 0 && errno == EPERM) {
-            // Keeping the owner and group is a courtesy, not part of the save: when the system refuses the group
-            // too, the document keeps the program's own owner and group, which is an accepted outcome.
-            [[maybe_unused]] const int groupKept = ::fchown(m_fd, uid_t(-1), group);
-        }
-    }
-    if (replaced.mode >= 0 && ::fchmod(m_fd, mode_t(replaced.mode) & 0777) != 0) {
-        const int error = errno;
-        cancel();
-        return systemFailure(error);
-    }
-    // After the mode: setting the access control list sets the group bits from its mask.
-    if (!replaced.file.isEmpty()) {
-        if (const Status kept = keepAttributes(QFile::encodeName(replaced.file), m_fd); !kept) {
-            cancel();
-            return kept;
-        }
-    }
     return Status::success();
 }
 
@@ -248,10 +371,27 @@ Status AtomicSave::write(const char* data, qint64 size)
     return Status::success();
 }
 
-Status AtomicSave::place(bool replaces)
+Status AtomicSave::place(const std::optional<SeenFile>& replacing)
 {
     if (m_fd < 0)
         return systemFailure(EBADF);
+    // The file to replace is looked at now, right before the replace: what it is and who may read it may have
+    // changed while the document was written.
+    bool replaces = false;
+    if (replacing) {
+        const Result<bool> taken = takeAccessOf(m_file, *replacing, m_fd);
+        if (!taken) {
+            cancel();
+            return Failure{taken.error()};
+        }
+        replaces = taken.value();
+    }
+    // A named temporary is private until now; an unnamed one has a new file's access already.
+    if (!replaces && !m_temporary.isEmpty() && ::fchmod(m_fd, newFileMode(m_folder)) != 0) {
+        const int error = errno;
+        cancel();
+        return systemFailure(error);
+    }
     // An unnamed file is linked in through its descriptor, a named one by its name.
     const bool unnamed = m_temporary.isEmpty();
     const QByteArray from = unnamed ? descriptorPath(m_fd) : m_temporary;
@@ -282,10 +422,13 @@ Status AtomicSave::place(bool replaces)
     } else if (!unnamed) {
         error = ::rename(m_temporary.constData(), m_file.constData()) == 0 ? 0 : errno;
     } else {
-        // An unnamed file gets a fresh name of its own first, then replaces the file in one step.
+        // An unnamed file gets a fresh name of its own first, then replaces the file in one step. A kill in between
+        // leaves that name behind: the folder is swept of such names as it is where named temporaries are made.
+        const QByteArray folder = folderOf(m_file);
+        sweepLeftovers(folder, -1);
         QByteArray named;
         for (int attempt = 0; error == 0 && named.isEmpty(); ++attempt) {
-            named = temporaryName(folderOf(m_file));
+            named = temporaryName(folder);
             if (const int linked = linkTo(named); linked != 0) {
                 named.clear();
                 if (linked != EEXIST || attempt == 100)
@@ -299,7 +442,8 @@ Status AtomicSave::place(bool replaces)
     }
     if (error != 0) {
         cancel();
-        return systemFailure(error);
+        // A free name that is taken now was taken while the document was written: the file there is someone else's.
+        return !replaces && error == EEXIST ? Failure{nameTakenMeanwhile()} : systemFailure(error);
     }
     m_temporary.clear();
     cancel();
@@ -308,7 +452,8 @@ Status AtomicSave::place(bool replaces)
 
 void AtomicSave::syncFolderOf(const QString& file)
 {
-    syncFolder(QFile::decodeName(folderOf(QFile::encodeName(file))));
+    const qsizetype slash = file.lastIndexOf(QLatin1Char('/'));
+    syncFolder(slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : file.left(slash));
 }
 
 Status AtomicSave::readBack(qint64 offset, char* into, qsizetype size)

@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QRandomGenerator>
 
+#include "core/common/NameBytes.h"
 #include "core/common/SystemText.h"
 #include "core/common/WindowsFiles.h"
+#include "core/convert/save/OutputTarget.h"
 
 namespace ostrand {
 
@@ -76,7 +78,7 @@ AtomicSave& AtomicSave::operator=(AtomicSave&& other) noexcept
     return *this;
 }
 
-Status AtomicSave::open(const QString& file, const Replaced&)
+Status AtomicSave::open(const QString& file)
 {
     // The replaced file's security, attributes and other streams are kept by the replace itself (place()).
     cancel();
@@ -125,14 +127,25 @@ Status AtomicSave::write(const char* data, qint64 size)
     return Status::success();
 }
 
-Status AtomicSave::place(bool replaces)
+Status AtomicSave::place(const std::optional<SeenFile>& replacing)
 {
     if (m_fd < 0)
         return systemFailure(ERROR_INVALID_HANDLE);
+    // The file to replace is looked at now: another file at the name is someone else's and stays; with none there any
+    // more, the name is taken as a new one.
+    bool replaces = false;
+    if (replacing) {
+        const std::optional<FileIdentity> there = identityAt(NameFromBytes(m_file));
+        if (there && *there != replacing->identity) {
+            cancel();
+            return Failure{nameTakenMeanwhile()};
+        }
+        replaces = there.has_value();
+    }
     // The file is closed first: the move must not find it open for writing.
     ::_close(std::exchange(m_fd, -1));
-    const std::wstring from = widePath(QString::fromUtf8(m_temporary));
-    const std::wstring to = widePath(QString::fromUtf8(m_file));
+    const std::wstring from = widePath(NameFromBytes(m_temporary));
+    const std::wstring to = widePath(NameFromBytes(m_file));
     // A file just closed may still be held for a moment by a program that looks into every new file (a virus
     // scanner, an indexer): a move refused for that is tried again for up to about a second.
     const auto move = [&](DWORD flags) {
@@ -165,6 +178,8 @@ Status AtomicSave::place(bool replaces)
     }
     if (error != 0) {
         cancel();
+        if (!replaces && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
+            return Failure{nameTakenMeanwhile()};
         return systemFailure(error);
     }
     m_temporary.clear();
@@ -198,7 +213,7 @@ void AtomicSave::cancel()
     if (m_fd >= 0)
         ::_close(std::exchange(m_fd, -1));
     if (!m_temporary.isEmpty()) {
-        ::DeleteFileW(widePath(QString::fromUtf8(m_temporary)).c_str());
+        ::DeleteFileW(widePath(NameFromBytes(m_temporary)).c_str());
         m_temporary.clear();
     }
 }

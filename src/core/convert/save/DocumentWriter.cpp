@@ -113,7 +113,8 @@ DocumentWriter::~DocumentWriter()
 DocumentWriter::DocumentWriter(DocumentWriter&& other) noexcept
     : m_save(std::move(other.m_save)), m_flushBehind(std::move(other.m_flushBehind)), m_path(std::move(other.m_path)),
       m_file(std::move(other.m_file)), m_sourcePath(std::move(other.m_sourcePath)),
-      m_lookedFile(std::move(other.m_lookedFile)), m_sourceFile(std::move(other.m_sourceFile)),
+      m_lookedFile(std::move(other.m_lookedFile)), m_lookedBorn(other.m_lookedBorn),
+      m_sourceFile(std::move(other.m_sourceFile)),
       m_replaces(other.m_replaces), m_pending(std::move(other.m_pending)),
       m_written(other.m_written), m_failure(std::move(other.m_failure)), m_stopped(other.m_stopped)
 {
@@ -136,12 +137,11 @@ Status DocumentWriter::open(const QString& path, const QString& sourcePath)
     const OutputTarget& found = target.value();
     if (found.exists && !mayWrite(found.file))
         return cannotWrite(path, QStringLiteral("Existing file %1 is not writable").arg(path));
-    const AtomicSave::Replaced replaced{found.exists ? found.mode : -1, found.exists ? found.owner : -1,
-                                        found.exists ? found.group : -1, found.exists ? found.file : QString()};
-    if (const Status opened = m_save.open(found.file, replaced); !opened)
+    if (const Status opened = m_save.open(found.file); !opened)
         return cannotWrite(path, opened.error());
     m_file = found.file;
     m_lookedFile = found.identity;
+    m_lookedBorn = found.born;
     m_replaces = found.exists;
     m_flushBehind = std::make_unique<FlushBehind>(m_save.handle());
     return Status::success();
@@ -255,20 +255,19 @@ Status DocumentWriter::placeChecked(const SliceBreak& pause, bool& stopped)
         cancel();
         return Failure{target.error()};
     }
-    // The file opened for is the one replaced. Should the path have become a link to another file meanwhile, the
-    // link itself is replaced, as a rename would. A name that was free when the writer opened is taken only if it
-    // still is: a file someone put there meanwhile is theirs.
-    const bool replaces = m_replaces && (target.value().file == m_file ? target.value().exists : anythingAt(m_file));
+    // The file opened for is the one replaced, if it is still the file there; should the path have become a link to
+    // another file meanwhile, the link itself is replaced, as a rename would. A file someone put at the name
+    // meanwhile, where it was free or in place of the one there, is theirs.
+    const std::optional<SeenFile> replacing =
+        m_replaces && m_lookedFile ? std::optional<SeenFile>(SeenFile{*m_lookedFile, m_lookedBorn}) : std::nullopt;
     Status placed;
     if (m_written > kWriteChunk && pause) {
         AtomicSave* save = &m_save;
-        placed = offeringBreaks([save, replaces] { return save->place(replaces); }, pause, stopped);
+        placed = offeringBreaks([save, replacing] { return save->place(replacing); }, pause, stopped);
     } else {
-        placed = m_save.place(replaces);
+        placed = m_save.place(replacing);
     }
     m_flushBehind.reset();
-    if (!placed && !replaces && anythingAt(m_file))
-        return cannotWrite(m_path, nameTakenMeanwhile());
     return placed ? Status::success() : cannotWrite(m_path, placed.error());
 }
 
@@ -303,6 +302,7 @@ Status DocumentWriter::moveTo(const QString& path, const QString& sourcePath, co
     m_file = moved.m_file;
     m_sourcePath = moved.m_sourcePath;
     m_lookedFile = moved.m_lookedFile;
+    m_lookedBorn = moved.m_lookedBorn;
     m_sourceFile = moved.m_sourceFile;
     m_replaces = moved.m_replaces;
     if (!m_pending.isEmpty()) {

@@ -96,6 +96,7 @@ private:
     QString m_file;       // the file that receives the document: the path, or the final target of its links
     QString m_sourcePath; // the source, which the document never replaces
     std::optional<FileIdentity> m_lookedFile;
+    qint64 m_lookedBorn = -1; // when the looked file was made, where the file system tells
     std::optional<std::optional<FileIdentity>> m_sourceFile; // the source's identity, once looked at
     bool m_replaces = false; // a file was at the path when the writer opened: the document replaces it; a name
                              // that was free is taken only while it stays free

@@ -16,6 +16,19 @@ struct FileIdentity
     bool operator==(const FileIdentity&) const = default;
 };
 
+// A file as a look found it: its identity and, where the file system keeps it, the moment it was made. An inode
+// number freed by a removal is soon given to the next new file: only that moment tells the two apart.
+struct SeenFile
+{
+    FileIdentity identity;
+    qint64 born = -1; // nanoseconds since the epoch; -1 where the file system does not tell
+    // The same file, as far as both looks tell.
+    bool sameAs(const SeenFile& other) const
+    {
+        return identity == other.identity && (born < 0 || other.born < 0 || born == other.born);
+    }
+};
+
 inline size_t qHash(const FileIdentity& identity, size_t seed = 0)
 {
     return qHashMulti(seed, identity.device, identity.inode);

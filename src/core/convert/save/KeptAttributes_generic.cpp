@@ -4,9 +4,14 @@
 namespace ostrand {
 
 // Where the save is Qt's own, the system's replace keeps what the file holds beyond its contents.
-Status keepAttributes(const QByteArray&, int)
+Status keepAttributes(int, int)
 {
     return Status::success();
+}
+
+std::optional<int> modeFromDefaultAccessList(int, int)
+{
+    return std::nullopt;
 }
 
 } // namespace ostrand

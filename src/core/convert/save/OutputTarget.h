@@ -30,10 +30,8 @@ struct OutputTarget
     QString file;
     bool exists = false;
     bool folder = false;
-    int mode = -1;                        // the permission bits of an existing file
     std::optional<FileIdentity> identity; // an existing file's
-    qint64 owner = -1;                    // an existing file's user and group
-    qint64 group = -1;
+    qint64 born = -1;                     // ... and when it was made, where the file system tells
 };
 
 // Whether the document may be written at the path as it stands: a new name, an existing regular file, or a link

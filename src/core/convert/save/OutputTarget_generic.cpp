@@ -8,7 +8,7 @@ namespace ostrand {
 Result<OutputTarget> lookAtTarget(const QString& path)
 {
     const QFileInfo info(path);
-    return OutputTarget{path, info.exists(), info.isDir(), -1, std::nullopt};
+    return OutputTarget{path, info.exists(), info.isDir(), std::nullopt};
 }
 
 } // namespace ostrand

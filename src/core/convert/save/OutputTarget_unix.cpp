@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "core/common/NameBytes.h"
 #include "core/common/SystemText.h"
+#include "core/convert/save/UnixLook.h"
 
 namespace ostrand {
 
@@ -37,23 +39,17 @@ Result<OutputTarget> lookAtTarget(const QString& path)
     // As many links as the system follows in one path (Linux: 40), and not one more.
     for (int hops = 0; hops <= 40; ++hops) {
         const QByteArray encoded = QFile::encodeName(at);
-        struct stat link;
-        if (::lstat(encoded.constData(), &link) != 0) {
+        UnixLook look;
+        if (lookAt(AT_FDCWD, encoded.constData(), AT_SYMLINK_NOFOLLOW, look) != 0) {
             if (hops == 0) // a new document; any other trouble shows when it is written
-                return OutputTarget{path, false, false, -1, std::nullopt};
+                return OutputTarget{path, false, false, std::nullopt};
             return cannotWrite(path, QStringLiteral("It is a symbolic link that leads nowhere"));
         }
-        if (S_ISREG(link.st_mode))
-            return OutputTarget{at,
-                                true,
-                                false,
-                                int(link.st_mode & 07777),
-                                FileIdentity{quint64(link.st_dev), quint64(link.st_ino)},
-                                qint64(link.st_uid),
-                                qint64(link.st_gid)};
-        if (hops == 0 && S_ISDIR(link.st_mode))
-            return OutputTarget{path, true, true, -1, std::nullopt};
-        if (!S_ISLNK(link.st_mode))
+        if (S_ISREG(look.mode))
+            return OutputTarget{at, true, false, look.seen.identity, look.seen.born};
+        if (hops == 0 && S_ISDIR(look.mode))
+            return OutputTarget{path, true, true, std::nullopt};
+        if (!S_ISLNK(look.mode))
             return cannotWrite(path, hops == 0 ? QStringLiteral("It is not a regular file")
                                                : QStringLiteral("It is a symbolic link to something that is "
                                                                 "not a regular file"));
@@ -62,7 +58,7 @@ Result<OutputTarget> lookAtTarget(const QString& path)
         if (::stat(QFile::encodeName(info.absolutePath()).constData(), &folder) != 0)
             return cannotWrite(path, systemErrorText(errno));
         const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
-        if (shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid)
+        if (shared && look.owner != ::geteuid() && look.owner != folder.st_uid)
             return cannotWrite(path, QStringLiteral("It is a symbolic link in a shared folder, owned by another "
                                                     "user; it is not followed"));
         // The link's own text, taken from its folder when relative (the kernel's way, which
@@ -70,8 +66,8 @@ Result<OutputTarget> lookAtTarget(const QString& path)
         const QByteArray target = linkText(encoded);
         if (target.isEmpty())
             return cannotWrite(path, systemErrorText(errno));
-        at = target.startsWith('/') ? QFile::decodeName(target)
-                                    : info.absolutePath() + QLatin1Char('/') + QFile::decodeName(target);
+        at = target.startsWith('/') ? NameFromBytes(target)
+                                    : info.absolutePath() + QLatin1Char('/') + NameFromBytes(target);
     }
     return cannotWrite(path, systemErrorText(ELOOP));
 }

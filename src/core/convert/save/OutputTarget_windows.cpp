@@ -34,10 +34,10 @@ Result<OutputTarget> lookAtTarget(const QString& path)
     const std::wstring wide = widePath(path);
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) // a new document; any other trouble shows when it is written
-        return OutputTarget{path, false, false, -1, std::nullopt};
+        return OutputTarget{path, false, false, std::nullopt};
     const bool reparse = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !reparse)
-        return OutputTarget{path, true, true, -1, std::nullopt};
+        return OutputTarget{path, true, true, std::nullopt};
     const HANDLE handle = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -61,14 +61,9 @@ Result<OutputTarget> lookAtTarget(const QString& path)
                                                            "regular file"));
     if (file.isEmpty())
         return cannotWrite(path, windowsErrorText(pathError));
-    return OutputTarget{file,
-                        true,
-                        false,
-                        -1,
+    return OutputTarget{file, true, false,
                         FileIdentity{quint64(information->dwVolumeSerialNumber),
-                                     (quint64(information->nFileIndexHigh) << 32) | quint64(information->nFileIndexLow)},
-                        -1,
-                        -1};
+                                     (quint64(information->nFileIndexHigh) << 32) | quint64(information->nFileIndexLow)}};
 }
 
 } // namespace ostrand

@@ -27,7 +27,7 @@ public:
     // Opens the file; fails, with the platform's description, when the path is missing (or its name is not
     // valid UTF-8), is not a regular file (a folder, FIFO or device is refused at once, never read), or cannot
     // be read. A file whose size the system does not tell (the kernel's files) is read to its end once and kept,
-    // as a stream is. A break may end the wait for an interrupted open: then it fails with an empty description.
+    // as a stream is, up to a bound far beyond what any of them holds (256 MiB), past which it fails. A break may end the wait for an interrupted open: then it fails with an empty description.
     Status open(const QString& path, const SliceBreak& pause = {});
     // Takes a stream that is already open (standard input) under a name for the reports. A regular file is read
     // where it stands, from its current offset on; anything else (a pipe, a terminal, a file whose size the
@@ -48,8 +48,9 @@ public:
     Status checkUnchanged();
 
 private:
-    // Reads the stream to its end once, into a temporary file of its own that becomes the source.
-    Status keep(int fd, const SliceBreak& pause);
+    // Reads the stream to its end once, into a temporary file of its own that becomes the source; a stream longer
+    // than `bound` bytes (none when negative) fails.
+    Status keep(int fd, const SliceBreak& pause, qint64 bound = -1);
     static QString readFailure(const QString& path, const QString& reason);
     static QString notFoundReason(const QString& path);
     static QString changedReason();

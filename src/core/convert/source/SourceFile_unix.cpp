@@ -49,6 +49,10 @@ bool sizeUntold(int fd, const struct stat& info, off_t from)
     return info.st_size <= from && ::pread(fd, &probe, 1, from) == 1;
 }
 
+// The most of a kernel's file that is read: far more than any of them holds that could be a table, and a bound for
+// those that never end (a process's page map goes on for its whole address space).
+constexpr qint64 kKernelFileBytes = qint64(256) << 20;
+
 // The room the disk of the temporary folder must keep: 1 GiB, or 5 % of a smaller disk. Returns it when keeping
 // `more` bytes there would leave less; 0 while there is room, or when the system cannot tell.
 qint64 diskReserve(const QByteArray& folder, qint64 more)
@@ -69,7 +73,7 @@ std::pair<QByteArray, QString> temporaryFolder()
     const QByteArray named = qgetenv("TMPDIR");
     if (named.isEmpty())
         return {QByteArrayLiteral("/tmp"), QStringLiteral("/tmp")};
-    return {named, IsValidUtf8Name(named) ? QDir::cleanPath(QFile::decodeName(named)) : ShownName(named)};
+    return {named, IsValidUtf8Name(named) ? QDir::cleanPath(NameFromBytes(named)) : ShownName(named)};
 }
 
 // Writes all the bytes to the file; 0, or the error.
@@ -121,7 +125,7 @@ Status SourceFile::openStream(int fd, const QString& name, const SliceBreak& pau
 // A pipe, a terminal or a file whose size the system does not tell can be read once only: its bytes are kept in a
 // file of their own, which has no name, so nothing is left behind whatever happens. The copy stops before the
 // disk of the temporary folder is nearly full, so that an endless stream never fills it.
-Status SourceFile::keep(int fd, const SliceBreak& pause)
+Status SourceFile::keep(int fd, const SliceBreak& pause, qint64 bound)
 {
     const std::pair<QByteArray, QString> folders = temporaryFolder();
     const QByteArray& encodedFolder = folders.first;
@@ -149,6 +153,10 @@ Status SourceFile::keep(int fd, const SliceBreak& pause)
             return Failure{readFailure(m_path, systemErrorText(errno))};
         if (got == 0)
             break;
+        if (bound >= 0 && m_size + got > bound)
+            return Failure{readFailure(m_path, QStringLiteral("It is a kernel file that goes on past %1, more than any "
+                                                              "kernel file holds; it was not read further")
+                                                   .arg(QLocale::c().formattedDataSize(bound, 0)))};
         if (const int error = writeAll(m_fd, slice.constData(), got); error != 0)
             return cannotKeep(systemErrorText(error));
         m_size += got;
@@ -190,7 +198,7 @@ Status SourceFile::open(const QString& path, const SliceBreak& pause)
     // A file of the kernel's (its size 0, or not the size of its text) is read to its end once and kept.
     if (sizeUntold(fd, info, 0)) {
         m_fd = -1;
-        const Status kept = keep(fd, pause);
+        const Status kept = keep(fd, pause, kKernelFileBytes);
         ::close(fd);
         return kept;
     }
