@@ -17,18 +17,11 @@
 #include "app/Form1.h"
 #include "app/QtDialogs.h"
 #include "app/QtTranslations.h"
+#include "core/common/ProgramArguments.h"
 #include "core/common/ProgramFolder.h"
 #include "core/settings/SettingsStore.h"
 
 namespace {
-
-QStringList argumentsOf(int argc, char* argv[])
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    return arguments;
-}
 
 // Help and version go to stdout, bad usage to stderr; the window is not opened for any of them.
 int answerWithoutWindow(const ostrand::CommandLine& line)
@@ -79,7 +72,7 @@ int main(int argc, char* argv[])
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     // Decided before the application object exists, so help and version need no display.
-    ostrand::CommandLine line = ostrand::ParseCommandLine(argumentsOf(argc, argv), true);
+    ostrand::CommandLine line = ostrand::ParseCommandLine(ostrand::ProgramArguments(argc, argv), true);
     if (line.action != Action::OpenWindow && line.action != Action::Undecided)
         return answerWithoutWindow(line);
 
@@ -90,7 +83,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(OSTRAND_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(OSTRAND_APP_ID));
     if (line.action == Action::Undecided) {
-        line = ostrand::ParseCommandLine(QApplication::arguments());
+        line = ostrand::ParseCommandLine(ostrand::ProgramArguments(argc, argv));
         if (line.action != Action::OpenWindow)
             return answerWithoutWindow(line);
     }

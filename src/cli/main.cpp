@@ -7,6 +7,7 @@
 #include <QTextStream>
 
 #include "cli/ConverterCommand.h"
+#include "core/common/ProgramArguments.h"
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -106,5 +107,5 @@ int main(int argc, char* argv[])
     QTextStream err(stderr);
     ostrand::ConverterCommand command(streams);
     command.setArgumentBytes(argumentBytes);
-    return command.run(app.arguments().mid(1), out, err);
+    return command.run(ostrand::ProgramArguments(argc, argv).mid(1), out, err);
 }

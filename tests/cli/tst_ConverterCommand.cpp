@@ -74,6 +74,8 @@ private slots:
     void savedSettingsWithCommandLineWinning();
     void unreadableSavedSettingsAreNamedInOneLine();
     void scanCountsNamesThatAreNotUtf8();
+    void namesAndTextsBeginningWithU8Mark_data();
+    void namesAndTextsBeginningWithU8Mark();
 
 private:
     QTemporaryDir m_config;
@@ -662,6 +664,62 @@ void tst_ConverterCommand::edgesOfTheShell()
     } else {
         QCOMPARE(written, QStringList());
     }
+}
+
+void tst_ConverterCommand::namesAndTextsBeginningWithU8Mark_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // in a folder holding in/a.csv, its twin in/\uFEFFa.csv and d/e.csv
+    QTest::addColumn<QByteArray>("settings");   // the settings file, as bytes; empty for none
+    QTest::addColumn<QString>("listed");
+    const QString mark = QString(QChar(0xFEFF));
+    QTest::newRow("a PATH and -o DIR") << QStringList{u"-o"_qs, mark + u"out"_qs, u"in/"_qs + mark + u"a.csv"_qs}
+                                       << QByteArray() << mark + u"out/"_qs + mark + u"a.htm\n"_qs;
+    QTest::newRow("a folder's files") << QStringList{u"-o"_qs, u"out"_qs, u"in"_qs} << QByteArray()
+                                      << u"out/a.htm\nout/"_qs + mark + u"a.htm\n"_qs;
+    QTest::newRow("--other TEXT") << QStringList{u"--other"_qs, mark + u"x"_qs, u"-o"_qs, u"out"_qs, u"d/e.csv"_qs}
+                                  << QByteArray() << u"out/e.htm\n"_qs;
+    QTest::newRow("the saved delimiter text")
+        << QStringList{u"--saved-settings"_qs, u"-o"_qs, u"out"_qs, u"d/e.csv"_qs}
+        << QByteArray("[Ostrand]\nOption1=False\nOption5=True\nOther=\xEF\xBB\xBFx\n") << u"out/e.htm\n"_qs;
+}
+
+// A name or a text whose first character is U+FEFF keeps it, through the program's arguments, a folder's listing
+// and the settings file: the document of the file given goes where it was asked to, and the document of a twin
+// named without it is not touched.
+void tst_ConverterCommand::namesAndTextsBeginningWithU8Mark()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, listed);
+    if (test::programPath(QStringLiteral("ostrand-convert")).isEmpty())
+        QSKIP("OSTRAND_BIN_DIR is not set (CTest sets it)");
+    const QString mark = QString(QChar(0xFEFF));
+    test::TempTree tree;
+    tree.writeFile(u"in/a.csv"_qs, "plain\r\n");
+    tree.writeFile(u"in/"_qs + mark + u"a.csv"_qs, "marked\r\n");
+    tree.writeFile(u"d/e.csv"_qs, "1\xEF\xBB\xBFx2x3\r\n");
+    tree.writeFile(u"out/a.htm"_qs, "theirs\n");
+    tree.makeFolder(mark + u"out"_qs);
+    if (!settings.isEmpty()) {
+        QFile file(m_config.filePath(u"Kelvadine.conf"_qs));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(settings);
+    }
+
+    const test::ProgramRun run = test::runProgram(QStringLiteral("ostrand-convert"), arguments, tree.root());
+
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, listed.toUtf8()); // the bytes: reading them back as text would drop a first U+FEFF
+    const QMap<QString, QByteArray> cells{{u"a.htm"_qs, "<td>plain</td>"},
+                                          {mark + u"a.htm"_qs, "<td>marked</td>"},
+                                          {u"e.htm"_qs, "<td>1</td><td>2x3</td>"}};
+    for (const QString& document : listed.split(u'\n', Qt::SkipEmptyParts)) {
+        const QByteArray text = test::TempTree::readFile(tree.path(document));
+        QVERIFY2(text.contains(cells.value(document.section(u'/', -1))), qPrintable(document));
+    }
+    if (!listed.contains(u"out/a.htm"_qs))
+        QCOMPARE(test::TempTree::readFile(tree.path(u"out/a.htm"_qs)), QByteArray("theirs\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_ConverterCommand)

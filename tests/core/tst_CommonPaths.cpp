@@ -2,6 +2,8 @@
 #include <QtTest>
 
 #include "core/common/FileAttributes.h"
+#include "core/common/NameBytes.h"
+#include "core/common/ProgramArguments.h"
 #include "core/common/Paths.h"
 #include "support/core/TempTree.h"
 #include "support/core/UnixOnly.h"
@@ -19,6 +21,8 @@ private slots:
     void folderAndName();
     void folderAndFileTests();
     void attributes();
+    void namesFromTheirBytes_data();
+    void namesFromTheirBytes();
 };
 
 void tst_CommonPaths::normalizePath_data()
@@ -112,6 +116,40 @@ void tst_CommonPaths::attributes()
     QCOMPARE(AttributesOf(tree.path(QStringLiteral("link"))), 1046);
     QCOMPARE(AttributesOf(tree.path(QStringLiteral("link/"))), 1046);
     QCOMPARE(AttributesOf(tree.path(QStringLiteral("missing"))), -1);
+}
+
+void tst_CommonPaths::namesFromTheirBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown");
+    const QString mark = QString(QChar(0xFEFF));
+    QTest::newRow("plain") << QByteArray("a.csv") << u"a.csv"_qs << u"a.csv"_qs;
+    QTest::newRow("beginning with U+FEFF") << QByteArray("\xEF\xBB\xBF" "a.csv") << mark + u"a.csv"_qs
+                                           << mark + u"a.csv"_qs;
+    QTest::newRow("two of them") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF" "out") << mark + mark + u"out"_qs
+                                 << mark + mark + u"out"_qs;
+    QTest::newRow("U+FEFF and a control character")
+        << QByteArray("\xEF\xBB\xBF" "a\x01") << mark + u"a\u0001"_qs << u"$'"_qs + mark + u"a\\x01'"_qs;
+    QTest::newRow("not valid UTF-8 after it") << QByteArray("\xEF\xBB\xBF" "b\xFF") << mark + u"b\uFFFD"_qs
+                                              << u"$'"_qs + mark + u"b\\xFF'"_qs;
+}
+
+// A name or argument handed over as bytes reads as the name it is, an initial U+FEFF included (a decoder that took
+// it for a byte order mark would name another file), and shows as it reads.
+void tst_CommonPaths::namesFromTheirBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
+    QCOMPARE(NameFromBytes(bytes), name);
+    QCOMPARE(ShownName(bytes), shown);
+#ifdef Q_OS_UNIX
+    char program[] = "ostrand-convert";
+    QByteArray argument = bytes;
+    char* argv[] = {program, argument.data(), nullptr};
+    QCOMPARE(ProgramArguments(2, argv), (QStringList{u"ostrand-convert"_qs, name}));
+#endif
 }
 
 QTEST_GUILESS_MAIN(tst_CommonPaths)

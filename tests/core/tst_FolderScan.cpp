@@ -53,6 +53,7 @@ private slots:
     void otherReadFailureIsReported();
     void stopEndsTheScan();
     void pathLengthLimit();
+    void namesBeginningWithU8Mark();
 };
 
 void tst_FolderScan::scan_data()
@@ -356,6 +357,27 @@ void tst_FolderScan::pathLengthLimit()
     // Files whose paths are too long to be reached are not listed; those above them are.
     QCOMPARE(GetFilesInFolder(path, u"*.csv"_qs).value(), QStringList{u"near.csv"_qs});
     QCOMPARE(GetFilesInFolder(folderF, u"*.csv"_qs).value(), QStringList());
+}
+
+// A name that begins with U+FEFF is its own, beside a twin without it: both folders are scanned and both files
+// listed, each once under its own name.
+void tst_FolderScan::namesBeginningWithU8Mark()
+{
+    const QString mark = QString(QChar(0xFEFF));
+    test::TempTree tree;
+    for (const QString& folder : {mark + u"sub"_qs, u"sub"_qs}) {
+        tree.writeFile(folder + u"/a.csv"_qs, "x");
+        tree.writeFile(folder + u'/' + mark + u"a.csv"_qs, "x");
+    }
+
+    test::RecordingScanHost host;
+    QCOMPARE(scanTree(tree, host), entries(tree, {u""_qs, u"sub/"_qs, mark + u"sub/"_qs}));
+    for (const QString& folder : {mark + u"sub"_qs, u"sub"_qs}) {
+        const Result<QStringList> names = GetFilesInFolder(tree.path(folder), u"*.csv"_qs);
+        QVERIFY(names.ok());
+        QCOMPARE(names.value(), (QStringList{u"a.csv"_qs, mark + u"a.csv"_qs}));
+    }
+    QCOMPARE(host.reports.size(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_FolderScan)

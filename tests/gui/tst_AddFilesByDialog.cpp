@@ -63,6 +63,9 @@ void tst_AddFilesByDialog::chosenFiles_data()
     QTest::newRow("several files: folder and names joined and normalized")
         << QStringList() << QStringList{u"/data//in//a.csv"_qs, u"/data//in//b.csv"_qs}
         << QStringList{u"/data/in/a.csv"_qs, u"/data/in/b.csv"_qs};
+    QTest::newRow("a name that begins with U+FEFF")
+        << QStringList() << QStringList{u"/data/"_qs + QChar(0xFEFF) + u"a.csv"_qs}
+        << QStringList{u"/data/"_qs + QChar(0xFEFF) + u"a.csv"_qs};
     QTest::newRow("a file already listed comes again")
         << QStringList{u"/data/a.csv"_qs} << QStringList{u"/data/a.csv"_qs}
         << QStringList{u"/data/a.csv"_qs, u"/data/a.csv"_qs};

@@ -62,12 +62,14 @@ DragOutcome dragAndDrop(FileListView& list, const QMimeData& data)
     return outcome;
 }
 
-// Two folder trees, each with the kinds of files and folders a drop leaves out.
+// Two folder trees, each with the kinds of files and folders a drop leaves out, and a folder of twins: names that
+// differ only in a first U+FEFF.
 void writeTrees(const TempTree& tree)
 {
     for (const char* file : {"F1/b.txt", "F1/a.csv", "F1/~lock.csv", "F1/.hidden", "F1/s/c.dat", "F1/.git/x.csv",
-                             "F1/s/t/d.csv", "F2/e.csv", "F2/u/f.csv", "loose.csv", "notes.txt"})
-        tree.writeFile(QString::fromLatin1(file), "1\n");
+                             "F1/s/t/d.csv", "F2/e.csv", "F2/u/f.csv", "loose.csv", "notes.txt", "M/m.csv",
+                             "M/\xEF\xBB\xBFm.csv"})
+        tree.writeFile(QString::fromUtf8(file), "1\n");
     QFile::link(tree.path(u"F2"_qs), tree.path(u"F1/s/linkToF2"_qs));
 }
 
@@ -140,6 +142,11 @@ void tst_DragDropFiles::droppedPaths_data()
                                            << QStringList{u"loose.csv"_qs, u"loose.csv"_qs};
     QTest::newRow("two folders") << QStringList() << QStringList{u"F2"_qs, u"F1"_qs} << f2Files + f1Files;
     QTest::newRow("a folder with its trailing separator") << QStringList() << QStringList{u"F2/"_qs} << f2Files;
+    const QString marked = QChar(0xFEFF) + u"m.csv"_qs;
+    QTest::newRow("a name that begins with U+FEFF") << QStringList() << QStringList{u"M/"_qs + marked}
+                                                    << QStringList{u"M/"_qs + marked};
+    QTest::newRow("a folder of twins") << QStringList() << QStringList{u"M"_qs}
+                                       << QStringList{u"M/m.csv"_qs, u"M/"_qs + marked};
     QTest::newRow("a mix, in the dropped order")
         << QStringList() << QStringList{u"loose.csv"_qs, u"F2"_qs, u"notes.txt"_qs, u"F1/s/t"_qs, u"F1/a.csv"_qs}
         << QStringList{u"loose.csv"_qs} + f2Files + QStringList{u"notes.txt"_qs, u"F1/s/t/d.csv"_qs, u"F1/a.csv"_qs};

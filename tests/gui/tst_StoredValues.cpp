@@ -26,6 +26,8 @@ private slots:
     void yesNoValues();
     void colourNumbersShowAsTheDocumentGetsThem_data();
     void colourNumbersShowAsTheDocumentGetsThem();
+    void textsBeginningWithU8Mark_data();
+    void textsBeginningWithU8Mark();
 };
 
 void tst_StoredValues::longTextsAreKeptWhole_data()
@@ -171,6 +173,38 @@ void tst_StoredValues::colourNumbersShowAsTheDocumentGetsThem()
     const QByteArray expected =
         "style='color:" + colour.toLatin1() + "' border='1' bgcolor='" + colour.toLatin1() + "'";
     QVERIFY2(document.contains(expected), document.constData());
+}
+
+
+void tst_StoredValues::textsBeginningWithU8Mark_data()
+{
+    QTest::addColumn<QByteArray>("line"); // in the settings file, as an earlier run wrote it
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    const QString mark = QString(QChar(0xFEFF));
+    QTest::newRow("Other") << QByteArray("Other=\xEF\xBB\xBFx") << u"Text1"_qs << mark + u"x"_qs;
+    QTest::newRow("Output Folder, quoted") << QByteArray("Output%20Folder=\"\xEF\xBB\xBFout, 2\"") << u"Text3"_qs
+                                           << mark + u"out, 2"_qs;
+    QTest::newRow("two of them") << QByteArray("Other=\"\xEF\xBB\xBF\xEF\xBB\xBF;\"") << u"Text1"_qs
+                                 << mark + mark + u";"_qs;
+}
+
+// A text that begins with U+FEFF comes back whole at the next start, though Qt's reading of the settings file takes
+// that first character for a byte order mark.
+void tst_StoredValues::textsBeginningWithU8Mark()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    WindowFixture fixture;
+    QFile file(fixture.settingsPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Ostrand]\n" + line + '\n');
+    file.close();
+
+    Form1& form = fixture.open();
+
+    QCOMPARE(form.findChild<QLineEdit*>(box)->text(), text);
 }
 
 QTEST_MAIN(tst_StoredValues)

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "core/common/NameBytes.h"
 #include "core/common/Paths.h"
 #include "core/filelist/Wildcard.h"
 
@@ -93,7 +94,7 @@ int countUnreachableFiles(int parent, const char* name, const QString& pattern, 
         if (folder)
             count += countUnreachableFiles(::dirfd(dir), entry->d_name, pattern, depth + 1);
         else if (file && entry->d_name[0] != '~' &&
-                 (anyFile || WildcardMatch(QString::fromLocal8Bit(entry->d_name), pattern)))
+                 (anyFile || WildcardMatch(NameFromBytes(entry->d_name), pattern)))
             ++count;
     }
     ::closedir(dir);
@@ -146,7 +147,7 @@ ReadEnd readFolder(const QString& folder, const Wanted& wanted, const WorkGoesOn
         const qsizetype length = qsizetype(std::strlen(entry->d_name));
         if ((length == 1 && entry->d_name[0] == '.') || (length == 2 && std::strcmp(entry->d_name, "..") == 0))
             continue;
-        const QString name = QString::fromLocal8Bit(QByteArrayView(entry->d_name, length));
+        const QString name = NameFromBytes(QByteArrayView(entry->d_name, length));
         if (mayBeUnreachable && name.contains(QChar::ReplacementCharacter) &&
             QFile::encodeName(name) != QByteArrayView(entry->d_name, length)) {
             *wanted.undecodableFiles += countUnreachableFiles(::dirfd(dir), entry->d_name, wanted.filePattern);

@@ -55,6 +55,56 @@ QByteArray undecodableFolderVariable(const QString& fileName)
     return QByteArray();
 }
 
+// A section or key as the settings file spells it: letters, digits, "_", "-" and "." as they are, any other
+// character of the store's names as "%" and two hexadecimal digits.
+QByteArray spelledInFile(const QString& name)
+{
+    QByteArray spelled;
+    for (const QChar c : name) {
+        const char16_t unit = c.unicode();
+        if ((unit >= 'a' && unit <= 'z') || (unit >= 'A' && unit <= 'Z') || (unit >= '0' && unit <= '9') ||
+            unit == '_' || unit == '-' || unit == '.')
+            spelled += char(unit);
+        else
+            spelled += '%' + QByteArray::number(unit, 16).toUpper().rightJustified(2, '0');
+    }
+    return spelled;
+}
+
+// How many U+FEFF the value the settings file holds for the key begins with. Qt reads such a value without the first
+// of them, taking it for a byte order mark, though it is the first character of a name or a text the user chose;
+// what it wrote itself in this run it still gives as it was.
+qsizetype initialMarksStored(const QString& fileName, const QString& key)
+{
+    static const QByteArray mark("\xEF\xBB\xBF");
+    QFile file(fileName);
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray bytes = file.readAll();
+    if (!bytes.contains(mark))
+        return 0;
+    const QByteArray header = '[' + spelledInFile(kSection) + ']';
+    const QByteArray name = spelledInFile(key);
+    bool inSection = false;
+    qsizetype marks = 0;
+    for (const QByteArray& line : bytes.split('\n')) {
+        const QByteArray text = line.trimmed();
+        if (text.startsWith('[')) {
+            inSection = text == header;
+            continue;
+        }
+        const qsizetype equals = text.indexOf('=');
+        if (!inSection || equals < 0 || text.left(equals).trimmed() != name)
+            continue;
+        QByteArrayView value = QByteArrayView(text).sliced(equals + 1).trimmed();
+        if (value.startsWith('"'))
+            value = value.sliced(1);
+        for (marks = 0; value.startsWith(mark); ++marks)
+            value = value.sliced(mark.size());
+    }
+    return marks;
+}
+
 } // namespace
 
 const SettingDefault* findSettingDefault(const QString& key)
@@ -156,7 +206,14 @@ QString SettingsStore::ReadSetting(const QString& key, const QString& defaultTex
     const QString path = kSection + QLatin1Char('/') + key;
     if (!m_settings.contains(path))
         return defaultText;
-    return m_settings.value(path).toString();
+    QString value = m_settings.value(path).toString();
+    qsizetype read = 0;
+    while (read < value.size() && value.at(read) == QChar(0xFEFF))
+        ++read;
+    const qsizetype stored = initialMarksStored(m_settings.fileName(), key);
+    if (stored > read)
+        value.prepend(QString(stored - read, QChar(0xFEFF)));
+    return value;
 }
 
 QString SettingsStore::read(const QString& key) const
