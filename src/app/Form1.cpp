@@ -25,6 +25,7 @@
 #include "app/CaptionProgressBar.h"
 #include "app/CursorFile.h"
 #include "app/Dialogs.h"
+#include "app/HomeFolder.h"
 #include "app/Legibility.h"
 #include "app/PointerScheme.h"
 #include "app/Skin.h"
@@ -231,9 +232,14 @@ Form1::Form1(QSettings& settings, Dialogs& dialogs, const QString& programFolder
 {
     createControls();
     connectHandlers();
+    // A home folder whose name is not valid UTF-8 is told of once the window is up, with all it prevents.
+    const QString homeMessage = UnreachableHomeMessage(m_settings, m_programFolder);
     // A settings file that cannot be written is told of once, whether a save fails during the start-up or not;
-    // found at the start-up, it is told once the window is up.
-    m_settings.onSavingFails([this](const QString& file, const QString& reason) {
+    // found at the start-up, it is told once the window is up; the home folder's message tells it for its cause.
+    const bool toldWithHome = !homeMessage.isEmpty() && SettingsLostWithHome(m_settings);
+    m_settings.onSavingFails([this, toldWithHome](const QString& file, const QString& reason) {
+        if (toldWithHome)
+            return;
         const QString text =
             QStringLiteral("Your choices cannot be saved: the settings file %1 cannot be written (%2).\r\n\r\n"
                            "Ostrand works as usual, but the choices you make now will not be there at the next start.")
@@ -246,6 +252,9 @@ Form1::Form1(QSettings& settings, Dialogs& dialogs, const QString& programFolder
     });
     Form_Load();
     m_settings.checkSaving();
+    if (!homeMessage.isEmpty())
+        QMetaObject::invokeMethod(
+            this, [this, homeMessage] { showMessage(homeMessage); }, Qt::QueuedConnection);
     m_started = true;
 }
 
@@ -444,7 +453,10 @@ void Form1::Form_Load()
         const auto desktop = SettingsStore::desktopFolder();
         if (!desktop)
             return failed(desktop.error());
-        Text3->setText(m_settings.ReadSetting(SettingKey::outputFolder(), desktop.value()));
+        // A desktop folder named from bytes that are not valid UTF-8 (the home folder's) is no folder: the user
+        // chooses one, as the start-up's message about the home folder says.
+        const bool reachable = !desktop.value().contains(QChar::ReplacementCharacter);
+        Text3->setText(m_settings.ReadSetting(SettingKey::outputFolder(), reachable ? desktop.value() : QString()));
         return {};
     });
 

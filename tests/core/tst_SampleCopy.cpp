@@ -24,22 +24,27 @@ private slots:
 void tst_SampleCopy::usableFolder_data()
 {
     QTest::addColumn<bool>("writable");      // the shipped Samples folder
+    QTest::addColumn<bool>("reachable");     // the user's data folder has a name that reaches it
     QTest::addColumn<QStringList>("before"); // "name=text" already in the user's copy
     QTest::addColumn<QString>("expected");   // "samples" or "copy"
     QTest::addColumn<QStringList>("after");  // "name=text" in the user's copy afterwards
 
     const QStringList shipped{u".hidden.csv=h"_qs, u"a.csv=1,2"_qs, u"b.csv=3;4"_qs};
-    QTest::newRow("writable: used where it is") << true << QStringList() << u"samples"_qs << QStringList();
-    QTest::newRow("read-only: copied once") << false << QStringList() << u"copy"_qs << shipped;
-    QTest::newRow("an edited copy is kept") << false << QStringList{u"a.csv=mine"_qs} << u"copy"_qs
+    QTest::newRow("writable: used where it is") << true << true << QStringList() << u"samples"_qs << QStringList();
+    QTest::newRow("read-only: copied once") << false << true << QStringList() << u"copy"_qs << shipped;
+    QTest::newRow("an edited copy is kept") << false << true << QStringList{u"a.csv=mine"_qs} << u"copy"_qs
                                             << QStringList{u".hidden.csv=h"_qs, u"a.csv=mine"_qs, u"b.csv=3;4"_qs};
     QTest::newRow("the user's own files stay")
-        << false << QStringList{u"z.csv=own"_qs} << u"copy"_qs << shipped + QStringList{u"z.csv=own"_qs};
+        << false << true << QStringList{u"z.csv=own"_qs} << u"copy"_qs << shipped + QStringList{u"z.csv=own"_qs};
+    // The home folder's name is not valid UTF-8: no copy can be made, and the samples are listed where they are.
+    QTest::newRow("read-only, and no folder of the user's") << false << false << QStringList() << u"samples"_qs
+                                                            << QStringList();
 }
 
 void tst_SampleCopy::usableFolder()
 {
     QFETCH(bool, writable);
+    QFETCH(bool, reachable);
     QFETCH(QStringList, before);
     QFETCH(QString, expected);
     QFETCH(QStringList, after);
@@ -58,7 +63,7 @@ void tst_SampleCopy::usableFolder()
 
     // Asked twice, as two clicks would: the second finds its copies and changes nothing.
     for (int click = 0; click < 2; ++click) {
-        const Result<QString> folder = UsableSampleFolder(samples, writable, copy);
+        const Result<QString> folder = UsableSampleFolder(samples, writable, reachable ? copy : QString());
         QVERIFY2(folder.ok(), qPrintable(folder.error()));
         QCOMPARE(folder.value(), expected == u"samples"_qs ? samples : copy);
     }

@@ -405,19 +405,40 @@ void tst_StartUp::applicationTitleCutsByWords()
 
 void tst_StartUp::settingsFolderNamedByBytesThatAreNotUtf8_data()
 {
-    QTest::addColumn<QByteArray>("variable"); // names the settings folder
-    QTest::addColumn<QString>("file");        // the settings file below it
+    QTest::addColumn<QByteArray>("variable"); // set to a name that is not valid UTF-8
+    QTest::addColumn<QString>("file");        // the settings file, below that name; "" when the settings are elsewhere
+    QTest::addColumn<QString>("message");     // %1 the name as the message shows it, %2 the settings file
+    QTest::addColumn<bool>("defaultFolder");  // the output folder box has its default, the desktop folder
 
-    QTest::newRow("XDG_CONFIG_HOME") << QByteArray("XDG_CONFIG_HOME") << QStringLiteral("/Kelvadine.conf");
-    QTest::newRow("HOME without XDG_CONFIG_HOME") << QByteArray("HOME") << QStringLiteral("/.config/Kelvadine.conf");
+    const QString settings = QStringLiteral("Your choices cannot be saved: the settings file $'%1%2' cannot be written "
+                                            "(The name of its folder, from $XDG_CONFIG_HOME, is not valid UTF-8)."
+                                            "\r\n\r\nOstrand works as usual, but the choices you make now will not be "
+                                            "there at the next start.");
+    const QString home = QStringLiteral("The name of your home folder, $'%1', is not valid UTF-8, so Ostrand cannot "
+                                        "reach the folders in it by their names:\r\n\r\n%3- Documents have no folder "
+                                        "to go to until you choose one with the \"...\" button beside the output "
+                                        "folder.\r\n\r\nEverything else works as usual.");
+    QTest::newRow("XDG_CONFIG_HOME") << QByteArray("XDG_CONFIG_HOME") << QStringLiteral("/Kelvadine.conf") << settings
+                                     << true;
+    // The home folder's message tells all its name prevents, the settings among them: one message, not two.
+    QTest::newRow("HOME without XDG_CONFIG_HOME")
+        << QByteArray("HOME") << QStringLiteral("/.config/Kelvadine.conf")
+        << QString(home).replace(QStringLiteral("%3"), QStringLiteral("- Your choices cannot be saved: they will not "
+                                                                      "be there at the next start.\r\n"))
+        << false;
+    QTest::newRow("HOME, the settings elsewhere")
+        << QByteArray("HOME") << QString() << QString(home).replace(QStringLiteral("%3"), QString()) << false;
 }
 
-// A settings folder whose name is not valid UTF-8 cannot be reached by the name the program reads: the window says
-// once that the choices are not saved, and writes nothing under that other name.
+// A folder whose name is not valid UTF-8 cannot be reached by the name the program reads: the window says once what
+// that prevents (the choices are not saved; with the home folder, the documents have no default folder), writes
+// nothing under that other name, and does not offer that name as a folder.
 void tst_StartUp::settingsFolderNamedByBytesThatAreNotUtf8()
 {
     QFETCH(QByteArray, variable);
     QFETCH(QString, file);
+    QFETCH(QString, message);
+    QFETCH(bool, defaultFolder);
     TempTree tree;
     const QByteArray folder = QFile::encodeName(tree.root()) + "/s\xFF";
     QCOMPARE(::mkdir(folder.constData(), 0700), 0);
@@ -427,11 +448,14 @@ void tst_StartUp::settingsFolderNamedByBytesThatAreNotUtf8()
         qputenv("HOME", home);
         qputenv("XDG_CONFIG_HOME", config);
     });
-    qunsetenv("XDG_CONFIG_HOME");
+    if (!file.isEmpty())
+        qunsetenv("XDG_CONFIG_HOME");
     qputenv(variable.constData(), folder);
     {
         // The name the user's settings get from the variable (the system's path lookup is made once a process).
-        QSettings settings(QFile::decodeName(folder) + file, QSettings::IniFormat);
+        QSettings settings(file.isEmpty() ? tree.path(QStringLiteral("config/Kelvadine.conf"))
+                                          : QFile::decodeName(folder) + file,
+                           QSettings::IniFormat);
         ScriptedDialogs dialogs;
         Form1 form(settings, dialogs, tree.makeFolder(QStringLiteral("program")));
         QCoreApplication::processEvents(); // the start-up's message is shown once the window runs
@@ -439,11 +463,9 @@ void tst_StartUp::settingsFolderNamedByBytesThatAreNotUtf8()
         form.Text2->setText(QStringLiteral("7"));
 
         QCOMPARE(dialogs.textsOf(DialogKind::Message),
-                 QStringList{QStringLiteral("Your choices cannot be saved: the settings file $'%1/s\\xFF%2' cannot be "
-                                            "written (The name of its folder, from $%3, is not valid UTF-8).\r\n\r\n"
-                                            "Ostrand works as usual, but the choices you make now will not be there "
-                                            "at the next start.")
-                                 .arg(tree.root(), file, QLatin1String(variable))});
+                 QStringList{message.arg(tree.root() + QStringLiteral("/s\\xFF"), file)});
+        QCOMPARE(dialogs.callsOf(DialogKind::ErrorReport).size(), 0);
+        QCOMPARE(form.Text3->text().isEmpty(), !defaultFolder);
     }
     QVERIFY(!QFileInfo::exists(tree.root() + QStringLiteral("/s\uFFFD")));
     QCOMPARE(::rmdir(folder.constData()), 0); // nothing was written into the folder itself either

@@ -12,13 +12,16 @@ namespace ostrand {
 
 QString UserSampleFolder()
 {
-    return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-                                    QStringLiteral("/Samples"));
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    // A name read from bytes that are not valid UTF-8 (the home folder's) names no folder.
+    if (data.isEmpty() || data.contains(QChar::ReplacementCharacter))
+        return QString();
+    return QDir::toNativeSeparators(data + QStringLiteral("/Samples"));
 }
 
 Result<QString> UsableSampleFolder(const QString& samples, bool samplesWritable, const QString& userCopy)
 {
-    if (samplesWritable || !QFileInfo(samples).isDir())
+    if (samplesWritable || userCopy.isEmpty() || !QFileInfo(samples).isDir())
         return samples;
     const Result<QStringList> names = GetFilesInFolder(samples, QStringLiteral("*.*"));
     if (!names)

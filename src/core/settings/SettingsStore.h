@@ -55,6 +55,10 @@ public:
     // UTF-8 ($XDG_CONFIG_HOME, or $HOME without it): a name that is not the folder's.
     static bool folderNameNotValidUtf8(const QString& fileName);
 
+    // The environment variable that names the store's folder ("XDG_CONFIG_HOME" or "HOME") when its bytes are not
+    // valid UTF-8, so that the store keeps nothing; empty otherwise.
+    const QByteArray& folderVariableNotValidUtf8() const { return m_undecodableFolderVariable; }
+
     // The store's file as a message names it: its name, or where the name of its folder came from bytes that are
     // not valid UTF-8, the file's real name as ShownName gives it.
     QString shownFileName() const;
