@@ -122,7 +122,8 @@ void tst_WindowsPlatform::placeReplacesOrTakesAFreeName()
     const QString file = QDir::toNativeSeparators(tree.path(u"doc.htm"_qs));
     if (existsBefore)
         tree.writeFile(u"doc.htm"_qs, "old");
-    const std::optional<FileIdentity> replacing = identityAt(file);
+    const std::optional<FileIdentity> there = identityAt(file);
+    const std::optional<SeenFile> replacing = there ? std::optional<SeenFile>(SeenFile{*there}) : std::nullopt;
     AtomicSave save;
     QVERIFY(save.open(file).ok());
     QVERIFY(save.write("new", 3).ok());
