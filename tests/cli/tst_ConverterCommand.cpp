@@ -3,6 +3,10 @@
 
 #include <unistd.h>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 #include <memory>
 
 #include <QSettings>
@@ -671,16 +675,18 @@ void tst_ConverterCommand::namesAndTextsBeginningWithU8Mark_data()
     QTest::addColumn<QStringList>("arguments"); // in a folder holding in/a.csv, its twin in/\uFEFFa.csv and d/e.csv
     QTest::addColumn<QByteArray>("settings");   // the settings file, as bytes; empty for none
     QTest::addColumn<QString>("listed");
+    QTest::addColumn<bool>("twinsApart"); // the row needs two names that differ only in U+FEFF kept apart
     const QString mark = QString(QChar(0xFEFF));
     QTest::newRow("a PATH and -o DIR") << QStringList{u"-o"_qs, mark + u"out"_qs, u"in/"_qs + mark + u"a.csv"_qs}
-                                       << QByteArray() << mark + u"out/"_qs + mark + u"a.htm\n"_qs;
+                                       << QByteArray() << mark + u"out/"_qs + mark + u"a.htm\n"_qs << true;
     QTest::newRow("a folder's files") << QStringList{u"-o"_qs, u"out"_qs, u"in"_qs} << QByteArray()
-                                      << u"out/a.htm\nout/"_qs + mark + u"a.htm\n"_qs;
+                                      << u"out/a.htm\nout/"_qs + mark + u"a.htm\n"_qs << true;
     QTest::newRow("--other TEXT") << QStringList{u"--other"_qs, mark + u"x"_qs, u"-o"_qs, u"out"_qs, u"d/e.csv"_qs}
-                                  << QByteArray() << u"out/e.htm\n"_qs;
+                                  << QByteArray() << u"out/e.htm\n"_qs << false;
     QTest::newRow("the saved delimiter text")
         << QStringList{u"--saved-settings"_qs, u"-o"_qs, u"out"_qs, u"d/e.csv"_qs}
-        << QByteArray("[Ostrand]\nOption1=False\nOption5=True\nOther=\xEF\xBB\xBFx\n") << u"out/e.htm\n"_qs;
+        << QByteArray("[Ostrand]\nOption1=False\nOption5=True\nOther=\xEF\xBB\xBFx\n") << u"out/e.htm\n"_qs
+        << false;
 }
 
 // A name or a text whose first character is U+FEFF keeps it, through the program's arguments, a folder's listing
@@ -691,8 +697,16 @@ void tst_ConverterCommand::namesAndTextsBeginningWithU8Mark()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, settings);
     QFETCH(QString, listed);
+    QFETCH(bool, twinsApart);
     if (test::programPath(QStringLiteral("ostrand-convert")).isEmpty())
         QSKIP("OSTRAND_BIN_DIR is not set (CTest sets it)");
+#ifdef Q_OS_WIN
+    // Wine's look-up of a name ignores an initial U+FEFF (or fails on it, in a relative name), as Windows does not.
+    if (twinsApart && ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        QSKIP("Wine does not keep names apart that differ only in an initial U+FEFF");
+#else
+    Q_UNUSED(twinsApart);
+#endif
     const QString mark = QString(QChar(0xFEFF));
     test::TempTree tree;
     tree.writeFile(u"in/a.csv"_qs, "plain\r\n");
@@ -710,7 +724,8 @@ void tst_ConverterCommand::namesAndTextsBeginningWithU8Mark()
 
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.status, 0);
-    QCOMPARE(run.out, listed.toUtf8()); // the bytes: reading them back as text would drop a first U+FEFF
+    // The bytes: reading them back as text would drop a first U+FEFF.
+    QCOMPARE(run.out, QDir::toNativeSeparators(listed).toUtf8());
     const QMap<QString, QByteArray> cells{{u"a.htm"_qs, "<td>plain</td>"},
                                           {mark + u"a.htm"_qs, "<td>marked</td>"},
                                           {u"e.htm"_qs, "<td>1</td><td>2x3</td>"}};

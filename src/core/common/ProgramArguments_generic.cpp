@@ -5,8 +5,7 @@
 
 namespace ostrand {
 
-// Where the system keeps the command line as text (Windows, in UTF-16), the application object reads it whole;
-// before it exists, the local 8-bit bytes are all there is.
+// Elsewhere the application object reads them; before it exists, their local 8-bit bytes are all there is.
 QStringList ProgramArguments(int argc, char* argv[])
 {
     if (QCoreApplication::instance())
