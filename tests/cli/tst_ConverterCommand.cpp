@@ -704,6 +704,8 @@ void tst_ConverterCommand::namesAndTextsBeginningWithU8Mark()
     // Wine's look-up of a name ignores an initial U+FEFF (or fails on it, in a relative name), as Windows does not.
     if (twinsApart && ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
         QSKIP("Wine does not keep names apart that differ only in an initial U+FEFF");
+    if (!settings.isEmpty())
+        QSKIP("the settings live in the registry here");
 #else
     Q_UNUSED(twinsApart);
 #endif
