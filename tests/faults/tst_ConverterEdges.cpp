@@ -106,6 +106,8 @@ private slots:
     void theReplacedDocumentIsTheOneThereAtTheEnd_data();
     void theReplacedDocumentIsTheOneThereAtTheEnd();
     void hashesOfTheOldBytesAreNotCarried();
+    void aNewDocumentGetsWhatAnyNewFileGetsThere_data();
+    void aNewDocumentGetsWhatAnyNewFileGetsThere();
     void theSweepRemovesOnlyWhatIsProvablyItsOwn_data();
     void theSweepRemovesOnlyWhatIsProvablyItsOwn();
     void aLiveWritersTemporaryIsLeftToIt_data();
@@ -494,6 +496,41 @@ void tst_ConverterEdges::hashesOfTheOldBytesAreNotCarried()
              QByteArray("# file: out/c.htm\nuser.origin=\"kept\"\n\n"));
 }
 
+void tst_ConverterEdges::aNewDocumentGetsWhatAnyNewFileGetsThere_data()
+{
+    QTest::addColumn<QString>("tmpfile");
+    QTest::addColumn<QString>("setting"); // the umask, or the folder's default access control list
+    for (const QString& tmpfile : {QString(), QStringLiteral("refuse")}) {
+        const char* kind = tmpfile.isEmpty() ? "unnamed" : "named";
+        QTest::addRow("umask 022, %s", kind) << tmpfile << QStringLiteral("umask 022");
+        QTest::addRow("umask 077, %s", kind) << tmpfile << QStringLiteral("umask 077");
+        QTest::addRow("umask 0, %s", kind) << tmpfile << QStringLiteral("umask 0");
+        QTest::addRow("a default access list, %s", kind)
+            << tmpfile << QStringLiteral("umask 022; setfacl -d -m u:daemon:rw,g::r,o::- out");
+        QTest::addRow("a default access list without named entries, %s", kind)
+            << tmpfile << QStringLiteral("umask 077; setfacl -d -m u::rw,g::rw,o::r out");
+    }
+}
+
+// A new document ends with the access any new file gets in its folder, whether its temporary was unnamed or named
+// (private until it is put in place): the umask's, or the folder's default access control list's.
+void tst_ConverterEdges::aNewDocumentGetsWhatAnyNewFileGetsThere()
+{
+    QFETCH(QString, tmpfile);
+    QFETCH(QString, setting);
+    if (QStandardPaths::findExecutable(QStringLiteral("setfacl")).isEmpty())
+        QSKIP("setfacl and getfacl are not installed");
+    FaultScene scene(1024);
+    scene.tree.makeFolder(QStringLiteral("tmp"));
+
+    const Outcome outcome = shell(scene, setting + QStringLiteral("; convert -o out in/c.csv && touch out/touched"),
+                                  {{QStringLiteral("OSTRAND_FAULT_TMPFILE"), tmpfile}});
+
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(run(scene, QStringLiteral("stat -c %a out/c.htm; getfacl -cp out/c.htm")),
+             run(scene, QStringLiteral("stat -c %a out/touched; getfacl -cp out/touched")));
+}
+
 void tst_ConverterEdges::theSweepRemovesOnlyWhatIsProvablyItsOwn_data()
 {
     QTest::addColumn<QString>("plant"); // makes out/.ostrand-k.tmp
@@ -506,6 +543,8 @@ void tst_ConverterEdges::theSweepRemovesOnlyWhatIsProvablyItsOwn_data()
     QTest::newRow("a killed run's, untouched for two hours") << left << 0 << 7200 << named << true;
     QTest::newRow("the same, met by a replace through an unnamed file") << left << 0 << 7200 << QString() << true;
     QTest::newRow("untouched only for a moment") << left << 0 << 0 << named << false;
+    QTest::newRow("untouched for 59 and a half minutes") << left << 0 << 3570 << named << false;
+    QTest::newRow("untouched for an hour and a half minute") << left << 0 << 3630 << named << true;
     QTest::newRow("another user's") << left + QStringLiteral("; chown nobody out/.ostrand-k.tmp") << 0 << 7200
                                     << named << false;
     QTest::newRow("with a second name") << left + QStringLiteral("; ln out/.ostrand-k.tmp out/second") << 0 << 7200
