@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/AccessibleControls.h"
 
+#include <QAccessibleWidget>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,22 @@ namespace ostrand {
 
 namespace {
 
+// The roles of the window's own controls, where Qt's would mislead: the main window, a plain widget to Qt, is a
+// frame (the role of a top-level window); a colour swatch, a frame to Qt, is a label that shows its colour. A
+// screen reader's list of windows then shows one Ostrand window.
+QAccessibleInterface* roleOfControl(const QString&, QObject* object)
+{
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (!widget)
+        return nullptr;
+    if (qobject_cast<Form1*>(widget))
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    const QString name = widget->objectName();
+    if (name == QLatin1String("Picture1") || name == QLatin1String("Picture2"))
+        return new QAccessibleWidget(widget, QAccessible::StaticText);
+    return nullptr;
+}
+
 void describe(QWidget* widget, const QString& name, const QString& toolTip = QString())
 {
     widget->setAccessibleName(name);
@@ -22,6 +39,15 @@ void describe(QWidget* widget, const QString& name, const QString& toolTip = QSt
 }
 
 } // namespace
+
+void installControlRoles()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(roleOfControl);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
 
 void describeControls(Form1& form)
 {

@@ -10,4 +10,8 @@ class Form1;
 // names, and tooltips for the "..." buttons and the two swatches. Nothing visible changes.
 void describeControls(Form1& form);
 
+// Gives the window and its colour swatches the roles a screen reader expects of what they are (a frame, labels);
+// before any control of the window is made.
+void installControlRoles();
+
 } // namespace ostrand

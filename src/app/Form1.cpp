@@ -26,6 +26,7 @@
 #include "app/CursorFile.h"
 #include "app/Dialogs.h"
 #include "app/HomeFolder.h"
+#include "app/OptionButton.h"
 #include "app/Legibility.h"
 #include "app/PointerScheme.h"
 #include "app/Skin.h"
@@ -141,7 +142,7 @@ QWidget* createControl(const ControlSpec& row, QWidget* container)
         setWhiteBackground(widget);
         break;
     case ControlKind::OptionButton:
-        widget = new QRadioButton(caption, container);
+        widget = new OptionButton(caption, container);
         setWhiteBackground(widget);
         break;
     case ControlKind::TextBox: {
@@ -230,6 +231,7 @@ Form1::Form1(QSettings& settings, Dialogs& dialogs, const QString& programFolder
     : QWidget(parent), m_settings(settings), m_dialogs(dialogs), m_programFolder(programFolder),
       m_fileListHost(std::make_unique<WindowFileListHost>(*this))
 {
+    installControlRoles();
     createControls();
     connectHandlers();
     // A home folder whose name is not valid UTF-8 is told of once the window is up, with all it prevents.

@@ -8,6 +8,7 @@
 #include "core/app/ErrorReport.h"
 #include "core/common/Paths.h"
 #include "core/convert/ConversionRun.h"
+#include "core/convert/save/OutputPath.h"
 #include "support/core/RecordingRunHost.h"
 #include "support/core/TempTree.h"
 #include "support/core/UnixOnly.h"
@@ -564,10 +565,10 @@ void tst_ConvertRun::repeatedReportsAreGathered_data()
     const int chosen = int(OutputMode::ChosenFolder);
     const int beside = int(OutputMode::SourceFolder);
     QTest::newRow("one name in many folders")
-        << oneName << chosen << true << QList<int>{} << intro + sevenRefused << 168;
+        << oneName << chosen << true << QList<int>{} << intro + sevenRefused + u"\r\n"_qs << 168;
     QTest::newRow("one name, each printed") << oneName << chosen << false << QList<int>(7, 168) << QString() << 0;
     // Beside their sources a.csv and a.txt still share a.htm: no promise that the other option converts them.
-    const QString txtRefused = intro + oneRefused + named(keptFor({u"d0/a.txt"_qs}, u"d0/a.csv"_qs), 0);
+    const QString txtRefused = intro + oneRefused + named(keptFor({u"d0/a.txt"_qs}, u"d0/a.csv"_qs), 0) + u"\r\n"_qs;
     QTest::newRow("one name in one folder") << QStringList{u"d0/a.csv"_qs, u"d0/a.txt"_qs, u"d1/b.csv"_qs} << chosen
                                             << true << QList<int>{} << txtRefused << 168;
     QTest::newRow("beside the source")
@@ -578,8 +579,18 @@ void tst_ConvertRun::repeatedReportsAreGathered_data()
         absent.append(QStringLiteral("-m%1.csv").arg(i));
     QTest::newRow("missing files")
         << absent << chosen << true << QList<int>(3, 114)
-        << intro + missing(u"m3.csv"_qs, 6, {u"m4.csv"_qs, u"m5.csv"_qs, u"m6.csv"_qs, u"m7.csv"_qs, u"m8.csv"_qs}, 1)
+        << intro + missing(u"m3.csv"_qs, 6, {u"m4.csv"_qs, u"m5.csv"_qs, u"m6.csv"_qs, u"m7.csv"_qs, u"m8.csv"_qs}, 1) +
+               u"\r\n"_qs
         << 114;
+    // A failure that names the file's document, not the file: the same form, the others named once each.
+    QStringList unwritable;
+    for (int i = 0; i < 6; ++i)
+        unwritable.append(QStringLiteral("+a%1.csv").arg(i));
+    QTest::newRow("documents that cannot be written")
+        << unwritable << chosen << true << QList<int>(3, 168)
+        << intro + u"Cannot write {OUT}/a3.htm: Filename refers to a directory\r\nThe same failure happened for 2 more "
+                   "files:\r\n{IN}/a4.csv\r\n{IN}/a5.csv\r\n"_qs
+        << 168;
     QTest::newRow("missing files, each printed") << absent << chosen << false << QList<int>(10, 114) << QString() << 0;
     // Each kind has its own few boxes, and a kind that came only a few times is not in the summary; the summary
     // names the place of the first report it holds.
@@ -591,7 +602,8 @@ void tst_ConvertRun::repeatedReportsAreGathered_data()
         << mixed << chosen << true << QList<int>{114, 114, 114}
         << intro + oneRefused + named(keptFor({u"d1/a.csv"_qs}, u"d0/a.csv"_qs), 0) +
                u"\r\n\"Save results in folder of original file\" converts it beside its source.\r\n\r\n"_qs +
-               missing(u"x/a.csv"_qs, 7, {u"m3.csv"_qs, u"m4.csv"_qs, u"m5.csv"_qs, u"m6.csv"_qs, u"m7.csv"_qs}, 2)
+               missing(u"x/a.csv"_qs, 7, {u"m3.csv"_qs, u"m4.csv"_qs, u"m5.csv"_qs, u"m6.csv"_qs, u"m7.csv"_qs}, 2) +
+               u"\r\n"_qs
         << 168;
 }
 
@@ -613,10 +625,15 @@ void tst_ConvertRun::repeatedReportsAreGathered()
     host.options.OutputFolder = tree.makeFolder(QStringLiteral("out"));
     const QString in = tree.makeFolder(QStringLiteral("in"));
     for (const QString& source : sources) {
-        if (source.startsWith(QLatin1Char('-')))
+        if (source.startsWith(QLatin1Char('-'))) {
             host.entries.append(QDir::toNativeSeparators(in + QLatin1Char('/') + source.mid(1)));
-        else
+        } else if (source.startsWith(QLatin1Char('+'))) {
+            // Its document's name is a folder's.
+            host.entries.append(tree.writeFile(QStringLiteral("in/") + source.mid(1), "1\n"));
+            tree.makeFolder(QStringLiteral("out/") + OutputFileName(source.mid(1)));
+        } else {
             host.entries.append(tree.writeFile(QStringLiteral("in/") + source, "1\n"));
+        }
     }
     bool converting = false;
 
@@ -625,7 +642,9 @@ void tst_ConvertRun::repeatedReportsAreGathered()
     if (!summary.isEmpty()) {
         QVERIFY(!host.reports.isEmpty());
         const test::RecordedReport last = host.reports.takeLast();
-        QCOMPARE(last.description, QDir::toNativeSeparators(summary.replace(QStringLiteral("{IN}"), in)));
+        QCOMPARE(last.description,
+                 QDir::toNativeSeparators(
+                     summary.replace(QStringLiteral("{IN}"), in).replace(QStringLiteral("{OUT}"), host.options.OutputFolder)));
         QCOMPARE(last.tag, LocationTag::convertVantrel());
         QCOMPARE(last.line, summaryLine);
     }

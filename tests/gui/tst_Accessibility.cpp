@@ -47,6 +47,7 @@ private slots:
     void names_data();
     void names();
     void labelsNameTheirBoxes();
+    void rolesOfTheWindowAndItsControls();
     void qtDialogsSpeakTheLocale_data();
     void qtDialogsSpeakTheLocale();
 };
@@ -127,6 +128,43 @@ void tst_Accessibility::labelsNameTheirBoxes()
     // The captions are as designed.
     QCOMPARE(form.Label1->text(), u"Border Width:"_qs);
     QCOMPARE(form.PushButton6->text(), u"..."_qs);
+}
+
+namespace {
+
+// The objects under a node of the accessibility tree with the given role.
+void collectRole(QAccessibleInterface* node, QAccessible::Role role, QStringList& found, int depth = 0)
+{
+    if (!node || depth > 20)
+        return;
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface* child = node->child(i);
+        if (child && child->role() == role)
+            found.append(child->object() ? child->object()->objectName() : child->text(QAccessible::Name));
+        collectRole(child, role, found, depth + 1);
+    }
+}
+
+} // namespace
+
+// The main window is a window named "Ostrand", and nothing in it has a window's role (a screen reader's list of
+// windows shows one Ostrand), nor the role of a frame around nothing: the swatches are labels showing a colour.
+void tst_Accessibility::rolesOfTheWindowAndItsControls()
+{
+    WindowFixture fixture;
+    Form1& form = fixture.openShown();
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&form);
+    QVERIFY(window);
+
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), u"Ostrand"_qs);
+    for (const QAccessible::Role role : {QAccessible::Window, QAccessible::Border, QAccessible::Dialog}) {
+        QStringList found;
+        collectRole(window, role, found);
+        QVERIFY2(found.isEmpty(), qPrintable(found.join(u", "_qs)));
+    }
+    for (QWidget* swatch : {form.Picture1, form.Picture2})
+        QCOMPARE(QAccessible::queryAccessibleInterface(swatch)->role(), QAccessible::StaticText);
 }
 
 void tst_Accessibility::qtDialogsSpeakTheLocale_data()

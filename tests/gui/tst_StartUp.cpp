@@ -39,6 +39,8 @@ private slots:
     void badStoredValueReportsItsLineAndTheRestIsRestored_data();
     void badStoredValueReportsItsLineAndTheRestIsRestored();
     void windowLayout();
+    void optionButtonsTakeClicksOverTheirDesignedRectangle_data();
+    void optionButtonsTakeClicksOverTheirDesignedRectangle();
     void skinFileGivesTheButtonFaceAndTheStyleSheet();
     void handPointerImageBesideTheProgram();
     void unreadableHandPointerIsReportedAndThePlatformHandStays();
@@ -325,6 +327,34 @@ void tst_StartUp::windowLayout()
         QVERIFY(widget->font().bold());
         QCOMPARE(widget->font().pointSizeF(), widget == form.PushButton2 ? 11.25 : 9.0);
     }
+}
+
+void tst_StartUp::optionButtonsTakeClicksOverTheirDesignedRectangle_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("before"); // the option selected before the click, in the same frame
+    for (const char* option : {"Option1", "Option2", "Option3", "Option4", "Option5"})
+        QTest::newRow(option) << QString::fromLatin1(option)
+                              << (qstrcmp(option, "Option1") == 0 ? u"Option2"_qs : u"Option1"_qs);
+    QTest::newRow("Option6") << u"Option6"_qs << u"Option7"_qs;
+    QTest::newRow("Option7") << u"Option7"_qs << u"Option6"_qs;
+}
+
+// A click inside an option button's designed rectangle selects it, right of its caption too.
+void tst_StartUp::optionButtonsTakeClicksOverTheirDesignedRectangle()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, before);
+    WindowFixture fixture;
+    Form1& form = fixture.openShown();
+    auto* button = form.findChild<QRadioButton*>(option);
+    auto* other = form.findChild<QRadioButton*>(before);
+    other->click();
+    QVERIFY(!button->isChecked());
+
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(button->width() - 2, button->height() / 2));
+
+    QVERIFY(button->isChecked());
 }
 
 void tst_StartUp::skinFileGivesTheButtonFaceAndTheStyleSheet()

@@ -144,23 +144,20 @@ std::optional<RunReports::Summary> RunReports::summary() const
             kinds.append(refusalsText(held));
             continue;
         }
-        // The first report as it would have been shown; the files are named once: where it names its file, the
-        // list holds the others.
+        // The first report as it would have been shown (it names its file, or its file's document), then the
+        // others, each named once.
         QString text = held.example;
-        const bool namesFirst = held.example.contains(held.sources.first());
-        const QStringList others = namesFirst ? held.sources.mid(1) : held.sources.mid(0, kNamed);
-        const qsizetype more = namesFirst ? held.count - 1 : held.count;
-        if (namesFirst && more > 0)
+        const qsizetype more = held.count - 1;
+        if (more > 0)
             text += QStringLiteral("\r\nThe same failure happened for %1:\r\n%2")
                         .arg(Counted(more, QStringLiteral("more file"), QStringLiteral("more files")),
-                             namedLines(others, more));
-        else if (!namesFirst)
-            text += QStringLiteral("\r\nIt happened for %1:\r\n%2").arg(CountedFiles(more), namedLines(others, more));
+                             namedLines(held.sources.mid(1), more));
         kinds.append(text);
     }
     const Held& first = m_held.value(m_heldOrder.first());
+    // A blank line sets the place of the report, which follows, apart from the last kind's list.
     return Summary{QStringLiteral("These failures were not shown one by one:\r\n\r\n") +
-                       kinds.join(QStringLiteral("\r\n\r\n")),
+                       kinds.join(QStringLiteral("\r\n\r\n")) + QStringLiteral("\r\n"),
                    first.tag, first.line};
 }
 
