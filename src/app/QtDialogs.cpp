@@ -15,8 +15,12 @@
 #include <QLayout>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QUrl>
+#include <QWindow>
 
+#include "app/BoxText.h"
 #include "core/app/ErrorReport.h"
 #include "options/ColorSwatch.h"
 
@@ -28,39 +32,6 @@ QString QtDialogs::displayText(const QString& text)
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return shown;
-}
-
-namespace {
-// Joins the characters on either side of it into one unbreakable piece.
-constexpr char16_t kWordJoiner = 0x2060;
-} // namespace
-
-QString QtDialogs::breakableText(const QString& text)
-{
-    // Text is broken at spaces and after path separators, but not after the separator that begins a path; a
-    // hyphen inside a name or a word holds it together.
-    QString breakable;
-    breakable.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        breakable += c;
-        const bool beforeText = i + 1 < text.size() && !text.at(i + 1).isSpace();
-        const bool startsPath = (c == QLatin1Char('/') || c == QLatin1Char('\\')) &&
-                                (i == 0 || text.at(i - 1).isSpace() || text.at(i - 1) == QLatin1Char('('));
-        if (beforeText && (c == QLatin1Char('-') || startsPath))
-            breakable += QChar(kWordJoiner);
-    }
-    return breakable;
-}
-
-QString QtDialogs::plainText(const QString& shown)
-{
-    QString plain = shown;
-    plain.remove(QChar(kWordJoiner));
-    // A selection across lines comes with paragraph separators.
-    plain.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    plain.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    return plain;
 }
 
 QStringList QtDialogs::openFileNames(const QString& title, const QString& filter)
@@ -102,16 +73,164 @@ constexpr Qt::WindowFlags kBoxFlags = Qt::Dialog | Qt::CustomizeWindowHint | Qt:
 // The room a window manager's title bar takes besides the title: the window's icon and up to three buttons.
 constexpr int kTitleBarExtras = 120;
 
-// An OK box: its text can be selected, Ctrl+C copies it (the selection, or the whole box when nothing is selected),
-// its lines break only at spaces and path separators, and it is wide enough for its title.
-class OkBox : public QMessageBox
+// The room a window manager's frame takes around a box, where the system does not tell it yet: borders and a title
+// bar.
+constexpr QMargins kFrameGuess(8, 40, 8, 8);
+// The widest a box grows to keep its lines whole, where the screen allows.
+constexpr int kWidestBox = 1000;
+
+// A box of the program. Its text can be selected, and Ctrl+C copies it: the selection, or the whole box when nothing
+// is selected. Its lines break at spaces and path separators, and a piece wider than a line inside itself. It fits
+// the screen's available area, frame included: a text too tall for it scrolls while the buttons stay in sight.
+class TextBox : public QMessageBox
 {
 public:
-    OkBox(Icon icon, const QString& title, const QString& text)
-        : QMessageBox(icon, title, QtDialogs::breakableText(QtDialogs::displayText(text)), Ok, nullptr, kBoxFlags),
-          m_text(QtDialogs::displayText(text))
+    TextBox(Icon icon, const QString& title, const QString& text, StandardButtons buttons, QWidget* parent,
+            Qt::WindowFlags flags)
+        : QMessageBox(icon, title, QString(), buttons, parent, flags), m_text(QtDialogs::displayText(text)),
+          m_boxText(m_text)
     {
         setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        m_label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        m_label->setTextFormat(Qt::PlainText);
+        m_label->setText(m_boxText.shown());
+        // The text lies in an area of its own, which scrolls where the box would be taller than the screen.
+        auto* grid = qobject_cast<QGridLayout*>(layout());
+        int row = 0, column = 0, rows = 1, columns = 1;
+        grid->getItemPosition(grid->indexOf(m_label), &row, &column, &rows, &columns);
+        grid->removeWidget(m_label);
+        m_scroll = new QScrollArea(this);
+        m_scroll->setFrameShape(QFrame::NoFrame);
+        m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_scroll->setWidgetResizable(true);
+        m_scroll->setWidget(m_label);
+        grid->addWidget(m_scroll, row, column, rows, columns);
+    }
+
+    // What Ctrl+C puts on the clipboard.
+    QString copiedText() const
+    {
+        if (m_label->hasSelectedText()) {
+            const qsizetype from = m_label->selectionStart();
+            return m_boxText.original(from, from + m_label->selectedText().size());
+        }
+        return windowTitle() + QStringLiteral("\n\n") + m_text;
+    }
+
+    // Where it opens: over the window it belongs to, on the screen.
+    void centreOver(QWidget* owner) { m_owner = owner; }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        fitToScreen();
+        // The whole box, its frame included (where a window is placed), within the screen's available area.
+        QRect placed(pos(), size().grownBy(frameMargins()));
+        if (m_owner && m_owner->isVisible())
+            placed.moveCenter(m_owner->frameGeometry().center());
+        const QRect area = screenArea();
+        placed.moveLeft(qBound(area.left(), placed.left(), area.right() - placed.width() + 1));
+        placed.moveTop(qBound(area.top(), placed.top(), area.bottom() - placed.height() + 1));
+        move(placed.topLeft());
+    }
+
+    bool event(QEvent* event) override
+    {
+        // While the box is open Ctrl+C copies it, wherever its focus is.
+        if (event->type() == QEvent::Show)
+            qApp->installEventFilter(this);
+        else if (event->type() == QEvent::Hide)
+            qApp->removeEventFilter(this);
+        // The box keeps the size it was fitted to: Qt's own sizing would undo it whenever the layout changes.
+        if (event->type() == QEvent::LayoutRequest)
+            return QDialog::event(event);
+        return QMessageBox::event(event);
+    }
+
+    void changeEvent(QEvent* event) override
+    {
+        QMessageBox::changeEvent(event);
+        if (isVisible() && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+            fitToScreen();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->window() == this &&
+            static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+            if (QClipboard* clipboard = QGuiApplication::clipboard())
+                clipboard->setText(copiedText());
+            return true;
+        }
+        return QMessageBox::eventFilter(watched, event);
+    }
+
+private:
+    QRect screenArea() const
+    {
+        const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        return screen ? screen->availableGeometry() : QRect(0, 0, 1 << 20, 1 << 20);
+    }
+
+    // The window manager's frame around the box, or a guess until it has one.
+    QMargins frameMargins() const
+    {
+        const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+        return frame.isNull() ? kFrameGuess : frame;
+    }
+
+    // Sizes the box for its text within the screen's available area, the frame taken off.
+    void fitToScreen()
+    {
+        const QRect area = screenArea().marginsRemoved(frameMargins());
+        m_label->setWordWrap(true);
+        layout()->activate();
+        // What the box takes around its text, beside and above and below it.
+        const int besideText = width() - m_scroll->width();
+        const int aroundText = height() - m_scroll->height();
+        const QFontMetrics metrics(m_label->font());
+        int widest = 0;
+        for (const QString& line : m_text.split(QLatin1Char('\n')))
+            widest = qMax(widest, metrics.horizontalAdvance(line));
+        const int widestBox = qMin(area.width(), qMax(kWidestBox, width()));
+        const int boxWidth = qBound(qMin(width(), widestBox), widest + besideText + 2, widestBox);
+        int textWidth = boxWidth - besideText;
+        setText(textWidth);
+        int boxHeight = aroundText + m_label->heightForWidth(textWidth);
+        if (boxHeight > area.height()) {
+            // The text scrolls: its lines are a scroll bar narrower.
+            boxHeight = area.height();
+            textWidth -= m_scroll->verticalScrollBar()->sizeHint().width();
+            setText(textWidth);
+        }
+        // The area shows all of the text, scrolled where it is taller.
+        m_label->setMinimumHeight(m_label->heightForWidth(textWidth));
+        setFixedSize(boxWidth, boxHeight);
+    }
+
+    // Shows the text with its pieces broken for lines of that width.
+    void setText(int width)
+    {
+        m_boxText = BoxText(m_text);
+        m_boxText.breakWidePieces(m_label->font(), width);
+        m_label->setText(m_boxText.shown());
+    }
+
+    QString m_text; // as given, with its line breaks as the box shows them
+    BoxText m_boxText;
+    QLabel* m_label = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    QPointer<QWidget> m_owner;
+};
+
+// An OK box: a text box that is wide enough for its title.
+class OkBox : public TextBox
+{
+public:
+    OkBox(Icon icon, const QString& title, const QString& text) : TextBox(icon, title, text, Ok, nullptr, kBoxFlags)
+    {
         // The box is never narrower than its title needs: a row of that width below everything else.
         if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
             QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
@@ -121,43 +240,6 @@ public:
                           1, grid->columnCount());
         }
     }
-
-    // What Ctrl+C puts on the clipboard.
-    QString copiedText() const
-    {
-        const auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-        if (label && label->hasSelectedText())
-            return QtDialogs::plainText(label->selectedText());
-        return windowTitle() + QStringLiteral("\n\n") + m_text;
-    }
-
-    // Where it opens: over the window it belongs to.
-    void centreOver(QWidget* owner) { m_owner = owner; }
-
-protected:
-    void showEvent(QShowEvent* event) override
-    {
-        QMessageBox::showEvent(event);
-        // A line is never broken inside a word, however long it is; the box grows instead, as far as the screen
-        // allows.
-        if (auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-            label->setWordWrap(true);
-        const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(0, 0, 1 << 20, 1 << 20);
-        const int wanted = qMin(qMax(width(), layout()->totalMinimumSize().width()), screen.width());
-        if (wanted != width()) {
-            const int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(wanted) : this->height();
-            setFixedSize(wanted, qMin(height, screen.height()));
-        }
-        if (m_owner && m_owner->isVisible()) {
-            QRect placed(QPoint(), size());
-            placed.moveCenter(m_owner->frameGeometry().center());
-            move(placed.topLeft());
-        }
-    }
-
-private:
-    QString m_text;
-    QPointer<QWidget> m_owner;
 };
 
 // While an OK box is open, the user's input reaches no other window, as with a modal box, and the box keeps the
@@ -184,11 +266,6 @@ protected:
             return false;
         }
         if (widget->window() == &m_box) {
-            if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-                if (QClipboard* clipboard = QGuiApplication::clipboard())
-                    clipboard->setText(m_box.copiedText());
-                return true;
-            }
             if (widget == &m_box && event->type() == QEvent::WindowStateChange && m_box.isMinimized())
                 QMetaObject::invokeMethod(
                     &m_box,
@@ -263,7 +340,8 @@ void showOkBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, con
 QMessageBox::StandardButton showBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
                                     QMessageBox::StandardButtons buttons)
 {
-    QMessageBox box(icon, title, QtDialogs::displayText(text), buttons, owner);
+    TextBox box(icon, title, text, buttons, owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    box.centreOver(owner);
     box.setWindowModality(Qt::ApplicationModal);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

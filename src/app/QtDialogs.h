@@ -11,8 +11,9 @@ namespace ostrand {
 // The dialogs of the running program: Qt's file, colour, folder and input dialogs and message boxes,
 // each modal to the owner window. The OK boxes (messages and error reports) hold every other input as a modal
 // box does, but let the owner window be closed while they are open, which closes them. They are dialogs with a
-// close button and no minimise or maximise, wide enough for their title; their text can be selected, and Ctrl+C
-// copies it.
+// close button and no minimise or maximise, wide enough for their title. In every box (the question too) the text
+// can be selected, Ctrl+C copies it, every character of it is on screen, and the box fits the screen: a text
+// taller than the screen scrolls inside it.
 class QtDialogs : public Dialogs
 {
 public:
@@ -31,10 +32,6 @@ public:
 
     // The text as a message box shows it: CR LF and a bare CR each become one line break.
     static QString displayText(const QString& text);
-    // The text with line breaks allowed only at spaces and after path separators (a hyphen does not break).
-    static QString breakableText(const QString& text);
-    // A selection of a box's text as it was given: without what breakableText added, lines ending in "\n".
-    static QString plainText(const QString& shown);
 
 private:
     QPointer<QWidget> m_owner;

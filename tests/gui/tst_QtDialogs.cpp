@@ -6,7 +6,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTextLayout>
 
+#include "app/BoxText.h"
 #include "app/QtDialogs.h"
 
 using namespace ostrand;
@@ -52,12 +57,16 @@ private slots:
     void errorReportBox();
     void breakableText_data();
     void breakableText();
+    void widePiecesBreakInsideThemselves_data();
+    void widePiecesBreakInsideThemselves();
     void okBoxesAreCopyableDialogs_data();
     void okBoxesAreCopyableDialogs();
     void okBoxesHoldInputButLetTheOwnerClose_data();
     void okBoxesHoldInputButLetTheOwnerClose();
     void question_data();
     void question();
+    void boxesFitTheScreen_data();
+    void boxesFitTheScreen();
     void colourDialogCancelReturnsTheInitialColour();
 };
 
@@ -121,8 +130,47 @@ void tst_QtDialogs::breakableText()
     QFETCH(QString, text);
     QFETCH(QString, breakable);
     breakable.replace(QLatin1Char('~'), QChar(0x2060));
-    QCOMPARE(QtDialogs::breakableText(text), breakable);
-    QCOMPARE(QtDialogs::plainText(breakable), text);
+    const BoxText shown(text);
+    QCOMPARE(shown.shown(), breakable);
+    QCOMPARE(shown.original(0, shown.shown().size()), text);
+}
+
+void tst_QtDialogs::widePiecesBreakInsideThemselves_data()
+{
+    QTest::addColumn<QString>("text");
+    const QString segment(120, QLatin1Char('x'));
+    QTest::newRow("a path of long folder names")
+        << u"Cannot read /"_qs + segment + u'/' + segment + u"/y.csv: Permission denied"_qs;
+    QTest::newRow("one long word among short ones") << u"a "_qs + segment + segment + u" b\nc"_qs;
+    QTest::newRow("nothing wider than a line") << u"Cannot read /tmp/a.csv: File not found"_qs;
+    QTest::newRow("a name holding a word joiner and a zero width space")
+        << u"/"_qs + segment + QChar(0x2060) + segment + QChar(0x200B) + u"z"_qs;
+}
+
+// Laid out at the width of a box's text, no line is wider than the box, and the text copies as it was given, whole
+// or in part.
+void tst_QtDialogs::widePiecesBreakInsideThemselves()
+{
+    QFETCH(QString, text);
+    const QFont font(u"Arial"_qs, 9);
+    const int width = 300;
+    BoxText shown(text);
+    shown.breakWidePieces(font, width);
+
+    QTextLayout layout(shown.shown(), font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        QVERIFY2(line.naturalTextWidth() <= width,
+                 qPrintable(shown.shown().mid(line.textStart(), line.textLength())));
+    }
+    layout.endLayout();
+    QCOMPARE(shown.original(0, shown.shown().size()), text);
+    const qsizetype middle = shown.shown().size() / 2;
+    QCOMPARE(shown.original(0, middle) + shown.original(middle, shown.shown().size()), text);
 }
 
 void tst_QtDialogs::okBoxesAreCopyableDialogs_data()
@@ -243,16 +291,79 @@ void tst_QtDialogs::question()
     QString title;
     QMessageBox::Icon icon = QMessageBox::Warning;
     QMessageBox::StandardButtons buttons;
+    QString copied;
     whenOpen<QMessageBox>([&](QMessageBox* box) {
         title = box->windowTitle();
         icon = box->icon();
         buttons = box->standardButtons();
+        QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+        copied = QGuiApplication::clipboard()->text();
         box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
     });
     QCOMPARE(dialogs.question(QStringLiteral("Open?"), QStringLiteral("Ostrand Table Converter")), yes);
     QCOMPARE(title, QStringLiteral("Ostrand Table Converter"));
+    // Ctrl+C copies the question as it copies any box.
+    QCOMPARE(copied, u"Ostrand Table Converter\n\nOpen?"_qs);
     QCOMPARE(icon, QMessageBox::NoIcon);
     QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);
+}
+
+void tst_QtDialogs::boxesFitTheScreen_data()
+{
+    QTest::addColumn<int>("kind"); // 0 an error report, 1 a message, 2 a question
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("scrolls");
+    QString tall;
+    for (int i = 0; i < 300; ++i)
+        tall += QStringLiteral("Cannot read /data/in/file%1.csv: Permission denied\r\n").arg(i);
+    const QString segment(120, QLatin1Char('x'));
+    const QString path = u"/"_qs + segment + u'/' + segment + u'/' + QString(60, QLatin1Char('y')) + u".csv"_qs;
+    for (int kind = 0; kind < 3; ++kind) {
+        QTest::addRow("a tall text, kind %d", kind) << kind << tall << true;
+        QTest::addRow("a path of long names, kind %d", kind)
+            << kind << u"Cannot read "_qs + path + u": Permission denied"_qs << false;
+    }
+}
+
+// Every box fits the screen's available area with room for a frame around it, its buttons inside it; every character
+// of its text is inside the text's area, and a text taller than the screen scrolls there.
+void tst_QtDialogs::boxesFitTheScreen()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    QFETCH(bool, scrolls);
+    QtDialogs dialogs;
+    QRect area;
+    QRect box;
+    QList<QRect> buttons;
+    int textWidth = 0;
+    int widestPiece = 0;
+    int scrollRange = 0;
+    whenOpen<QMessageBox>([&](QMessageBox* shown) {
+        QTest::qWait(20);
+        area = shown->screen()->availableGeometry();
+        box = shown->frameGeometry();
+        for (QAbstractButton* button : shown->buttons())
+            buttons.append(QRect(button->mapTo(shown, QPoint(0, 0)), button->size()));
+        auto* label = shown->findChild<QLabel*>(u"qt_msgbox_label"_qs);
+        textWidth = label->width();
+        widestPiece = label->minimumSizeHint().width();
+        scrollRange = shown->findChild<QScrollArea*>()->verticalScrollBar()->maximum();
+        shown->buttons().first()->click();
+    });
+    if (kind == 0)
+        dialogs.errorReport(text);
+    else if (kind == 1)
+        dialogs.message(text, u"Ostrand Table Converter"_qs);
+    else
+        dialogs.question(text, u"Ostrand Table Converter"_qs);
+
+    QVERIFY2(area.contains(box),
+             qPrintable(QStringLiteral("%1,%2 %3x%4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
+    for (const QRect& button : buttons)
+        QVERIFY(QRect(QPoint(0, 0), box.size()).contains(button)); // inside the box, which is inside the screen
+    QVERIFY2(widestPiece <= textWidth, qPrintable(QStringLiteral("%1 > %2").arg(widestPiece).arg(textWidth)));
+    QCOMPARE(scrollRange > 0, scrolls);
 }
 
 void tst_QtDialogs::colourDialogCancelReturnsTheInitialColour()
