@@ -31,6 +31,7 @@ test=(
     desktop-file-utils appstream    # the validators of the menu entry and the metainfo
     acl attr                        # setfacl, getfattr: documents that keep their access rules
     openbox xclip                   # a window manager and the clipboard, for the report boxes' end-to-end test
+    python3-pyatspi at-spi2-core dbus-daemon   # the window as a screen reader sees it, over AT-SPI
 )
 browser=(
     chromium                        # the documents read back in a real browser

@@ -5,6 +5,7 @@
 # several times slower, gets three times that. So a hang is reported within minutes instead of ten. A test not
 # listed takes under 20 s.
 set(OSTRAND_TEST_SECONDS
+    e2e_box_edges=40
     e2e_documents_in_browser=20
     e2e_reorder_during_run=15
     e2e_report_boxes=30
