@@ -246,6 +246,7 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
     output.fullReports = args.fullReports;
     output.nullEnded = args.nullEnded;
     ConverterHost host(choices, out, err, m_terminal, output, s_stopRequested);
+    host.setArgumentBytes(m_argumentBytes);
     if (standardInput)
         return convertStandardInput(host, out);
 

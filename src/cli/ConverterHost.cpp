@@ -8,6 +8,7 @@
 
 #include "cli/TerminalText.h"
 #include "core/app/ErrorReport.h"
+#include "core/common/NameBytes.h"
 #include "core/common/Paths.h"
 #include "core/common/SystemText.h"
 
@@ -73,6 +74,12 @@ ConverterHost::ConverterHost(Choices choices, QTextStream& out, QTextStream& err
 
 QString ConverterHost::errName(const QString& path) const
 {
+    // A name that holds U+FFFD in place of bytes that are not valid UTF-8 is named by those bytes, in the one form
+    // the program gives such names everywhere.
+    if (path.contains(QChar::ReplacementCharacter)) {
+        if (const QByteArray bytes = UndecodedBytesOf(path, m_argumentBytes); !bytes.isEmpty())
+            return ShownName(bytes);
+    }
     return m_terminal.stderrIsTerminal || path.isEmpty() ? quotedForTerminal(path) : path;
 }
 

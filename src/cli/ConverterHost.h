@@ -67,6 +67,9 @@ public:
     void appendEntries(const QStringList& paths) { m_entries.append(paths); }
     // What a failure reported outside a file's conversion is about (the folder being scanned).
     void setSubject(const QString& path) { m_subject = path; }
+    // The program's arguments as the system gave them: a name read from bytes that are not valid UTF-8 is named in
+    // a report by those bytes, as ShownName shows them.
+    void setArgumentBytes(const QList<QByteArray>& bytes) { m_argumentBytes = bytes; }
 
     int failures() const { return m_failures; }
     // A message the run refused with ("Folder does not exist..."); empty when it did not refuse.
@@ -122,6 +125,7 @@ private:
     int m_failures = 0;
     QString m_refusal;
     QString m_subject;
+    QList<QByteArray> m_argumentBytes;
     QString m_concern; // the source the reports concern, when it is not the entry being converted
 
     qsizetype m_current = 0; // the entry being converted, from 1

@@ -632,11 +632,12 @@ void tst_ConverterCommand::edgesOfTheShell_data()
         << R"("$0" - <&-)" << QByteArray("ostrand-convert: -: standard input was closed\n");
     QTest::newRow("standard output closed, -")
         << R"(printf 'x\n' | "$0" - >&-)" << QByteArray("ostrand-convert: -: standard output was closed\n");
-    // The shell passes the name's bytes; the program cannot reach a file by a name that is not valid UTF-8.
+    // The shell passes the name's bytes; the program cannot reach a file by a name that is not valid UTF-8, and
+    // names it by its bytes, as it names such an output folder or settings file.
     QTest::newRow("a name that is not valid UTF-8")
         << R"(name=$(printf 'bad\377.csv'); printf 'x\n' >"$name"; "$0" -o out "$name"; s=$?; rm "$name"; exit $s)"
-        << QByteArray("ostrand-convert: bad\xEF\xBF\xBD.csv: The name is not valid UTF-8, so the file cannot be "
-                      "reached by it\n");
+        << QByteArray("ostrand-convert: $'bad\\xFF.csv': The name is not valid UTF-8, so the file cannot be reached "
+                      "by it\n");
 }
 
 // A standard stream that fails or was closed, or a name the program cannot reach, is one line on stderr and exit
