@@ -21,6 +21,7 @@ rm -rf "$out_dir"
 mkdir -p "$out_dir"
 chmod 755 "$out_dir"
 . "$(dirname "$0")/support/xserver.sh"
+. "$(dirname "$0")/support/boxes.sh"
 atspi=$(cd "$(dirname "$0")/support" && pwd)/atspi.py
 command -v xclip >/dev/null || fail "xclip is not installed (scripts/setup.sh installs it)"
 command -v dbus-daemon >/dev/null || fail "dbus-daemon is not installed (scripts/setup.sh installs it)"
@@ -105,18 +106,6 @@ press() {
     user_run /usr/bin/python3 "$atspi" press "$1" "$2" || fail "no $1 \"$2\" to press over AT-SPI"
 }
 
-# next_box: the box on screen now (its window id); fails when none comes within 20 s.
-next_box() {
-    local box
-    for _ in $(seq 200); do
-        box=$(DISPLAY="$display" xdotool search --onlyvisible --name '^(Application Error|Ostrand Table Converter)$' \
-            2>/dev/null | head -n 1)
-        [ -n "$box" ] && echo "$box" && return 0
-        kill -0 "$app_pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
 
 # inside_screen BOX: fails unless the box, with the frame the window manager gave it, lies inside the screen.
 inside_screen() {
@@ -133,13 +122,6 @@ inside_screen() {
             "$frame) is not inside the $screen_width x $screen_height screen"
 }
 
-# copy_text BOX: what Ctrl+C in the box puts on the clipboard.
-copy_text() {
-    DISPLAY="$display" xdotool windowactivate --sync "$1" >/dev/null 2>&1
-    DISPLAY="$display" xdotool key --clearmodifiers ctrl+c
-    sleep 0.3
-    DISPLAY="$display" timeout 5 xclip -o -selection clipboard 2>/dev/null
-}
 
 # click_ok BOX TITLE: clicks the box's OK button with the mouse, where AT-SPI says it is, and waits until it is gone.
 click_ok() {
@@ -152,15 +134,6 @@ click_ok() {
     fail "the OK button of \"$2\" did not close it"
 }
 
-finish() {
-    for _ in $(seq 50); do
-        kill -0 "$app_pid" 2>/dev/null || break
-        DISPLAY="$display" python3 "$(dirname "$0")/support/close_window.py" "$window" 2>/dev/null
-        sleep 0.1
-    done
-    wait "$app_pid" 2>/dev/null
-    app_pid=
-}
 
 # five_kinds SIZE SCALE: a run with nine failures of each of five kinds, so that the summary of those not shown one by
 # one is taller than the screen; every box inside the screen and closed by a click on its OK button.

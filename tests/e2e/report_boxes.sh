@@ -17,6 +17,7 @@ out_dir=$(cd "$2" && pwd)/report_boxes
 rm -rf "$out_dir"
 mkdir -p "$out_dir"
 . "$(dirname "$0")/support/xserver.sh"
+. "$(dirname "$0")/support/boxes.sh"
 command -v xclip >/dev/null || fail "xclip is not installed (scripts/setup.sh installs it)"
 
 as_user=()
@@ -50,26 +51,7 @@ run() {
     DISPLAY="$display" xdotool mousemove --window "$window" 268 498 click 1
 }
 
-# next_box: the box on screen now (its window id); fails when none comes within 20 s.
-next_box() {
-    local box
-    for _ in $(seq 200); do
-        box=$(DISPLAY="$display" xdotool search --onlyvisible --name '^(Application Error|Ostrand Table Converter)$' \
-            2>/dev/null | head -n 1)
-        [ -n "$box" ] && echo "$box" && return 0
-        kill -0 "$app_pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
 
-# copy_text BOX: what Ctrl+C in the box puts on the clipboard.
-copy_text() {
-    DISPLAY="$display" xdotool windowactivate --sync "$1" >/dev/null 2>&1
-    DISPLAY="$display" xdotool key --clearmodifiers ctrl+c
-    sleep 0.3
-    DISPLAY="$display" timeout 5 xclip -o -selection clipboard 2>/dev/null
-}
 
 # close_box BOX: presses OK and waits until the box is gone.
 close_box() {
@@ -96,15 +78,6 @@ boxes_until_done() {
     fail "more than 20 boxes: $(cat "$scene/boxes")"
 }
 
-finish() {
-    for _ in $(seq 50); do
-        kill -0 "$app_pid" 2>/dev/null || break
-        DISPLAY="$display" python3 "$(dirname "$0")/support/close_window.py" "$window" 2>/dev/null
-        sleep 0.1
-    done
-    wait "$app_pid" 2>/dev/null
-    app_pid=
-}
 
 # One repeated name and one unreadable file: the counts are in proper English.
 scene=$(prepare counts)
