@@ -201,6 +201,8 @@ scene=$(prepare options)
 start "$scene"
 windows=$(user_run /usr/bin/python3 "$atspi" windows)
 [ "$windows" = "$(printf 'frame\tOstrand')" ] || fail "over AT-SPI the program's windows are: $windows"
+frames=$(user_run /usr/bin/python3 "$atspi" count frame)
+[ "$frames" = 1 ] || fail "over AT-SPI the program has $frames frames, not one"
 click_control "push button" "Load Sample/Example Files"
 box=$(next_box) || fail "no question after \"Load Sample/Example Files\": $(cat "$scene/ostrand.log")"
 inside_screen "$box"

@@ -3,6 +3,7 @@
 # Looks at the running program (the application "ostrand") over AT-SPI, as a screen reader does; Debian's python3
 # with python3-pyatspi, on the session bus of DBUS_SESSION_BUS_ADDRESS. Usage:
 #   atspi.py windows                 the role and name of each of the program's windows, one a line
+#   atspi.py count ROLE              how many nodes of the program's tree have that role
 #   atspi.py extents ROLE NAME       the first control of that role and name (a window's title for a window): its
 #                                    place and size on the screen, "X Y WIDTH HEIGHT", in the program's own pixels
 #                                    (at a scale factor, the screen's are that many times as many)
@@ -38,11 +39,24 @@ def find(node, role, name, depth=0):
     return None
 
 
+def count(node, role, depth=0):
+    if node is None or depth > 30:
+        return 0
+    try:
+        found = 1 if node.getRoleName() == role else 0
+        return found + sum(count(node.getChildAtIndex(i), role, depth + 1) for i in range(node.childCount))
+    except Exception:
+        return 0
+
+
 def main():
     command = sys.argv[1] if len(sys.argv) > 1 else ""
     if command == "windows":
         for window in program():
             print(f"{window.getRoleName()}\t{window.name}")
+        return
+    if command == "count" and len(sys.argv) == 3:
+        print(count(program(), sys.argv[2]))
         return
     if command in ("extents", "press") and len(sys.argv) == 4:
         for _ in range(100):
