@@ -23,6 +23,15 @@ copy_text() {
     DISPLAY="$display" timeout 5 xclip -o -selection clipboard 2>/dev/null
 }
 
+# gone BOX: waits until the box is off the screen; fails after 10 s.
+gone() {
+    for _ in $(seq 100); do
+        DISPLAY="$display" xwininfo -id "$1" 2>/dev/null | grep -q IsViewable || return 0
+        sleep 0.1
+    done
+    fail "box $1 did not close"
+}
+
 # finish: closes the main window as its close button would, and waits until the program has ended.
 finish() {
     for _ in $(seq 50); do
