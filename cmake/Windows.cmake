@@ -83,6 +83,41 @@ while(plugins)
     install(FILES $<TARGET_FILE:${target}> DESTINATION ${folder})
 endwhile()
 
+# The licences and notices owed with what is shipped, in licenses/ (Ostrand's own; Qt's LGPL-3 and the GPL-3 it
+# builds on; the third-party code compiled into the shipped Qt binaries, as Qt's source lists it; the runtime's
+# copyright files), and in source/ the corresponding source of the Qt changes that scripts/windows-qt.sh keeps
+# beside the Qt it built.
+get_filename_component(OSTRAND_QT_PREFIX "${Qt6_DIR}/../../.." ABSOLUTE)
+get_filename_component(OSTRAND_QT_CACHE "${OSTRAND_QT_PREFIX}" DIRECTORY)
+if(EXISTS ${OSTRAND_QT_CACHE}/source/README.txt AND EXISTS ${OSTRAND_QT_CACHE}/build/build.ninja)
+    set(shipped_qt)
+    set(plugins ${OSTRAND_QT_PLUGINS})
+    set(qt_targets ${OSTRAND_QT_DLLS})
+    while(plugins)
+        list(POP_FRONT plugins folder target)
+        list(APPEND qt_targets ${target})
+    endwhile()
+    foreach(target IN LISTS qt_targets)
+        get_target_property(location ${target} IMPORTED_LOCATION_RELEASE)
+        file(RELATIVE_PATH location ${OSTRAND_QT_PREFIX} ${location})
+        list(APPEND shipped_qt ${location})
+    endforeach()
+    set(OSTRAND_LICENSES ${CMAKE_BINARY_DIR}/licenses)
+    add_custom_command(OUTPUT ${OSTRAND_LICENSES}/Qt-third-party-notices.txt
+        COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/windows-notices.py ${OSTRAND_QT_CACHE}
+            ${OSTRAND_LICENSES} --qt ${shipped_qt} --runtime ${OSTRAND_RUNTIME_DLLS}
+        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/LICENSE ${OSTRAND_LICENSES}/Ostrand.txt
+        DEPENDS ${CMAKE_SOURCE_DIR}/scripts/windows-notices.py ${CMAKE_SOURCE_DIR}/LICENSE
+            ${OSTRAND_QT_CACHE}/build/.ninja_deps
+        VERBATIM)
+    add_custom_target(ostrand_licenses ALL DEPENDS ${OSTRAND_LICENSES}/Qt-third-party-notices.txt)
+    install(DIRECTORY ${OSTRAND_LICENSES}/ DESTINATION licenses)
+    install(DIRECTORY ${OSTRAND_QT_CACHE}/source/ DESTINATION source)
+else()
+    message(WARNING "${OSTRAND_QT_PREFIX} is not a Qt built by scripts/windows-qt.sh: the distribution will lack "
+        "the Qt notices and the source of its changes")
+endif()
+
 # The installer (NSIS) and a plain zip of the same files, for users without the right to install.
 set(CPACK_PACKAGE_NAME Ostrand)
 set(CPACK_PACKAGE_VENDOR Kelvadine)
@@ -91,10 +126,15 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CSV to HTML table converter for the deskt
 set(CPACK_PACKAGE_FILE_NAME Ostrand-${PROJECT_VERSION}-win64)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Ostrand)
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Ostrand)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_EXECUTABLES ostrand Ostrand)
 set(CPACK_NSIS_PACKAGE_NAME Ostrand)
+# A 64-bit installer for 64-bit programs: it installs into the 64-bit Program Files and registers them in the
+# 64-bit registry, and needs no 32-bit Windows (nor Wine's 32-bit half) to run.
+set(CPACK_NSIS_DEFINES "  Target amd64-unicode")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_DISPLAY_NAME "Ostrand ${PROJECT_VERSION}")
 set(CPACK_NSIS_MUI_ICON ${OSTRAND_ICO})
 set(CPACK_NSIS_MUI_UNIICON ${OSTRAND_ICO})

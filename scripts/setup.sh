@@ -55,8 +55,7 @@ bench=(
 )
 windows=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools   # the POSIX-threads cross compilers
-    wine wine64                     # the Windows programs and tests run under Wine
-    wine32:i386                     # the installer, a 32-bit program (NSIS's)
+    wine wine64                     # the Windows programs, their tests and the 64-bit installer run under Wine
     nsis                            # makensis, which CPack's installer generator drives
     dpkg-dev                        # apt-get source for Debian's qtbase
 )

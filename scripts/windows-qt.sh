@@ -10,6 +10,8 @@
 #                                           (resumable: ninja picks up where a stopped build left off)
 #   bash scripts/windows-qt.sh --status     complete, or how many build steps remain
 #   bash scripts/windows-qt.sh --prefix     prints the prefix (whether or not it is complete)
+# Beside a complete Qt it keeps source/: what a recipient of the DLLs is owed to build them again (the changes
+# below as a patch against Debian's source package, that package's description, the options, the toolchain file).
 # OSTRAND_QT_CACHE overrides /var/cache/ostrand.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -60,6 +62,7 @@ locate() {
     dir="$cache_root/qt-$qt_upstream-mingw-$key"
     prefix="$dir/prefix"
     complete="$prefix/.complete"
+    src="$dir/src/qtbase-everywhere-src-$qt_upstream"
 }
 locate
 
@@ -86,7 +89,55 @@ case "$mode" in
         ;;
 esac
 
+# source/ beside the Qt: the script's changes, as a patch made by comparing the tree built with the source package
+# unpacked afresh, that package's .dsc (its exact version and files, with their hashes), the options and the
+# toolchain file, and how to put them together. Made once, from a complete Qt.
+describe_source() {
+    local out="$dir/source" work dsc status=0
+    [ -f "$out/README.txt" ] && return 0
+    dsc="$(find "$dir/src" -maxdepth 1 -name '*.dsc' | head -n1)"
+    work="$(mktemp -d)"
+    trap 'rm -rf "$work"' RETURN
+    (cd "$work" && dpkg-source --no-check -q -x "$dsc" debian-source >/dev/null)
+    ln -s "$src" "$work/windows"
+    (cd "$work" && diff -ruN debian-source windows) >"$work/patch" || status=$?
+    if [ "$status" -gt 1 ]; then
+        echo "windows-qt: comparing the Qt source with Debian's failed" >&2
+        return 1
+    fi
+    rm -rf "$out.new"
+    mkdir -p "$out.new"
+    # Paths as patch -p1 takes them, without the dates of this machine's files.
+    sed -E -e 's#^diff -ruN debian-source/([^ ]*) windows/.*#diff -ruN a/\1 b/\1#' \
+        -e 's#^--- debian-source/([^\t]*).*#--- a/\1#' -e 's#^\+\+\+ windows/([^\t]*).*#+++ b/\1#' \
+        "$work/patch" >"$out.new/qtbase-windows.patch"
+    cp "$dsc" "$dir/mingw-w64-x86_64.cmake" "$out.new/"
+    {
+        echo "The Qt DLLs and plugins shipped with Ostrand are Qt $qt_upstream, built from Debian's source package"
+        echo "qt6-base, version $host_qt_version ($(basename "$dsc") in this folder names its files and their"
+        echo "hashes; \"apt-get source qt6-base=$host_qt_version\" fetches it from Debian's archive), with the changes in"
+        echo "qtbase-windows.patch, by MinGW-w64's GCC $(x86_64-w64-mingw32-g++-posix -dumpfullversion) (Debian's"
+        echo "g++-mingw-w64-x86-64-posix $(dpkg-query -W -f='${Version}' g++-mingw-w64-x86-64-posix))."
+        echo
+        echo "To build them again on Debian (g++-mingw-w64-x86-64-posix, cmake, ninja-build and qt6-base-dev $host_qt_version"
+        echo "installed, the last for the host's Qt tools):"
+        echo
+        echo "    dpkg-source -x $(basename "$dsc") qtbase"
+        echo "    cd qtbase && patch -p1 < ../qtbase-windows.patch && cd .."
+        echo "    cmake -S qtbase -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE=\$PWD/mingw-w64-x86_64.cmake \\"
+        echo "        -DCMAKE_INSTALL_PREFIX=\$PWD/prefix -DQT_HOST_PATH=/usr \\"
+        echo "        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \\"
+        printf '        %s \\\n' "${qt_options[@]}" | sed '$ s/ \\$//'
+        echo "    cmake --build build && cmake --install build"
+        echo
+        echo "The DLLs are then in prefix/bin, the plugins in prefix/plugins."
+    } >"$out.new/README.txt"
+    rm -rf "$out"
+    mv "$out.new" "$out"
+}
+
 if [ -f "$complete" ]; then
+    describe_source
     echo "$prefix"
     exit 0
 fi
@@ -97,7 +148,6 @@ locate
 mkdir -p "$dir"
 
 # The source: Debian's qt6-base of the host's version, from a deb-src entry for the archive already in use.
-src="$dir/src/qtbase-everywhere-src-$qt_upstream"
 if [ ! -f "$src/CMakeLists.txt" ]; then
     if ! apt-get source --print-uris "qt6-base=$host_qt_version" >/dev/null 2>&1; then
         list=/etc/apt/sources.list.d/debian.sources
@@ -157,4 +207,5 @@ if [ "$mode" = --start ]; then
 fi
 "${build[@]}" 2>&1 | tee -a "$dir/build.log" >&2
 test -f "$complete"
+describe_source
 echo "$prefix"

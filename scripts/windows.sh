@@ -31,11 +31,8 @@ export WINEPREFIX="$PWD/$dir/wine"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$dir"
-# The installer is a 32-bit program (NSIS's), which needs the 32-bit half of Wine in the prefix: a prefix made
-# before wine32 was installed is made again.
-if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
-    wineserver -k 2>/dev/null || true
-    rm -rf "$WINEPREFIX"
+# The installer is a 64-bit program like the others: Wine's 64-bit half runs everything.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 || true
 fi
 
@@ -111,14 +108,31 @@ case "$mode" in
         (cd "$dir" && cpack -G "NSIS;ZIP" >/dev/null)
         version="$(sed -n 's/^project(Ostrand VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
         installer="$dir/Ostrand-$version-win64.exe"
-        for made in "$installer" "$dir/Ostrand-$version-win64.zip"; do
+        zip="$dir/Ostrand-$version-win64.zip"
+        for made in "$installer" "$zip"; do
             [ -f "$made" ] || { echo "windows: CPack made no $made" >&2; exit 1; }
         done
+        # What is owed with the DLLs: the licences and notices, and the source of the changes made to Qt.
+        owed=(licenses/README.txt licenses/Ostrand.txt licenses/LGPL-3.0.txt licenses/GPL-3.0.txt
+              licenses/Qt-third-party-notices.txt licenses/runtime-gcc-mingw-w64-x86-64-posix-runtime.txt
+              licenses/runtime-mingw-w64-x86-64-dev.txt source/README.txt source/qtbase-windows.patch
+              source/mingw-w64-x86_64.cmake)
+        python3 - "$zip" "${owed[@]}" <<'PY'
+import sys, zipfile
+names = {name.split("/", 1)[1] for name in zipfile.ZipFile(sys.argv[1]).namelist() if "/" in name}
+missing = [name for name in sys.argv[2:] if name not in names]
+if not any(name.startswith("source/") and name.endswith(".dsc") for name in names):
+    missing.append("source/*.dsc")
+if missing:
+    sys.exit("windows: the zip lacks " + ", ".join(missing))
+PY
+        grep -q 'MUI_PAGE_LICENSE.*LICENSE' "$dir/_CPack_Packages/win64/NSIS/project.nsi" ||
+            { echo "windows: the installer shows no licence page" >&2; exit 1; }
         # Silent install into a folder of Wine's drive C, the programs run from it, silent uninstall removes them.
         target='C:\Ostrand-check'
         wine "$installer" /S "/D=$target"
         installed="$(winepath -u "$target")"
-        for program in ostrand.exe ostrand-convert.exe Uninstall.exe Samples/"Comma - prices.csv"; do
+        for program in ostrand.exe ostrand-convert.exe Uninstall.exe Samples/"Comma - prices.csv" "${owed[@]}"; do
             [ -e "$installed/$program" ] || { echo "windows: the installer did not install $program" >&2; exit 1; }
         done
         shortcut() { find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Ostrand.lnk' | grep -q .; }
@@ -144,7 +158,7 @@ case "$mode" in
             echo "windows: the uninstaller left the programs in $installed" >&2
             exit 1
         fi
-        echo "windows: $installer installs (the programs, their DLLs, the samples, a Start menu entry, \"Open with\") and uninstalls" \
-             "silently under Wine"
+        echo "windows: $installer installs (the programs, their DLLs, the samples, the licences and the Qt changes' source," \
+             "a Start menu entry, \"Open with\") and uninstalls silently under Wine"
         ;;
 esac
