@@ -3,7 +3,7 @@
 # Builds Ostrand for Windows x64 on Debian, with MinGW-w64 and a Qt built from Debian's own qtbase source
 # (scripts/windows-qt.sh builds it once per machine into /var/cache/ostrand and reuses it):
 #   bash scripts/windows.sh             both programs and the tests, into build-windows/
-#   bash scripts/windows.sh --test      the same, then the core and converter tests under Wine; the benchmark's
+#   bash scripts/windows.sh --test      the same, then the core, converter and window tests under Wine; the benchmark's
 #                                       workloads (scale OSTRAND_WINDOWS_SCALE, default 0.05), the samples and
 #                                       standard input converted by both converters and compared byte for byte;
 #                                       and the window under Wine converting the six samples
@@ -97,9 +97,9 @@ compare_documents() {
 
 case "$mode" in
     --test)
-        # The core and converter tests; the window's tests and those that need Linux alone (the fault library
-        # preloaded into the programs, the end-to-end scripts) are not built for Windows.
-        (cd "$dir" && ctest -L 'core|cli' --output-on-failure -j1)
+        # The core, converter and window tests (the window's on Qt's offscreen platform); those that need Linux
+        # alone (the fault library preloaded into the programs, the end-to-end scripts) are not built for Windows.
+        (cd "$dir" && ctest -L 'core|cli|gui' --output-on-failure -j1)
         compare_documents
         # The window under Wine on an X server of its own: it converts the samples.
         bash tests/windows/window_under_wine.sh "$dir"

@@ -14,17 +14,36 @@ namespace {
 const QString kTooManyFiles =
     uR"(You've selected too many files to add.)"_qs + u"\r\r"_qs + uR"(Please try adding via the "Add All" button.)"_qs;
 
-// Names in folder "/d" whose dialog result ("/d", NUL, each name and a NUL, a final NUL) has the given
-// length: names of 99 characters, the last one making up the rest.
+// A rooted path of the rows as a file dialog gives it on this system: on Windows on a drive, in "\\".
+QString onThisSystem(const QString& path)
+{
+#ifdef Q_OS_WIN
+    return QDir::toNativeSeparators(u"C:"_qs + path);
+#else
+    return path;
+#endif
+}
+
+QStringList onThisSystem(QStringList paths)
+{
+    for (QString& path : paths)
+        path = onThisSystem(path);
+    return paths;
+}
+
+const QString kFolder = onThisSystem(u"/d"_qs);
+
+// Names in folder kFolder whose dialog result (the folder, NUL, each name and a NUL, a final NUL) has the
+// given length: names of 99 characters, the last one making up the rest.
 QStringList selectionOfResultLength(qsizetype length)
 {
-    const QString folder = u"/d"_qs;
-    qsizetype left = length - folder.size() - 2;
+    qsizetype left = length - kFolder.size() - 2;
     QStringList paths;
     for (int i = 0; left > 0; ++i) {
         const qsizetype nameLength = left >= 200 ? 99 : left - 1;
         const QString stem = QStringLiteral("%1").arg(i, 5, 10, QLatin1Char('0'));
-        paths.append(folder + u'/' + stem + QString(nameLength - stem.size() - 4, QLatin1Char('x')) + u".csv"_qs);
+        paths.append(onThisSystem(u"/d/"_qs + stem + QString(nameLength - stem.size() - 4, QLatin1Char('x')) +
+                                  u".csv"_qs));
         left -= nameLength + 1;
     }
     return paths;
@@ -79,12 +98,12 @@ void tst_AddFilesByDialog::chosenFiles()
 
     WindowFixture fixture;
     Form1& form = fixture.open();
-    form.ListView1->AppendEntries(listed);
-    fixture.dialogs.queueFileNames(chosen);
+    form.ListView1->AppendEntries(onThisSystem(listed));
+    fixture.dialogs.queueFileNames(onThisSystem(chosen));
 
     form.PushButton1->click();
 
-    QCOMPARE(form.ListView1->entries(), after);
+    QCOMPARE(form.ListView1->entries(), onThisSystem(after));
     QCOMPARE(fixture.dialogs.calls.size(), 1);
     const DialogCall& call = fixture.dialogs.calls.first();
     QCOMPARE(call.kind, DialogKind::OpenFileNames);
@@ -109,9 +128,9 @@ void tst_AddFilesByDialog::selectionLimit()
     QFETCH(bool, added);
 
     const QStringList chosen = selectionOfResultLength(resultLength);
-    qsizetype length = 2 + 1 + 1;
+    qsizetype length = kFolder.size() + 1 + 1;
     for (const QString& path : chosen)
-        length += path.size() - 3 + 1;
+        length += path.size() - (kFolder.size() + 1) + 1;
     QCOMPARE(length, resultLength);
 
     WindowFixture fixture;

@@ -12,6 +12,7 @@
 #include "core/app/ErrorReport.h"
 #include "filelist/FileListView.h"
 #include "support/core/DescriptorExhaustion.h"
+#include "support/core/UnixOnly.h"
 #include "support/gui/WindowFixture.h"
 
 using namespace ostrand;
@@ -45,6 +46,7 @@ void writeScanOrderTree(const TempTree& tree)
                       u"outside/o.csv"_qs});
     QVERIFY(QFile::link(tree.path(u"R/A"_qs), tree.path(u"R/B/linkToA"_qs)));
     QVERIFY(QFile::link(tree.path(u"outside"_qs), tree.path(u"R/linkOut"_qs)));
+    tree.hideDotNames();
 }
 
 // One folder with files of every kind the command tells apart, and a subfolder.
@@ -52,6 +54,7 @@ void writeMixedTree(const TempTree& tree)
 {
     writeFiles(tree, {u"R/a.csv"_qs, u"R/~$b.csv"_qs, u"R/.c.csv"_qs, u"R/d.txt"_qs, u"R/e..csv"_qs, u"R/f.CSV"_qs,
                       u"R/noext"_qs, u"R/sub/g.csv"_qs, u"R/sub/~h.txt"_qs});
+    tree.hideDotNames();
 }
 
 } // namespace
@@ -102,7 +105,7 @@ void tst_AddFilesInFolder::scanOrder()
     QCOMPARE(form.ListView1->entries(), under(tree, {u"R/X.csv"_qs, u"R/y.csv"_qs, u"R/A/a.csv"_qs, u"R/B/b.csv"_qs,
                                                      u"R/A/A1/a1.csv"_qs, u"R/B/B1/b1.csv"_qs, u"R/B/B2/b2.csv"_qs}));
     QCOMPARE(fixture.dialogs.callsOf(DialogKind::ErrorReport).size(), 0);
-    QCOMPARE(fixture.stored(u"LastFolder"_qs), tree.path(u"R"_qs) + chosenSuffix);
+    QCOMPARE(fixture.stored(u"LastFolder"_qs), tree.path(u"R"_qs) + native(chosenSuffix));
     QCOMPARE(form.pointer().pointer(), MousePointer::Default);
 }
 
@@ -304,6 +307,7 @@ void tst_AddFilesInFolder::closingMidScan()
 
 void tst_AddFilesInFolder::folderThatCannotBeListedIsReportedOnce()
 {
+    OSTRAND_UNIX_ONLY("a descriptor limit a test can lower (setrlimit) to make every open fail");
     WindowFixture fixture;
     writeFiles(fixture.tree(), {u"R/a.csv"_qs, u"R/sub/b.csv"_qs});
     Form1& form = fixture.open();
@@ -356,6 +360,12 @@ void tst_AddFilesInFolder::namesNotValidUtf8AreToldOfOnce()
     QFETCH(QString, answer);
     QFETCH(QStringList, added);
     QFETCH(QStringList, messages);
+#ifdef Q_OS_WIN
+    Q_UNUSED(answer);
+    Q_UNUSED(added);
+    Q_UNUSED(messages);
+    QSKIP("Windows names are UTF-16: no file is named by bytes that are not UTF-8");
+#else
 
     WindowFixture fixture;
     const TempTree& tree = fixture.tree();
@@ -394,6 +404,7 @@ void tst_AddFilesInFolder::namesNotValidUtf8AreToldOfOnce()
         QCOMPARE(entriesAtMessage, added.size());
         QCOMPARE(pointerAtMessage, MousePointer::Default);
     }
+#endif
 }
 
 QTEST_MAIN(tst_AddFilesInFolder)

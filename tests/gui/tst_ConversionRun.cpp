@@ -88,7 +88,7 @@ void tst_ConversionRun::init()
     m_pointers.clear();
     m_in = m_fixture->tree().makeFolder(QStringLiteral("in"));
     m_out = m_fixture->tree().makeFolder(QStringLiteral("out"));
-    m_fixture->store(QStringLiteral("Output Folder"), m_out + QLatin1Char('/'));
+    m_fixture->store(QStringLiteral("Output Folder"), m_out + native(u"/"_qs));
 }
 
 void tst_ConversionRun::cleanup()
@@ -290,8 +290,8 @@ void tst_ConversionRun::failureInOneFileIsReportedAndTheRunGoesOn()
     QCOMPARE(reports.first().title, QStringLiteral("Application Error"));
     QCOMPARE(reports.first().icon, QStringLiteral("Warning"));
     QCOMPARE(reports.first().text,
-             QStringLiteral("Cannot write ") + m_out +
-                 QStringLiteral("/b.htm: Filename refers to a directory\r\n"
+             QStringLiteral("Cannot write ") + m_out + native(u"/b.htm"_qs) +
+                 QStringLiteral(": Filename refers to a directory\r\n"
                                 "in Vantrel2021/08/31.modCSV.ConvertVantrel at line 168\r\r"
                                 "Please email screenshot of this message to ") +
                  supportAddress());
@@ -441,6 +441,9 @@ void tst_ConversionRun::manyFailuresEndWithAFewBoxes()
         form.PushButton5->click();
         QCOMPARE(form.ListView1->entryCount(), 200);
     } else {
+#ifdef Q_OS_WIN
+        QSKIP("Windows has no named pipes that lie in a folder as files do (mkfifo)");
+#else
         // Named pipes: listed, but no file to read.
         QStringList sources;
         for (int i = 0; i < 2000; ++i) {
@@ -448,6 +451,7 @@ void tst_ConversionRun::manyFailuresEndWithAFewBoxes()
             QCOMPARE(::mkfifo(QFile::encodeName(sources.last()).constData(), 0600), 0);
         }
         form.ListView1->AppendEntries(sources);
+#endif
     }
     m_fixture->dialogs.clear();
 

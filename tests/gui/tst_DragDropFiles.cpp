@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <QtTest>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -10,6 +13,7 @@
 #include "core/app/ErrorReport.h"
 #include "filelist/FileListView.h"
 #include "support/core/DescriptorExhaustion.h"
+#include "support/core/UnixOnly.h"
 #include "support/gui/WindowFixture.h"
 
 using namespace ostrand;
@@ -70,7 +74,11 @@ void writeTrees(const TempTree& tree)
                              "F1/s/t/d.csv", "F2/e.csv", "F2/u/f.csv", "loose.csv", "notes.txt", "M/m.csv",
                              "M/\xEF\xBB\xBFm.csv"})
         tree.writeFile(QString::fromUtf8(file), "1\n");
+#ifndef Q_OS_WIN
+    // Windows makes a shortcut, a file like any other, where Unix makes a link that the scan does not follow.
     QFile::link(tree.path(u"F2"_qs), tree.path(u"F1/s/linkToF2"_qs));
+#endif
+    tree.hideDotNames();
 }
 
 QStringList prefixed(const QString& prefix, const QStringList& items)
@@ -157,17 +165,23 @@ void tst_DragDropFiles::droppedPaths()
     QFETCH(QStringList, listed);
     QFETCH(QStringList, dropped);
     QFETCH(QStringList, after);
+#ifdef Q_OS_WIN
+    // Wine's look-up of a name ignores an initial U+FEFF, as Windows does not.
+    if (QByteArray(QTest::currentDataTag()) == "a folder of twins" &&
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        QSKIP("Wine does not keep names apart that differ only in an initial U+FEFF");
+#endif
 
     WindowFixture fixture;
     writeTrees(fixture.tree());
     const QString root = fixture.tree().root() + u'/';
     Form1& form = fixture.open();
-    form.ListView1->AppendEntries(prefixed(root, listed));
+    form.ListView1->AppendEntries(native(prefixed(root, listed)));
 
     const auto data = offered(prefixed(u"file:"_qs + root, dropped));
     QVERIFY(dragAndDrop(*form.ListView1, *data).dropAccepted);
 
-    QCOMPARE(form.ListView1->entries(), prefixed(root, after));
+    QCOMPARE(form.ListView1->entries(), native(prefixed(root, after)));
     QCOMPARE(fixture.dialogs.calls.size(), 0);
 }
 
@@ -203,7 +217,7 @@ void tst_DragDropFiles::failureKeepsWhatWasAppended()
     const DragOutcome outcome = dragAndDrop(list, *data);
 
     QVERIFY(outcome.dropAccepted);
-    QCOMPARE(list.entries(), QStringList{u"/first.csv"_qs});
+    QCOMPARE(list.entries(), native(QStringList{u"/first.csv"_qs}));
     // The failure is shown in the window's error report.
     QCOMPARE(fixture.dialogs.textsOf(DialogKind::ErrorReport),
              QStringList{u"cannot read the second path\r\nin Vantrel2021/08/31.Form1.ListView1_OLEDragDrop at line 100"
@@ -213,6 +227,7 @@ void tst_DragDropFiles::failureKeepsWhatWasAppended()
 
 void tst_DragDropFiles::folderThatCannotBeListedIsReported()
 {
+    OSTRAND_UNIX_ONLY("a descriptor limit a test can lower (setrlimit) to make every open fail");
     // A dot-folder dropped itself is listed for its files without being scanned; here its listing fails.
     WindowFixture fixture;
     fixture.tree().writeFile(u".data/a.csv"_qs, "1\n");
@@ -242,6 +257,7 @@ void tst_DragDropFiles::folderThatCannotBeListedIsReported()
 // in one plain message after the whole drop.
 void tst_DragDropFiles::namesNotValidUtf8AreToldOfOnce()
 {
+    OSTRAND_UNIX_ONLY("names that are bytes, not valid UTF-8");
     WindowFixture fixture;
     const TempTree& tree = fixture.tree();
     const QString first = tree.writeFile(u"F1/a.csv"_qs, "1\n");

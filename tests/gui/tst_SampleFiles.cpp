@@ -28,7 +28,7 @@ QStringList samplesOf(const QString& program, const QStringList& names)
     QStringList paths;
     for (const QString& name : names)
         paths.append(program + u"/Samples/"_qs + name);
-    return paths;
+    return native(paths);
 }
 
 } // namespace
@@ -113,14 +113,15 @@ void tst_SampleFiles::openFolderOnYes()
     QCOMPARE(form.ListView1->entryCount(), qsizetype(withSamples ? 3 : 0));
     QCOMPARE(fixture.dialogs.callsOf(DialogKind::Question).size(), 1);
     QCOMPARE(fixture.dialogs.textsOf(DialogKind::OpenFolder),
-             yes ? QStringList{program + u"/Samples/"_qs} : QStringList());
+             yes ? QStringList{native(program + u"/Samples/"_qs)} : QStringList());
     QCOMPARE(fixture.dialogs.callsOf(DialogKind::ErrorReport).size(), 0);
 }
 
 void tst_SampleFiles::shippedBesideTheProgram()
 {
     // The build places the samples beside the program, where the window looks for them.
-    const QString program = qEnvironmentVariable("OSTRAND_BIN_DIR");
+    // The program's folder as the program finds it: absolute, in the system's separators.
+    const QString program = native(QFileInfo(qEnvironmentVariable("OSTRAND_BIN_DIR")).absoluteFilePath());
     QVERIFY(!program.isEmpty());
     WindowFixture fixture;
     Form1& form = fixture.open(program);
@@ -130,7 +131,7 @@ void tst_SampleFiles::shippedBesideTheProgram()
 
     QCOMPARE(form.ListView1->entryCount(), qsizetype(6));
     for (const QString& path : form.ListView1->entries()) {
-        QVERIFY2(path.startsWith(program + u"/Samples/"_qs), qPrintable(path));
+        QVERIFY2(path.startsWith(native(program + u"/Samples/"_qs)), qPrintable(path));
         QVERIFY2(QFileInfo(path).size() > 0, qPrintable(path));
     }
 }

@@ -3,6 +3,9 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 #include <QDir>
 #include <QDirIterator>
@@ -48,6 +51,26 @@ QString TempTree::makeFolder(const QString& relative) const
     const QString full = path(relative);
     QDir().mkpath(full);
     return full;
+}
+
+void TempTree::hideDotNames() const
+{
+#ifdef Q_OS_WIN
+    QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        if (!entry.fileName().startsWith(QLatin1Char('.')))
+            continue;
+        const std::wstring name = QDir::toNativeSeparators(entry.filePath()).toStdWString();
+        const DWORD attributes = ::GetFileAttributesW(name.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            continue;
+        // What a Windows system marks its own hidden files and folders with.
+        const DWORD hidden = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
+                                                                     : FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+        ::SetFileAttributesW(name.c_str(), attributes | hidden);
+    }
+#endif
 }
 
 QByteArray TempTree::readFile(const QString& path)

@@ -2,11 +2,25 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace ostrand::test {
+
+// Paths written with "/" in a test, in the system's own separators, as the program gives them.
+inline QString native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+inline QStringList native(QStringList paths)
+{
+    for (QString& path : paths)
+        path = QDir::toNativeSeparators(path);
+    return paths;
+}
 
 // A temporary folder tree on disk for one test, removed afterwards.
 class TempTree
@@ -26,6 +40,10 @@ public:
     bool writeFileNamed(const QString& folder, const QByteArray& name, const QByteArray& bytes) const;
     // Creates a folder (and its parents) and returns its full path.
     QString makeFolder(const QString& relative) const;
+    // Hides what a Unix system hides by its name alone: on Windows, where hidden is an attribute, every file and
+    // folder of the tree whose name begins with a dot gets the attributes Windows gives its own hidden ones
+    // (hidden and archive; a folder hidden and system), so that a tree written for Unix means the same there.
+    void hideDotNames() const;
     static QByteArray readFile(const QString& path);
     // Every file and folder under a root with the bytes of each file: what a test compares before and after.
     static QMap<QString, QByteArray> snapshot(const QString& root);

@@ -57,7 +57,11 @@ QStringList ScriptedDialogs::openFileNames(const QString& title, const QString& 
         missingAnswer(call);
         return {};
     }
-    return m_fileNames.dequeue();
+    // In the system's own separators, as the real dialogs give them.
+    QStringList names = m_fileNames.dequeue();
+    for (QString& name : names)
+        name = QDir::toNativeSeparators(name);
+    return names;
 }
 
 qint64 ScriptedDialogs::pickColor(qint64 initialColor)
@@ -81,7 +85,7 @@ QString ScriptedDialogs::browseForFolder(const QString& title, const QString& st
         missingAnswer(call);
         return {};
     }
-    return m_folders.dequeue();
+    return QDir::toNativeSeparators(m_folders.dequeue());
 }
 
 QString ScriptedDialogs::inputText(const QString& prompt, const QString& title, const QString& defaultText)
