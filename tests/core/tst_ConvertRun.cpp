@@ -582,6 +582,11 @@ void tst_ConvertRun::repeatedReportsAreGathered_data()
         << intro + missing(u"m3.csv"_qs, 6, {u"m4.csv"_qs, u"m5.csv"_qs, u"m6.csv"_qs, u"m7.csv"_qs, u"m8.csv"_qs}, 1) +
                u"\r\n"_qs
         << 114;
+    QTest::newRow("missing files, two past the boxes")
+        << absent.mid(0, 5) << chosen << true << QList<int>(3, 114)
+        << intro + u"Cannot read {IN}/m3.csv: File not found\r\nThe same failure happened for 1 more file:\r\n"
+                   "{IN}/m4.csv\r\n"_qs
+        << 114;
     // A failure that names the file's document, not the file: the same form, the others named once each.
     QStringList unwritable;
     for (int i = 0; i < 6; ++i)
