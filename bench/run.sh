@@ -6,13 +6,14 @@
 #
 #   bash bench/run.sh [--quick] [--rounds N] [--small-rounds N] [--scale S] [--only LIST]
 #                     [--build-dir DIR] [--no-build] [--work DIR] [--converter PATH] [--before PATH]
+#                     [--windows-converter PATH]
 #
 #   --quick           scale 0.05 and 3 rounds: a check of the command in about half a minute (after the build)
 #   --rounds N        rounds for each large workload (default 5)
 #   --small-rounds N  rounds for the 5,000 small files (default 3; a round takes about 10 s, mostly the floor's dd)
 #   --scale S         size factor for every workload (default 1)
 #   --only LIST       comma-separated subset of: csv100,options,utf16,longlines,nonascii,small,text,scan,gui,
-#                     window,append,large,huge,pairs (window: the window's run of 3,000 and of 20,000 small files
+#                     window,append,large,huge,pairs,wine (window: the window's run of 3,000 and of 20,000 small files
 #                     on a real X server, Xvfb, from the click to "Done.", paired with the converter; options: csv100 with --escape-html --rfc4180 against the plain
 #                     conversion; text: the UTF-8 check and the cutting in memory, ASCII against non-ASCII text;
 #                     large, huge and pairs are never in the default run: large checks that a 2.5 GB source and
@@ -20,12 +21,16 @@
 #                     converts a sparse source of 1.5 times the machine's memory (40 GB where the disk allows),
 #                     whose document takes about as much disk, and takes many minutes; pairs times the
 #                     converter against --before on the 100 MB workloads, the small files and csv100 through
-#                     a pipe to standard input, round by round)
+#                     a pipe to standard input, round by round; wine, never in the default run either, times
+#                     the Windows converter under Wine beside this one on csv100, utf16, longlines, nonascii
+#                     and the small files, paired round by round, with Wine's own start-up timed apart)
 #   --build-dir DIR   build folder (default build-bench, a Release build of the programs needed here)
 #   --no-build        use the programs already in the build folder
 #   --work DIR        folder for the workloads and outputs (default bench/work/scale-S)
 #   --converter PATH  the converter to time (default DIR/bin/ostrand-convert)
 #   --before PATH     another converter (an earlier build) for pairs
+#   --windows-converter PATH  the Windows converter for wine (default build-windows/bin/ostrand-convert.exe, which
+#                     bash scripts/windows.sh builds; Wine's prefix is build-windows/wine unless WINEPREFIX is set)
 #
 # Tools: bash, coreutils (dd, sync, stat, timeout), GNU time (/usr/bin/time), find, awk, iconv, cmake and ninja.
 #
@@ -45,6 +50,7 @@ do_build=1
 work=""
 converter=""
 before=""
+windows_converter="$root/build-windows/bin/ostrand-convert.exe"
 rounds_given=""
 
 usage() { sed -n '3,/^[^#]/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; }
@@ -61,6 +67,7 @@ while [ $# -gt 0 ]; do
     --work) work="$(realpath -m "$2")"; shift ;;
     --converter) converter="$(realpath -m "$2")"; shift ;;
     --before) before="$(realpath -m "$2")"; shift ;;
+    --windows-converter) windows_converter="$(realpath -m "$2")"; shift ;;
     -h | --help) usage; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
     esac
@@ -121,7 +128,7 @@ needed=()
 for w in csv100 utf16 longlines nonascii small; do wanted "$w" && needed+=("$w"); done
 { wanted options || wanted gui || wanted text; } && ! wanted csv100 && needed+=(csv100)
 wanted text && ! wanted nonascii && needed+=(nonascii)
-if wanted pairs; then
+if wanted pairs || wanted wine; then
     for w in csv100 utf16 longlines nonascii small; do [[ " ${needed[*]} " == *" $w "* ]] || needed+=("$w"); done
 fi
 { wanted scan || wanted append; } && needed+=(tree)
@@ -934,6 +941,69 @@ bench_pairs() {
     pair_stdin=1 bench_pair "csv100 through a pipe" csv100
 }
 
+wine_rows=()
+# The Windows converter under Wine against this converter on one workload, paired round by round; the ratio is
+# given as measured and with Wine's start-up (wine_start, the median of --version under Wine) taken out.
+bench_wine_pair() {
+    local name="$1" input="${wpath[$1]}" bytes="${wbytes[$1]}"
+    echo "== Windows under Wine: $name, $(mb "$bytes") MB, $rounds round(s)"
+    local ldir="$out/linux" wdir="$out/windows" winput wout
+    rm -rf "$ldir" "$wdir"
+    mkdir -p "$ldir" "$wdir"
+    winput=$(winepath -w "$input" 2>/dev/null)
+    wout=$(winepath -w "$wdir" 2>/dev/null)
+    if [ -d "$input" ]; then find "$input" -type f -exec cat {} + >/dev/null; else cat "$input" >/dev/null; fi
+    local lw=() ww=() r=() i which
+    for ((i = 1; i <= rounds; i++)); do
+        for which in $( ((i % 2)) && echo linux windows || echo windows linux); do
+            if [ "$which" = linux ]; then
+                rm -rf "$ldir" && mkdir -p "$ldir"
+                timed timeout "$conv_timeout" "$converter" --quiet --output-dir "$ldir" "$input"
+                conv_ok || return
+                lw+=("$T_WALL")
+            else
+                rm -rf "$wdir" && mkdir -p "$wdir"
+                timed timeout "$conv_timeout" wine "$windows_converter" --quiet --output-dir="$wout" "$winput"
+                conv_ok || return
+                ww+=("$T_WALL")
+            fi
+        done
+        r+=("$(ratio "${ww[-1]}" "${lw[-1]}")")
+        printf '   round %d: Linux %s s, Windows under Wine %s s: ratio %s\n' "$i" "$(fmt "${lw[-1]}" 3)" \
+            "$(fmt "${ww[-1]}" 3)" "${r[-1]}"
+    done
+    local same="yes" ml mw
+    diff -rq "$ldir" "$wdir" >/dev/null || same="**NO**"
+    ml=$(median "${lw[@]}") mw=$(median "${ww[@]}")
+    local net
+    net=$(awk -v w="$mw" -v s="$wine_start" -v l="$ml" 'BEGIN { d = w - s; if (d < 0) d = 0; printf "%.2f", d / l }')
+    echo "   median: Linux $(fmt "$ml" 3) s, Windows under Wine $(fmt "$mw" 3) s, ratio $(median "${r[@]}");" \
+        "without Wine's start-up ${net}; same documents: $same"
+    wine_rows+=("| $name | $(mb "$bytes") MB | $(fmt "$ml" 2) s | $(fmt "$mw" 2) s | **$(median "${r[@]}")x** | $(fmt "$wine_start" 2) s | ${net}x | $same |")
+}
+
+bench_wine() {
+    if [ ! -f "$windows_converter" ] || ! command -v wine >/dev/null; then
+        echo "== Windows under Wine: skipped (no $windows_converter, or no wine: bash scripts/windows.sh builds it)"
+        return
+    fi
+    export WINEPREFIX="${WINEPREFIX:-$root/build-windows/wine}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    # Wine's start-up: the Windows converter answering --version, with the Wine server already running (as it is
+    # for the conversions, which follow one another closely).
+    wine "$windows_converter" --version >/dev/null 2>&1 || true
+    local starts=() i
+    for ((i = 1; i <= rounds; i++)); do
+        timed wine "$windows_converter" --version
+        starts+=("$T_WALL")
+    done
+    wine_start=$(median "${starts[@]}")
+    echo "== Windows under Wine: start-up (--version) $(fmt "$wine_start" 3) s, median of $rounds"
+    local w
+    for w in csv100 utf16 longlines nonascii small; do
+        bench_wine_pair "$w"
+    done
+}
+
 # ---------------------------------------------------------------------------------------------------------------
 # Run
 
@@ -949,6 +1019,7 @@ if [ -n "$have_converter" ]; then
     wanted large && bench_large
     wanted huge && bench_huge
     wanted pairs && bench_pairs
+    wanted wine && bench_wine
 fi
 wanted text && bench_text
 wanted scan && bench_scan
@@ -1002,6 +1073,14 @@ note "Against awk: the converter's time over an awk one-liner's (\`awk -v FS=,\`
         echo "| workload | input | before (median) | after (median) | after / before (median of pairs) | goal | met | peak RSS before | peak RSS after | same document |"
         echo "|---|---|---|---|---|---|---|---|---|---|"
         printf '%s\n' "${pair_rows[@]}"
+        echo
+    fi
+    if ((${#wine_rows[@]} > 0)); then
+        echo "The Windows converter under Wine ($windows_converter) beside this one, paired round by round:"
+        echo
+        echo "| workload | input | Linux (median) | Windows under Wine (median) | Wine / Linux (median of pairs) | Wine's start-up | Wine / Linux without the start-up | same documents |"
+        echo "|---|---|---|---|---|---|---|---|"
+        printf '%s\n' "${wine_rows[@]}"
         echo
     fi
     for line in "${notes[@]}"; do echo "- $line"; done
