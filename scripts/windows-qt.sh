@@ -96,6 +96,11 @@ describe_source() {
     local out="$dir/source" work dsc status=0
     [ -f "$out/README.txt" ] && return 0
     dsc="$(find "$dir/src" -maxdepth 1 -name '*.dsc' | head -n1)"
+    if [ -z "$dsc" ]; then
+        # A source folder unpacked without its package files: they are fetched again (the same version).
+        (cd "$dir/src" && apt-get source --download-only -q "qt6-base=$host_qt_version" >&2)
+        dsc="$(find "$dir/src" -maxdepth 1 -name '*.dsc' | head -n1)"
+    fi
     work="$(mktemp -d)"
     trap 'rm -rf "$work"' RETURN
     (cd "$work" && dpkg-source --no-check -q -x "$dsc" debian-source >/dev/null)
