@@ -104,6 +104,10 @@ public:
         m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         m_scroll->setWidgetResizable(true);
         m_scroll->setWidget(m_label);
+        // The box's own background shows through, as it did behind the text before (a style may paint the
+        // message's part of the box apart from its buttons').
+        m_scroll->viewport()->setAutoFillBackground(false);
+        m_label->setAutoFillBackground(false);
         grid->addWidget(m_scroll, row, column, rows, columns);
     }
 
