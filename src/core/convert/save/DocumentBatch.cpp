@@ -18,15 +18,35 @@ namespace ostrand {
 
 namespace {
 
-// One turn of the disk's work for the batches: the bytes of the files, then the folders of the documents put in
-// place before (a sync of a file system may well have made those names durable already, so their own syncs
-// wait for little). The error of each file's sync, 0 when it is durable.
-std::vector<int> syncBatch(const std::vector<int>& files, const QSet<QString>& folders)
+// One turn of the disk's work for a batch, on the worker thread: the bytes of the files (one sync per file
+// system), then each document whose bytes are durable is put in place, in order, its path checked again as it
+// stands now, and then the folders where names changed are synced. The main thread meanwhile converts the next
+// documents and touches none of these writers.
+std::vector<DocumentBatch::Outcome> syncAndPlace(std::vector<DocumentBatch::Document>& documents)
 {
-    std::vector<int> errors = syncAll(files);
+    std::vector<int> files;
+    for (const DocumentBatch::Document& document : documents)
+        files.push_back(document.writer.handle());
+    const std::vector<int> errors = syncAll(files);
+    std::vector<DocumentBatch::Outcome> outcomes(documents.size());
+    QSet<QString> folders;
+    for (size_t i = 0; i < documents.size(); ++i) {
+        DocumentWriter& writer = documents[i].writer;
+        DocumentBatch::Outcome& outcome = outcomes[i];
+        if (errors[i] != 0) {
+            writer.cancel();
+            outcome.status =
+                Failure{QStringLiteral("Cannot write %1: %2").arg(writer.path(), systemErrorText(errors[i]))};
+            continue;
+        }
+        outcome.file = identityOf(writer.handle()); // which the path names once the document is in place
+        outcome.status = writer.place();
+        if (outcome.status.ok())
+            folders.insert(QFileInfo(writer.file()).absolutePath()); // where its name changed
+    }
     for (const QString& folder : folders)
         syncFolder(folder);
-    return errors;
+    return outcomes;
 }
 
 } // namespace
@@ -99,7 +119,7 @@ bool DocumentBatch::writtenBefore(const QString& path)
 
 bool DocumentBatch::due() const
 {
-    return (!m_waiting.documents.empty() || !m_placed.empty()) &&
+    return !m_waiting.documents.empty() &&
            (m_waiting.documents.size() >= size_t(kMostDocuments) || m_sinceFirst.elapsed() >= kLongestWaitMs);
 }
 
@@ -133,28 +153,20 @@ void DocumentBatch::report(const QString& sourcePath, const QString& description
     m_host.reportsConcern(QString());
 }
 
-// Sends the waiting documents' bytes and the folders of those put in place to the disk, on a worker thread.
+// Makes the waiting documents durable and puts them in place, on a worker thread.
 void DocumentBatch::startSync()
 {
     m_syncing = std::move(m_waiting);
     m_waiting = Batch();
     m_folders.clear();
     m_sinceFirst.start();
-    m_listing = std::move(m_placed);
-    m_placed.clear();
-    std::vector<int> files;
-    for (const Document& document : m_syncing.documents)
-        files.push_back(document.writer.handle());
-    QSet<QString> folders = std::move(m_placedFolders);
-    m_placedFolders.clear();
+    std::vector<Document>* documents = &m_syncing.documents;
     try {
-        m_sync = std::async(std::launch::async, [files = std::move(files), folders = std::move(folders)] {
-            return syncBatch(files, folders);
-        });
+        m_sync = std::async(std::launch::async, [documents] { return syncAndPlace(*documents); });
     } catch (const std::system_error&) {
         // Without a worker thread to be had, the disk's work is done here.
-        std::promise<std::vector<int>> done;
-        done.set_value(syncBatch(files, folders));
+        std::promise<std::vector<Outcome>> done;
+        done.set_value(syncAndPlace(*documents));
         m_sync = done.get_future();
     }
 }
@@ -169,42 +181,25 @@ void DocumentBatch::waitForSync()
     }
 }
 
-// Once a sync is done: lists the documents whose folders it synced, then puts each document whose bytes are now
-// durable in place, in order, its path checked again as it stands now.
+// Once a batch is done: lists each document put in place and durable, or reports why it is not, in order.
 void DocumentBatch::settle()
 {
-    const std::vector<int> errors = m_sync.get();
-    std::vector<Placed> listing = std::move(m_listing);
-    m_listing.clear();
-    for (const Placed& placed : listing) {
-        if (placed.outcome.ok()) {
-            if (m_listed)
-                m_listed(placed.path);
-        } else {
-            report(placed.sourcePath, placed.outcome.error());
-        }
-    }
+    const std::vector<Outcome> outcomes = m_sync.get();
     std::vector<Document> documents = std::move(m_syncing.documents);
     m_syncing = Batch();
     for (size_t i = 0; i < documents.size(); ++i) {
-        DocumentWriter& writer = documents[i].writer;
-        Status outcome;
-        std::optional<FileIdentity> file; // the document's own file, which the path names once it is in place
-        if (errors[i] != 0) {
-            writer.cancel();
-            outcome = Failure{QStringLiteral("Cannot write %1: %2").arg(writer.path(), systemErrorText(errors[i]))};
-        } else {
-            file = identityOf(writer.handle());
-            outcome = writer.place();
+        const DocumentWriter& writer = documents[i].writer;
+        const Outcome& outcome = outcomes[i];
+        if (!outcome.status.ok()) {
+            report(documents[i].sourcePath, outcome.status.error());
+            continue;
         }
-        if (outcome.ok()) {
-            if (file)
-                m_writtenInRun.add(writer.path(), documents[i].sourcePath, file);
-            else
-                m_writtenInRun.add(writer.path(), documents[i].sourcePath);
-            m_placedFolders.insert(QFileInfo(writer.file()).absolutePath()); // where its name changed
-        }
-        m_placed.push_back(Placed{documents[i].sourcePath, writer.path(), outcome});
+        if (outcome.file)
+            m_writtenInRun.add(writer.path(), documents[i].sourcePath, outcome.file);
+        else
+            m_writtenInRun.add(writer.path(), documents[i].sourcePath);
+        if (m_listed)
+            m_listed(writer.path());
     }
     if (m_waiting.documents.empty())
         m_sinceFirst.start();
@@ -219,8 +214,7 @@ void DocumentBatch::finish()
         waitForSync();
         settle();
     }
-    // The waiting documents, then the folders of the last ones put in place.
-    while (!m_waiting.documents.empty() || !m_placed.empty()) {
+    while (!m_waiting.documents.empty()) {
         startSync();
         waitForSync();
         settle();

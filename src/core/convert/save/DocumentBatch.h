@@ -25,10 +25,10 @@ namespace ostrand {
 // complete new one, and a document whose bytes could not be made durable is reported, at the write, and not
 // put in place.
 //
-// The disk works beside the conversion: while one batch is synced on a worker thread, the next documents are
-// converted and gather in the next batch, which is synced once it is due and the disk is done with the one
-// before (a slow disk so gets fewer, larger batches). A batch's folders are synced with the next batch, and its
-// documents are listed, or their failures reported, once that is done.
+// The disk's work and the placing work beside the conversion: while one batch is synced and put in place on a
+// worker thread, the next documents are converted and gather in the next batch, which is handed to the worker
+// once it is due and the batch before is done (a slow disk so gets fewer, larger batches). A batch's documents
+// are then listed, or their failures reported, in order.
 //
 // Every report the run makes goes through reporter(), which first finishes every batch: the reports come in the
 // order of the list, as they would one document at a time.
@@ -73,12 +73,19 @@ public:
     // stop meanwhile: a stop leaves the documents converted before it in place and no temporary file behind.
     void finish();
 
-private:
+    // A document handed over, and how its placing ended (on the worker thread).
     struct Document
     {
         DocumentWriter writer;
         QString sourcePath;
     };
+    struct Outcome
+    {
+        Status status;
+        std::optional<FileIdentity> file; // the document's own file, which the path names once it is in place
+    };
+
+private:
     // A name in a folder, the folder known by its identity.
     struct Place
     {
@@ -105,14 +112,6 @@ private:
         QSet<Place> places;
         bool holds(const Look& look) const;
     };
-    // A document put in place, or refused, whose folder is not synced yet.
-    struct Placed
-    {
-        QString sourcePath;
-        QString path;
-        Status outcome;
-    };
-
     class FinishingReporter : public ErrorReporter
     {
     public:
@@ -135,12 +134,9 @@ private:
     std::function<void(const QString&)> m_listed;
     FinishingReporter m_reporter;
     Batch m_waiting;                      // gathering
-    Batch m_syncing;                      // its bytes on their way to the disk
-    std::future<std::vector<int>> m_sync; // for m_syncing: the error of each file's sync, 0 when durable
-    std::vector<Placed> m_placed;         // put in place; their folders not yet synced
-    QSet<QString> m_placedFolders;
-    std::vector<Placed> m_listing; // their folders being synced with m_syncing
-    QElapsedTimer m_sinceFirst;    // since the first document of m_waiting, or the last ones were placed
+    Batch m_syncing; // being made durable and put in place by the worker, which alone touches its documents
+    std::future<std::vector<Outcome>> m_sync; // for m_syncing: how each document's placing ended
+    QElapsedTimer m_sinceFirst;               // since the first document of m_waiting, or the last ones were placed
     QElapsedTimer m_sinceTurn;
     Look m_looked;                                         // the last path holds() looked at
     QHash<QString, std::optional<FileIdentity>> m_folders; // the folders looked at for the waiting batch
