@@ -291,6 +291,8 @@ private slots:
     void failedSyncInABatch_data();
     void failedSyncInABatch();
     void placedOnlyOnceSyncedInListOrder();
+    void sharedNameWhileTheFirstIsPlaced_data();
+    void sharedNameWhileTheFirstIsPlaced();
     void sigtermInABatch_data();
     void sigtermInABatch();
     void killAtRandomPointsOfManyFiles_data();
@@ -317,6 +319,9 @@ void tst_ConverterFaults::fullDisk_data()
     QTest::addColumn<QByteArray>("reason"); // what the large document's report says after its path
     QTest::newRow("the disk fills during the write") << QStringLiteral("space")
                                                      << QByteArray("No space left on device\n");
+    // Past the first chunk, which is written while the next ones are made.
+    QTest::newRow("the disk fills at a later chunk") << QStringLiteral("space late")
+                                                     << QByteArray("No space left on device\n");
     QTest::newRow("the sync finds the disk full")
         << QStringLiteral("sync") << QByteArray("No space left on device\n");
     QTest::newRow("the disk is too small from the start")
@@ -331,8 +336,9 @@ void tst_ConverterFaults::fullDisk()
     FaultScene scene;
     QMap<QString, QString> faults;
     bool mounted = false;
-    if (fault == QLatin1String("space")) {
-        faults.insert(QStringLiteral("OSTRAND_FAULT_SPACE"), QStringLiteral("1048576"));
+    if (fault.startsWith(QLatin1String("space"))) {
+        faults.insert(QStringLiteral("OSTRAND_FAULT_SPACE"),
+                      fault == QLatin1String("space") ? QStringLiteral("1048576") : QStringLiteral("5242880"));
     } else if (fault == QLatin1String("small")) {
         // A disk of 1 MB: the large document, 4 MB at least, is refused before anything is written.
         mounted = FaultScene::mountSmallDisk(scene.out, 1024 * 1024);
@@ -861,6 +867,35 @@ void tst_ConverterFaults::placedOnlyOnceSyncedInListOrder()
             line = scene.tree.root().toUtf8() + '/' + line;
     }
     QCOMPARE(logged, placed);
+    QCOMPARE(FaultScene::checksums(scene.out), many.expectedOut(scene, many.outputs));
+}
+
+void tst_ConverterFaults::sharedNameWhileTheFirstIsPlaced_data()
+{
+    QTest::addColumn<int>("first"); // the entry whose document name the last entry shares
+    QTest::newRow("the first entry, its batch being put in place") << 0;
+    QTest::newRow("an entry of the batch still gathering") << 35;
+}
+
+// The last entry's document would go where an earlier entry's went while that one is still being synced and put
+// in place beside the conversion: the earlier one keeps the name and the last one is refused, as one at a time.
+void tst_ConverterFaults::sharedNameWhileTheFirstIsPlaced()
+{
+    QFETCH(int, first);
+    FaultScene scene;
+    const ManySmall many(scene, 40);
+    const QByteArray name = "m" + QByteArray::number(first).rightJustified(3, '0');
+    scene.tree.writeFile(QStringLiteral("twin/") + QString::fromLatin1(name) + QStringLiteral(".csv"), "twin,row\r\n");
+    QStringList arguments = many.arguments;
+    arguments << QStringLiteral("twin/") + QString::fromLatin1(name) + QStringLiteral(".csv");
+
+    const Outcome outcome =
+        convert(scene, arguments, {{QStringLiteral("OSTRAND_FAULT_SYNC_HOLD"), QStringLiteral("150")}});
+
+    QCOMPARE(outcome.status, 1);
+    QCOMPARE(outcome.err, report("out/" + name + ".htm",
+                                 "A document of an earlier entry of this run was written there, and it is kept"));
+    QCOMPARE(outcome.out, lines(many.outputs));
     QCOMPARE(FaultScene::checksums(scene.out), many.expectedOut(scene, many.outputs));
 }
 

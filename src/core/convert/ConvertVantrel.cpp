@@ -17,7 +17,7 @@ namespace {
 // Hands the document's bytes to a writer of its own.
 DocumentRows::Take into(DocumentWriter& writer, const SliceBreak& pause)
 {
-    return [&writer, pause](QByteArrayView bytes) { return writer.write(bytes.data(), bytes.size(), pause); };
+    return [&writer, pause](QByteArrayView bytes) { return writer.writeBehind(bytes.data(), bytes.size(), pause); };
 }
 
 // Cuts the source again into a writer for the path: the document the conversion made could not be kept for
@@ -25,10 +25,11 @@ DocumentRows::Take into(DocumentWriter& writer, const SliceBreak& pause)
 Status writeAgain(SourcePasses& passes, const CutRules& rules, const QByteArray& header, const QString& path,
                   const QString& sourcePath, const SliceBreak& pause)
 {
+    // The rows outlive the writer, which may still be writing their last bytes when it goes.
+    DocumentRows rows(rules, passes.counts(), header);
     DocumentWriter writer;
     if (const Status opened = writer.open(path, sourcePath); !opened)
         return opened;
-    DocumentRows rows(rules, passes.counts(), header);
     const Result<PassEnd> cut = rows.cut(passes, {}, into(writer, pause), pause);
     if (!cut)
         return Failure{cut.error()};
@@ -81,8 +82,9 @@ private:
     QByteArray m_header;
     std::optional<CutRules> m_rules;
     SourcePasses m_passes;
-    DocumentPlacement m_placement;
+    // The rows outlive the placement, whose writer may still be writing their last bytes when it goes.
     std::optional<DocumentRows> m_rows;
+    DocumentPlacement m_placement;
     QString m_outputPath;
     OutputMode m_mode = OutputMode::None;
 };

@@ -18,7 +18,8 @@ namespace ostrand {
 class DocumentRows
 {
 public:
-    // Takes the document's next bytes; false when it can take no more, which abandons the pass.
+    // Takes the document's next bytes; false when it can take no more, which abandons the pass. The bytes stay as
+    // they are until the next call, so that they may still be written while the next ones are made.
     using Take = std::function<bool(QByteArrayView bytes)>;
 
     // The bytes handed on at a time, but for the last ones.

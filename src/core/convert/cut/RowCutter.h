@@ -27,8 +27,13 @@ public:
     bool finish(const LineProgress& progress);
     // The document's bytes made so far and not yet let go.
     QByteArrayView output() const { return QByteArrayView(m_out.constData(), m_outSize); }
-    // Lets go of the bytes output() gave; their room is kept for the next ones.
-    void clearOutput() { m_outSize = 0; }
+    // Lets go of the bytes output() gave. The next ones go to the room of the bytes let go before them, so those
+    // of the last output() stay as they are until the next clearOutput(): they may still be written meanwhile.
+    void clearOutput()
+    {
+        m_out.swap(m_spare);
+        m_outSize = 0;
+    }
     // Appends bytes of the document's own (its header, its footer) to the output.
     void append(const char* data, qsizetype size)
     {
@@ -77,6 +82,7 @@ private:
     CutRules m_rules;
     const TextCounts& m_counts;
     QByteArray m_out; // its first m_outSize bytes are the output
+    QByteArray m_spare; // the room of the bytes let go
     qsizetype m_outSize = 0;
     QByteArray m_carry;   // text not yet cut, carriage returns left out
     QByteArray m_scratch; // a piece without its carriage returns

@@ -73,7 +73,7 @@ std::function<bool(QByteArrayView bytes)> DocumentPlacement::take(const SliceBre
     return [this, pause](QByteArrayView bytes) {
         if (!m_writer.isOpen())
             return m_writer.failure().ok() && !m_writer.stopped();
-        return m_writer.write(bytes.data(), bytes.size(), pause);
+        return m_writer.writeBehind(bytes.data(), bytes.size(), pause);
     };
 }
 

@@ -47,8 +47,9 @@ public:
     // Opens the writer for the planned path. A path that cannot be written now is tried again, and reported,
     // when the document is put in place.
     void open();
-    // Takes the document's bytes as they are made; without a writer (its path could not be opened) they are let
-    // go, and the placement tells why.
+    // Takes the document's bytes as they are made, which must stay as they are until the next call or until the
+    // placement is done with (they may still be written meanwhile); without a writer (its path could not be
+    // opened) they are let go, and the placement tells why.
     std::function<bool(QByteArrayView bytes)> take(const SliceBreak& pause);
     // The writer's break said stop.
     bool stopped() const { return m_writer.stopped(); }

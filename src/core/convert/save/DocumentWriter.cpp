@@ -2,9 +2,11 @@
 #include "core/convert/save/DocumentWriter.h"
 
 #include <deque>
+#include <system_error>
 
 #include "core/common/SystemText.h"
 #include "core/convert/save/DiskSync.h"
+#include "core/convert/pace/TaskBeside.h"
 #include "core/convert/save/OutputTarget.h"
 
 namespace ostrand {
@@ -110,8 +112,10 @@ DocumentWriter::~DocumentWriter()
     cancel();
 }
 
+// A chunk still being written behind is waited for first: its job names the other writer's file.
 DocumentWriter::DocumentWriter(DocumentWriter&& other) noexcept
-    : m_save(std::move(other.m_save)), m_flushBehind(std::move(other.m_flushBehind)), m_path(std::move(other.m_path)),
+    : m_save((other.awaitBehind(), std::move(other.m_save))), m_flushBehind(std::move(other.m_flushBehind)),
+      m_writeBehind(std::move(other.m_writeBehind)), m_path(std::move(other.m_path)),
       m_file(std::move(other.m_file)), m_sourcePath(std::move(other.m_sourcePath)),
       m_lookedFile(std::move(other.m_lookedFile)), m_lookedBorn(other.m_lookedBorn),
       m_sourceFile(std::move(other.m_sourceFile)),
@@ -154,7 +158,17 @@ bool DocumentWriter::isOpen() const
 
 bool DocumentWriter::write(const char* data, qsizetype size, const SliceBreak& pause)
 {
-    if (!isOpen())
+    return append(data, size, pause, false);
+}
+
+bool DocumentWriter::writeBehind(const char* data, qsizetype size, const SliceBreak& pause)
+{
+    return append(data, size, pause, true);
+}
+
+bool DocumentWriter::append(const char* data, qsizetype size, const SliceBreak& pause, bool behind)
+{
+    if (!isOpen() || !awaitBehind())
         return false;
     // A piece of a chunk or more is written from the caller's bytes, its last part with the chunk before it, so
     // that no write is a small one.
@@ -162,12 +176,13 @@ bool DocumentWriter::write(const char* data, qsizetype size, const SliceBreak& p
         for (qsizetype offset = 0; offset < size;) {
             const qsizetype left = size - offset;
             const qsizetype chunk = left < 2 * kWriteChunk ? left : qsizetype(kWriteChunk);
-            if (!writeChunk(data + offset, chunk, pause))
+            if (!writeChunk(data + offset, chunk, pause, behind))
                 return false;
             offset += chunk;
         }
         return true;
     }
+    // Gathered bytes are the writer's own, reused for the next chunk: they are written here.
     while (size > 0) {
         const qsizetype taken = qMin(size, qsizetype(kWriteChunk) - m_pending.size());
         m_pending.append(data, taken);
@@ -182,12 +197,45 @@ bool DocumentWriter::write(const char* data, qsizetype size, const SliceBreak& p
     return true;
 }
 
-bool DocumentWriter::writeChunk(const char* data, qsizetype size, const SliceBreak& pause)
+bool DocumentWriter::awaitBehind()
+{
+    if (!m_writeBehind)
+        return true;
+    if (const Status written = m_writeBehind->wait(); !written) {
+        m_failure = cannotWrite(m_path, written.error());
+        cancel();
+        return false;
+    }
+    return true;
+}
+
+bool DocumentWriter::writeChunk(const char* data, qsizetype size, const SliceBreak& pause, bool behind)
 {
     if (m_written > 0 && !offerBreak(pause)) {
         m_stopped = true;
         cancel();
         return false;
+    }
+    if (!awaitBehind())
+        return false;
+    // The first chunk is written here: a document of one chunk never waits for a thread to start.
+    if (behind && m_written > 0 && !m_writeBehind) {
+        try {
+            m_writeBehind = std::make_unique<TaskBeside>();
+        } catch (const std::system_error&) {
+            behind = false; // without a worker thread to be had, every chunk is written here
+        }
+    }
+    // The chunk is written and sent on to the disk beside the caller, which makes the next one meanwhile.
+    if (behind && m_writeBehind) {
+        m_writeBehind->start([save = &m_save, flush = m_flushBehind.get(), offset = m_written, data, size] {
+            Status written = save->write(data, size);
+            if (written)
+                flush->written(offset, size);
+            return written;
+        });
+        m_written += size;
+        return true;
     }
     if (const Status written = m_save.write(data, size); !written) {
         m_failure = cannotWrite(m_path, written.error());
@@ -201,6 +249,10 @@ bool DocumentWriter::writeChunk(const char* data, qsizetype size, const SliceBre
 
 void DocumentWriter::cancel()
 {
+    // A chunk still being written is let finish before its file goes.
+    if (m_writeBehind)
+        m_writeBehind->wait();
+    m_writeBehind.reset();
     m_save.cancel();
     m_flushBehind.reset();
     m_pending = QByteArray();
@@ -220,7 +272,7 @@ Status DocumentWriter::prepare(const QString& path, const QString& sourcePath, c
         cancel();
         return cannotWrite(path, QStringLiteral("The write was stopped"));
     };
-    if (!isOpen())
+    if (!isOpen() || !awaitBehind())
         return m_failure.ok() ? (m_stopped ? stopped() : cannotWrite(path, QStringLiteral("Nothing was written")))
                               : m_failure;
     if (!m_pending.isEmpty()) {

@@ -14,6 +14,8 @@
 
 namespace ostrand {
 
+class TaskBeside;
+
 // Writes the bytes to the path atomically (a temporary file in the target folder, then put in place): a
 // failed write leaves any earlier file untouched and nothing half-written. Refuses, writing nothing, an
 // empty path and a path that names the source file itself (links resolved). An existing path that is not a
@@ -60,6 +62,10 @@ public:
     // Appends bytes. False once a write has failed (failure() tells how, in the system's words) or a break
     // said stop (stopped()); the temporary file is then gone and later calls do nothing.
     bool write(const char* data, qsizetype size, const SliceBreak& pause = {});
+    // Appends bytes as write() does, but the chunks of a large document after its first are written on a worker
+    // thread while the caller makes the next ones: the bytes must stay as they are until the writer's next call.
+    // A chunk that fails to be written fails the next call.
+    bool writeBehind(const char* data, qsizetype size, const SliceBreak& pause = {});
     const Status& failure() const { return m_failure; }
     bool stopped() const { return m_stopped; }
     // Syncs the document's bytes once, checks the path again as writeDocument checks it, puts the document in
@@ -84,7 +90,10 @@ public:
     int handle() const;
 
 private:
-    bool writeChunk(const char* data, qsizetype size, const SliceBreak& pause);
+    bool append(const char* data, qsizetype size, const SliceBreak& pause, bool behind);
+    bool writeChunk(const char* data, qsizetype size, const SliceBreak& pause, bool behind = false);
+    // Waits for the chunk being written behind, if any; false, the temporary file gone, when its write failed.
+    bool awaitBehind();
     Status moveTo(const QString& path, const QString& sourcePath, const SliceBreak& pause);
     Status finish(const SliceBreak& pause);
     Status placeChecked(const SliceBreak& pause, bool& stopped);
@@ -92,6 +101,7 @@ private:
     AtomicSave m_save;
     class FlushBehind;
     std::unique_ptr<FlushBehind> m_flushBehind;
+    std::unique_ptr<TaskBeside> m_writeBehind; // made for the second chunk given to writeBehind
     QString m_path;
     QString m_file;       // the file that receives the document: the path, or the final target of its links
     QString m_sourcePath; // the source, which the document never replaces

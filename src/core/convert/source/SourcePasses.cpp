@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "core/convert/source/SourcePasses.h"
 
+#include <system_error>
 #include <utility>
 
+#include <QScopeGuard>
+
 #include "core/convert/cut/Utf16Count.h"
+#include "core/convert/pace/TaskBeside.h"
 
 namespace ostrand {
 
 Status SourcePasses::open(const QString& path, const SliceBreak& pause)
 {
+    dropAhead();
     m_held = false;
     m_readInPass = false;
     return m_file.open(path, pause);
@@ -16,9 +21,26 @@ Status SourcePasses::open(const QString& path, const SliceBreak& pause)
 
 Status SourcePasses::openStream(int fd, const QString& name, const SliceBreak& pause)
 {
+    dropAhead();
     m_held = false;
     m_readInPass = false;
     return m_file.openStream(fd, name, pause);
+}
+
+SourcePasses::SourcePasses() = default;
+
+SourcePasses::~SourcePasses()
+{
+    dropAhead();
+}
+
+Status SourcePasses::readInto(QByteArray& into, qint64 offset, qsizetype size)
+{
+    // One more byte than the slice for the last one, which also looks past the end.
+    if (into.size() < size + 1)
+        into.resize(size + 1);
+    const bool last = offset + size == m_file.size();
+    return last ? m_file.readToEnd(offset, into.data(), size) : m_file.read(offset, into.data(), size);
 }
 
 Status SourcePasses::readSlice(qint64 offset, qsizetype size)
@@ -28,18 +50,47 @@ Status SourcePasses::readSlice(qint64 offset, qsizetype size)
         return Status::success();
     m_held = false;
     m_readInPass = true;
-    // One more byte than the slice for the last one, which also looks past the end.
-    if (m_slice.size() < size + 1)
-        m_slice.resize(size + 1);
-    const bool last = offset + size == m_file.size();
-    const Status read =
-        last ? m_file.readToEnd(offset, m_slice.data(), size) : m_file.read(offset, m_slice.data(), size);
+    Status read;
+    if (m_aheadStarted && offset == m_aheadOffset && size == m_aheadSize) {
+        m_aheadStarted = false;
+        read = m_reader->wait();
+        m_slice.swap(m_ahead);
+    } else {
+        dropAhead();
+        read = readInto(m_slice, offset, size);
+    }
     if (!read)
         return read;
     m_held = true;
     m_heldOffset = offset;
     m_heldSize = size;
+    readAhead(offset, size);
     return read;
+}
+
+void SourcePasses::readAhead(qint64 offset, qsizetype size)
+{
+    const qint64 next = offset + size;
+    if (next >= m_file.size())
+        return;
+    if (!m_reader) {
+        try {
+            m_reader = std::make_unique<TaskBeside>();
+        } catch (const std::system_error&) {
+            return; // without a worker thread to be had, each slice is read when it is needed
+        }
+    }
+    m_aheadOffset = next;
+    m_aheadSize = qsizetype(qMin<qint64>(streamSliceBytes(), m_file.size() - next));
+    m_aheadStarted = true;
+    m_reader->start([this, offset = m_aheadOffset, size = m_aheadSize] { return readInto(m_ahead, offset, size); });
+}
+
+void SourcePasses::dropAhead()
+{
+    if (!std::exchange(m_aheadStarted, false))
+        return;
+    m_reader->wait();
 }
 
 Status SourcePasses::checkUnchanged()
@@ -55,6 +106,8 @@ Result<PassEnd> SourcePasses::eachSlice(const SliceBreak& pause, Each&& each, Fi
 {
     const qint64 size = m_file.size();
     const qsizetype slice = streamSliceBytes();
+    // A pass that ends early lets go of the slice read ahead.
+    const auto dropOnLeaving = qScopeGuard([this] { dropAhead(); });
     for (qint64 offset = 0; offset < size; offset += slice) {
         if (offset > 0 && !offerBreak(pause))
             return PassEnd::Stopped;

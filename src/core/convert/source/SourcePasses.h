@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QByteArray>
@@ -16,6 +17,8 @@
 
 namespace ostrand {
 
+class TaskBeside;
+
 // How a pass over a source ended when it did not fail.
 enum class PassEnd {
     Complete,
@@ -26,10 +29,15 @@ enum class PassEnd {
 
 // The passes a conversion makes over a source file, a slice at a time, so that neither the source nor its text
 // is ever held whole: the first decides how the bytes are read and counts the text, the second decodes the text
-// again and cuts it into rows. A source that changes while it is read fails either pass.
+// again and cuts it into rows. A source that changes while it is read fails either pass. While one slice is
+// handled, the next one is read beside it on a worker thread.
 class SourcePasses
 {
 public:
+    SourcePasses();
+    ~SourcePasses();
+    SourcePasses(const SourcePasses&) = delete;
+    SourcePasses& operator=(const SourcePasses&) = delete;
     // Opens the source file; fails as SourceFile::open fails.
     Status open(const QString& path, const SliceBreak& pause);
     // Takes a stream (standard input) as the source; fails as SourceFile::openStream fails.
@@ -54,7 +62,14 @@ private:
     Result<PassEnd> countDecoded(TextCounter& counter, const SliceBreak& pause);
     // Whether what is counted so far makes a document larger than the room given to count().
     bool noRoom(qint64 lowerBound);
+    // Makes m_slice hold the bytes [offset, offset + size), and starts reading the next slice of the pass beside.
     Status readSlice(qint64 offset, qsizetype size);
+    // Reads [offset, offset + size) into `into`, whose room has one byte more.
+    Status readInto(QByteArray& into, qint64 offset, qsizetype size);
+    // Starts reading the slice after [offset, offset + size), if there is one, into m_ahead beside the pass.
+    void readAhead(qint64 offset, qsizetype size);
+    // Waits for the slice being read ahead, if any, and lets it go.
+    void dropAhead();
     // Fails when the source changed during the pass, as SourceFile::checkUnchanged.
     Status checkUnchanged();
     // Reads the source slice by slice, offering a break between two slices, and hands each to each(data, size),
@@ -65,6 +80,11 @@ private:
     Result<PassEnd> eachSlice(const SliceBreak& pause, Each&& each, Finish&& finish);
 
     SourceFile m_file;
+    QByteArray m_ahead; // the next slice, read beside the pass
+    bool m_aheadStarted = false;
+    qint64 m_aheadOffset = 0;
+    qsizetype m_aheadSize = 0;
+    std::unique_ptr<TaskBeside> m_reader; // reads m_ahead; made for a source of more than one slice
     SourceEncoding m_encoding = SourceEncoding::Utf8;
     TextCounts m_counts;
     QByteArray m_slice;
