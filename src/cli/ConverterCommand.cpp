@@ -50,23 +50,24 @@ struct PathKind
 {
     QString missingReason; // "" when the path names something
     bool folder = false;
+    std::optional<FileIdentity> identity; // of what it names, where the look tells
 };
 
 PathKind lookAt(const QString& path)
 {
     if (path.isEmpty())
-        return {systemErrorText(ENOENT), false};
+        return {systemErrorText(ENOENT), false, {}};
 #ifdef Q_OS_UNIX
     struct stat info;
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         const int error = errno;
         const QString undecodable = error == ENOENT ? UndecodableNameReason(path) : QString();
-        return {undecodable.isEmpty() ? systemErrorText(error) : undecodable, false};
+        return {undecodable.isEmpty() ? systemErrorText(error) : undecodable, false, {}};
     }
-    return {QString(), S_ISDIR(info.st_mode)};
+    return {QString(), S_ISDIR(info.st_mode), FileIdentity{quint64(info.st_dev), quint64(info.st_ino)}};
 #else
     if (!QFileInfo::exists(path))
-        return {systemErrorText(ENOENT), false};
+        return {systemErrorText(ENOENT), false, {}};
     return {QString(), IsFolder(path)};
 #endif
 }
@@ -266,7 +267,7 @@ int ConverterCommand::run(const QStringList& arguments, QTextStream& out, QTextS
             host.setSubject(path);
             host.appendEntries(CollectFilesInTree(path, pattern, scanHost));
         } else {
-            host.appendEntries({path});
+            host.appendEntry(path, kind.identity);
         }
     }
     if (host.entryCount() == 0 && foldersGiven && !s_stopRequested)

@@ -64,7 +64,23 @@ public:
                   ConverterOutput output, const std::atomic<bool>& stop);
 
     // The file list, filled before the run.
-    void appendEntries(const QStringList& paths) { m_entries.append(paths); }
+    void appendEntries(const QStringList& paths)
+    {
+        m_entries.append(paths);
+        m_identities.resize(m_entries.size());
+    }
+    // A path given by itself, and the identity of its file where the command's look at it told it.
+    void appendEntry(const QString& path, const std::optional<FileIdentity>& identity)
+    {
+        m_entries.append(path);
+        m_identities.resize(m_entries.size());
+        if (identity)
+            m_identities.last() = identity;
+    }
+    std::optional<std::optional<FileIdentity>> entryIdentity(qsizetype index) override
+    {
+        return m_identities.value(index - 1);
+    }
     // What a failure reported outside a file's conversion is about (the folder being scanned).
     void setSubject(const QString& path) { m_subject = path; }
     // The program's arguments as the system gave them: a name read from bytes that are not valid UTF-8 is named in
@@ -117,6 +133,7 @@ private:
 
     Choices m_choices;
     QStringList m_entries;
+    QList<std::optional<std::optional<FileIdentity>>> m_identities; // as entryIdentity() gives them
     QTextStream& m_out;
     QTextStream& m_err;
     ConverterTerminal m_terminal;

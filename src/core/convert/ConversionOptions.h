@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
+
 #include <QString>
 
 #include "core/app/ErrorReport.h"
+#include "core/convert/save/FileSystem.h"
 
 namespace ostrand {
 
@@ -74,6 +77,9 @@ public:
     virtual quint64 entryKey(qsizetype index) { return quint64(index); }
     // Grows each time entries change places or are removed; stays while entries are only appended.
     virtual quint64 entryMoves() { return 0; }
+    // The identity of the file at entry index as the host found it when it listed the entry moments before the
+    // run (none: nothing was there); nothing when the host did not look, and the run looks itself.
+    virtual std::optional<std::optional<FileIdentity>> entryIdentity(qsizetype /*index*/) { return std::nullopt; }
 
     // The first selected delimiter option, and the free text of "Other", read just before each file.
     virtual DelimiterOption delimiterOption() = 0;

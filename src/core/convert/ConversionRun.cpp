@@ -58,7 +58,7 @@ void RunConversion(RunHost& host, bool& Converting)
     op.step(110, [&] {
         listed.start(host);
         for (qsizetype i = 1; i <= listed.count(); ++i)
-            writtenInRun.addSource(host.entry(i));
+            writtenInRun.addSource(host.entry(i), host.entryIdentity(i));
     });
 
     for (qsizetype i = 1; i <= listed.count(); ++i) {

@@ -16,8 +16,9 @@ int syncData(int fd);
 
 // Sends the bytes of every file to the disk. One sync of each file system they lie on writes them all in one go;
 // when it succeeds and the system tells failed write-backs through it, they are all durable. Otherwise each
-// file's own sync finds out which of them failed. One result for each file: 0, or the error.
-std::vector<int> syncAll(const std::vector<int>& files);
+// file's own sync finds out which of them failed. One result for each file: 0, or the error. `devices`, where
+// given, tells the device each file lies on (-1 where it is not known), which saves a look at each.
+std::vector<int> syncAll(const std::vector<int>& files, const std::vector<qint64>& devices = {});
 
 // Starts sending the bytes [offset, offset + size) of a file to the disk without waiting; errors are left to
 // the file's final sync, which reports them.

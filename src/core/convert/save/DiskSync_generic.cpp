@@ -10,7 +10,7 @@ int syncData(int)
     return 0;
 }
 
-std::vector<int> syncAll(const std::vector<int>& files)
+std::vector<int> syncAll(const std::vector<int>& files, const std::vector<qint64>& /*devices*/)
 {
     return std::vector<int>(files.size(), 0);
 }

@@ -35,17 +35,20 @@ int syncData(int fd)
     return ::fdatasync(fd) == 0 ? 0 : errno;
 }
 
-std::vector<int> syncAll(const std::vector<int>& files)
+std::vector<int> syncAll(const std::vector<int>& files, const std::vector<qint64>& devices)
 {
     std::vector<int> errors(files.size(), 0);
     static const bool tells = fileSystemSyncTellsFailures();
-    std::set<dev_t> synced;
+    std::set<qint64> synced;
     bool allSynced = tells;
-    for (const int fd : files) {
+    for (size_t i = 0; i < files.size(); ++i) {
+        qint64 device = i < devices.size() ? devices[i] : -1;
         struct stat info;
-        if (::fstat(fd, &info) != 0)
+        if (device < 0 && ::fstat(files[i], &info) == 0)
+            device = qint64(info.st_dev);
+        if (device < 0)
             allSynced = false;
-        else if (synced.insert(info.st_dev).second && ::syncfs(fd) != 0)
+        else if (synced.insert(device).second && ::syncfs(files[i]) != 0)
             allSynced = false;
     }
     if (allSynced)

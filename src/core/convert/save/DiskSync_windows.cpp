@@ -42,7 +42,7 @@ int syncData(int fd)
     return ::FlushFileBuffers(handle) ? 0 : errorNumberOf(::GetLastError());
 }
 
-std::vector<int> syncAll(const std::vector<int>& files)
+std::vector<int> syncAll(const std::vector<int>& files, const std::vector<qint64>& /*devices*/)
 {
     std::vector<int> errors(files.size(), 0);
     for (size_t i = 0; i < files.size(); ++i)

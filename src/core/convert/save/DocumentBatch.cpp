@@ -24,11 +24,15 @@ namespace {
 // documents and touches none of these writers.
 std::vector<DocumentBatch::Outcome> syncAndPlace(std::vector<DocumentBatch::Document>& documents)
 {
-    std::vector<int> files;
-    for (const DocumentBatch::Document& document : documents)
-        files.push_back(document.writer.handle());
-    const std::vector<int> errors = syncAll(files);
     std::vector<DocumentBatch::Outcome> outcomes(documents.size());
+    std::vector<int> files;
+    std::vector<qint64> devices;
+    for (size_t i = 0; i < documents.size(); ++i) {
+        files.push_back(documents[i].writer.handle());
+        outcomes[i].file = identityOf(files.back()); // which the path names once the document is in place
+        devices.push_back(outcomes[i].file ? qint64(outcomes[i].file->device) : -1);
+    }
+    const std::vector<int> errors = syncAll(files, devices);
     QSet<QString> folders;
     for (size_t i = 0; i < documents.size(); ++i) {
         DocumentWriter& writer = documents[i].writer;
@@ -39,7 +43,6 @@ std::vector<DocumentBatch::Outcome> syncAndPlace(std::vector<DocumentBatch::Docu
                 Failure{QStringLiteral("Cannot write %1: %2").arg(writer.path(), systemErrorText(errors[i]))};
             continue;
         }
-        outcome.file = identityOf(writer.handle()); // which the path names once the document is in place
         outcome.status = writer.place();
         if (outcome.status.ok())
             folders.insert(QFileInfo(writer.file()).absolutePath()); // where its name changed

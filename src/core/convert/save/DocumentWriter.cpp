@@ -302,10 +302,14 @@ Status DocumentWriter::placeChecked(const SliceBreak& pause, bool& stopped)
 {
     if (!isOpen())
         return m_failure.ok() ? cannotWrite(m_path, QStringLiteral("Nothing was written")) : m_failure;
-    const Result<OutputTarget> target = checkPath(m_path, m_sourcePath, m_sourceFile);
-    if (!target) {
-        cancel();
-        return Failure{target.error()};
+    // A name that was free when the writer opened is looked at again only when something appeared there: the link
+    // that puts the document there never replaces anything, and finds that out itself.
+    if (m_replaces) {
+        const Result<OutputTarget> target = checkPath(m_path, m_sourcePath, m_sourceFile);
+        if (!target) {
+            cancel();
+            return Failure{target.error()};
+        }
     }
     // The file opened for is the one replaced, if it is still the file there; should the path have become a link to
     // another file meanwhile, the link itself is replaced, as a rename would. A file someone put at the name
@@ -320,7 +324,14 @@ Status DocumentWriter::placeChecked(const SliceBreak& pause, bool& stopped)
         placed = m_save.place(replacing);
     }
     m_flushBehind.reset();
-    return placed ? Status::success() : cannotWrite(m_path, placed.error());
+    if (placed)
+        return Status::success();
+    // What appeared at a free name is told as a look at it tells it (a folder, a link, the source itself).
+    if (!m_replaces && placed.error() == nameTakenMeanwhile()) {
+        if (const Result<OutputTarget> target = checkPath(m_path, m_sourcePath, m_sourceFile); !target)
+            return Failure{target.error()};
+    }
+    return cannotWrite(m_path, placed.error());
 }
 
 // Copies the bytes written so far into a new atomic save at the path, and drops the old temporary file.

@@ -29,10 +29,11 @@ QString SourceOfRunRefusal(const QString& outputPath)
         .arg(outputPath);
 }
 
-void WrittenDocuments::addSource(const QString& sourcePath)
+void WrittenDocuments::addSource(const QString& sourcePath,
+                                 const std::optional<std::optional<FileIdentity>>& looked)
 {
     m_sourcePaths.insert(sourcePath);
-    if (const std::optional<FileIdentity> file = identityAt(sourcePath))
+    if (const std::optional<FileIdentity> file = looked ? *looked : identityAt(sourcePath))
         m_sourceFiles.insert(*file);
 }
 

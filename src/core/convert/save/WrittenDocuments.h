@@ -27,7 +27,8 @@ public:
     QString sourceOf(const QString& path) const;
 
     // The sources of the run, taken when it starts: none of them is ever replaced by another entry's document.
-    void addSource(const QString& sourcePath);
+    // `looked`: the identity of the file there as the caller has just found it, which saves a look.
+    void addSource(const QString& sourcePath, const std::optional<std::optional<FileIdentity>>& looked = {});
     // True when the path names a source of the run other than the given entry's own (by its text, or as the same
     // file: `file` is what is at the path, none for a new name); a document of the entry would replace data the
     // user listed to convert.
