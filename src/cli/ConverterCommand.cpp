@@ -68,7 +68,7 @@ PathKind lookAt(const QString& path)
 #else
     if (!QFileInfo::exists(path))
         return {systemErrorText(ENOENT), false, {}};
-    return {QString(), IsFolder(path)};
+    return {QString(), IsFolder(path), {}};
 #endif
 }
 

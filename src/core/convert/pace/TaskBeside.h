@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -40,6 +41,13 @@ public:
             m_busy = true;
         }
         m_changed.notify_all();
+    }
+
+    // Waits at most `timeout` for the task under way; true when none is under way (any more).
+    bool waitFor(std::chrono::milliseconds timeout)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [this] { return !m_busy; });
     }
 
     // Waits for the task under way, if any: how it ended, or success when there was none.

@@ -12,6 +12,7 @@
 #include "core/app/ErrorReport.h"
 #include "core/common/SystemText.h"
 #include "core/convert/pace/EventTurns.h"
+#include "core/convert/pace/TaskBeside.h"
 #include "core/convert/save/DiskSync.h"
 
 namespace ostrand {
@@ -61,8 +62,8 @@ DocumentBatch::DocumentBatch(ConversionHost& host, WrittenDocuments& writtenInRu
     m_sinceTurn.start();
 }
 
-// A sync still running is waited for (the future does); documents still waiting when the run goes away
-// unfinished have their temporary files removed by their writers.
+// A batch still being synced is waited for (the worker finishes it before it goes); documents still waiting when
+// the run goes away unfinished have their temporary files removed by their writers.
 DocumentBatch::~DocumentBatch() = default;
 
 void DocumentBatch::FinishingReporter::ReportError(const QString& description, const QString& tag, int line)
@@ -130,13 +131,13 @@ void DocumentBatch::advance()
 {
     if (m_finishing)
         return;
-    if (m_sync.valid() && m_sync.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+    if (m_syncStarted && (!m_worker || m_worker->waitFor(std::chrono::milliseconds(0))))
         settle();
-    if (m_sync.valid() && m_waiting.documents.size() >= size_t(kMostWaiting)) {
+    if (m_syncStarted && m_waiting.documents.size() >= size_t(kMostWaiting)) {
         waitForSync();
         settle();
     }
-    if (!m_sync.valid() && due())
+    if (!m_syncStarted && due())
         startSync();
 }
 
@@ -163,22 +164,27 @@ void DocumentBatch::startSync()
     m_waiting = Batch();
     m_folders.clear();
     m_sinceFirst.start();
-    std::vector<Document>* documents = &m_syncing.documents;
-    try {
-        m_sync = std::async(std::launch::async, [documents] { return syncAndPlace(*documents); });
-    } catch (const std::system_error&) {
-        // Without a worker thread to be had, the disk's work is done here.
-        std::promise<std::vector<Outcome>> done;
-        done.set_value(syncAndPlace(*documents));
-        m_sync = done.get_future();
+    m_syncStarted = true;
+    if (!m_worker) {
+        try {
+            m_worker = std::make_unique<TaskBeside>();
+        } catch (const std::system_error&) {
+            // Without a worker thread to be had, the disk's work is done here.
+            m_outcomes = syncAndPlace(m_syncing.documents);
+            return;
+        }
     }
+    m_worker->start([this] {
+        m_outcomes = syncAndPlace(m_syncing.documents);
+        return Status::success();
+    });
 }
 
 // Waits for the sync, offering breaks meanwhile so the program stays live.
 void DocumentBatch::waitForSync()
 {
     bool stopped = false;
-    while (m_sync.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready) {
+    while (m_worker && !m_worker->waitFor(std::chrono::milliseconds(2))) {
         if (!stopped && !breakOffered())
             stopped = true;
     }
@@ -187,7 +193,11 @@ void DocumentBatch::waitForSync()
 // Once a batch is done: lists each document put in place and durable, or reports why it is not, in order.
 void DocumentBatch::settle()
 {
-    const std::vector<Outcome> outcomes = m_sync.get();
+    if (m_worker)
+        m_worker->wait();
+    m_syncStarted = false;
+    const std::vector<Outcome> outcomes = std::move(m_outcomes);
+    m_outcomes.clear();
     std::vector<Document> documents = std::move(m_syncing.documents);
     m_syncing = Batch();
     for (size_t i = 0; i < documents.size(); ++i) {
@@ -213,7 +223,7 @@ void DocumentBatch::finish()
     if (m_finishing)
         return;
     m_finishing = true;
-    if (m_sync.valid()) {
+    if (m_syncStarted) {
         waitForSync();
         settle();
     }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <functional>
-#include <future>
+#include <memory>
 #include <vector>
 
 #include <QElapsedTimer>
@@ -16,6 +16,8 @@
 #include "core/convert/save/WrittenDocuments.h"
 
 namespace ostrand {
+
+class TaskBeside;
 
 // The small documents of a conversion run, made durable together instead of one sync each. Each document is
 // written whole to its temporary file beside its path and handed over; the batch then, at once for all of
@@ -135,12 +137,15 @@ private:
     FinishingReporter m_reporter;
     Batch m_waiting;                      // gathering
     Batch m_syncing; // being made durable and put in place by the worker, which alone touches its documents
-    std::future<std::vector<Outcome>> m_sync; // for m_syncing: how each document's placing ended
-    QElapsedTimer m_sinceFirst;               // since the first document of m_waiting, or the last ones were placed
+    std::vector<Outcome> m_outcomes; // for m_syncing: how each document's placing ended, once the worker is done
+    bool m_syncStarted = false;      // m_syncing was handed to the worker, and is not settled yet
+    QElapsedTimer m_sinceFirst;      // since the first document of m_waiting, or the last ones were placed
     QElapsedTimer m_sinceTurn;
     Look m_looked;                                         // the last path holds() looked at
     QHash<QString, std::optional<FileIdentity>> m_folders; // the folders looked at for the waiting batch
     bool m_finishing = false;
+    // Syncs and places one batch at a time, the run through; last, so that it is done before the batch goes.
+    std::unique_ptr<TaskBeside> m_worker;
 };
 
 } // namespace ostrand

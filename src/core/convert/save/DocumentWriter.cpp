@@ -5,8 +5,8 @@
 #include <system_error>
 
 #include "core/common/SystemText.h"
-#include "core/convert/save/DiskSync.h"
 #include "core/convert/pace/TaskBeside.h"
+#include "core/convert/save/DiskSync.h"
 #include "core/convert/save/OutputTarget.h"
 
 namespace ostrand {
