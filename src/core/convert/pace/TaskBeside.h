@@ -47,6 +47,8 @@ public:
     bool waitFor(std::chrono::milliseconds timeout)
     {
         std::unique_lock lock(m_mutex);
+        if (!m_busy || timeout.count() <= 0) // a look alone costs no call to the system
+            return !m_busy;
         return m_changed.wait_for(lock, timeout, [this] { return !m_busy; });
     }
 
