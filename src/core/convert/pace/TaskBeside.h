@@ -32,12 +32,14 @@ public:
     TaskBeside(const TaskBeside&) = delete;
     TaskBeside& operator=(const TaskBeside&) = delete;
 
-    // Starts the task; the one before must have been waited for.
+    // Starts the task, once the one before is done (its outcome is let go unless wait() took it).
     void start(std::function<Status()> task)
     {
         {
-            const std::lock_guard lock(m_mutex);
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return !m_busy; });
             m_task = std::move(task);
+            m_outcome = Status::success();
             m_busy = true;
         }
         m_changed.notify_all();
