@@ -873,8 +873,10 @@ void tst_ConverterFaults::placedOnlyOnceSyncedInListOrder()
 void tst_ConverterFaults::sharedNameWhileTheFirstIsPlaced_data()
 {
     QTest::addColumn<int>("first"); // the entry whose document name the last entry shares
-    QTest::newRow("the first entry, its batch being put in place") << 0;
-    QTest::newRow("an entry of the batch still gathering") << 35;
+    QTest::addColumn<QString>("tmpfile"); // OSTRAND_FAULT_TMPFILE
+    QTest::newRow("the first entry, its batch being put in place") << 0 << QString();
+    QTest::newRow("an entry of the batch still gathering") << 35 << QString();
+    QTest::newRow("the first entry, without unnamed files") << 0 << QStringLiteral("refuse");
 }
 
 // The last entry's document would go where an earlier entry's went while that one is still being synced and put
@@ -882,6 +884,7 @@ void tst_ConverterFaults::sharedNameWhileTheFirstIsPlaced_data()
 void tst_ConverterFaults::sharedNameWhileTheFirstIsPlaced()
 {
     QFETCH(int, first);
+    QFETCH(QString, tmpfile);
     FaultScene scene;
     const ManySmall many(scene, 40);
     const QByteArray name = "m" + QByteArray::number(first).rightJustified(3, '0');
@@ -889,14 +892,16 @@ void tst_ConverterFaults::sharedNameWhileTheFirstIsPlaced()
     QStringList arguments = many.arguments;
     arguments << QStringLiteral("twin/") + QString::fromLatin1(name) + QStringLiteral(".csv");
 
-    const Outcome outcome =
-        convert(scene, arguments, {{QStringLiteral("OSTRAND_FAULT_SYNC_HOLD"), QStringLiteral("150")}});
+    const Outcome outcome = convert(scene, arguments,
+                                    {{QStringLiteral("OSTRAND_FAULT_SYNC_HOLD"), QStringLiteral("150")},
+                                     {QStringLiteral("OSTRAND_FAULT_TMPFILE"), tmpfile}});
 
     QCOMPARE(outcome.status, 1);
     QCOMPARE(outcome.err, report("out/" + name + ".htm",
                                  "A document of an earlier entry of this run was written there, and it is kept"));
     QCOMPARE(outcome.out, lines(many.outputs));
     QCOMPARE(FaultScene::checksums(scene.out), many.expectedOut(scene, many.outputs));
+    QCOMPARE(QDir(scene.out).entryList({QStringLiteral(".ostrand-*")}, QDir::Files | QDir::Hidden), QStringList());
 }
 
 void tst_ConverterFaults::sigtermInABatch_data()
